@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <exception>
+#include <utility>
+
+namespace orvel {
+
+// The program's caption, used as the title of the main window and of the standard error box.
+QString appTitle();
+
+// An error that ends the event handler in which it is raised. The handler's guard shows it in
+// the standard error box and the program carries on, so that a failing port or file never takes
+// the program down.
+class AppError : public std::exception {
+ public:
+  explicit AppError(QString text) : text_(std::move(text)), utf8_(text_.toUtf8()) {}
+  const QString& text() const noexcept { return text_; }
+  const char* what() const noexcept override { return utf8_.constData(); }
+
+ private:
+  QString text_;
+  QByteArray utf8_;
+};
+
+// "'x' is not a valid integer value": the message for a number the user typed that is not one.
+class ConversionError : public AppError {
+ public:
+  explicit ConversionError(const QString& text);
+};
+
+enum class MessageIcon { None, Information, Warning, Error };
+
+// Every message box of the program goes through here, so that tests can record messages instead
+// of blocking on a modal box. All boxes have a single OK button.
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  virtual void message(const QString& text, const QString& title, MessageIcon icon) = 0;
+
+  static Dialogs& current();
+  // Installs a replacement (not owned); nullptr restores the default widget implementation.
+  static void install(Dialogs* dialogs);
+};
+
+// Modal QMessageBox with one OK button, parented to the active window.
+class WidgetDialogs : public Dialogs {
+ public:
+  void message(const QString& text, const QString& title, MessageIcon icon) override;
+};
+
+void showMessage(const QString& text, const QString& title, MessageIcon icon = MessageIcon::None);
+
+// The standard error box: the error text with a full stop appended, the program's caption as the
+// title, an error icon.
+void showErrorBox(const QString& text);
+
+// Runs an event handler; an error it raises is shown in the standard error box and ends only
+// that handler. Every entry point from the event loop (clicks, timers, received bytes) goes
+// through this, so no exception ever unwinds through Qt's own frames.
+template <typename F>
+void guarded(F&& handler) noexcept {
+  try {
+    std::forward<F>(handler)();
+  } catch (const AppError& e) {
+    showErrorBox(e.text());
+  } catch (const std::exception& e) {
+    showErrorBox(QString::fromLocal8Bit(e.what()));
+  } catch (...) {
+    showErrorBox(QStringLiteral("Unknown error"));
+  }
+}
+
+}  // namespace orvel

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+namespace orvel {
+
+enum class Language { Polish, English, Italian };
+
+// The interface language is whatever item of the language menu is checked; the main window
+// mirrors its check marks here so that code without access to the menu can apply the message
+// rule below.
+class CurrentLanguage {
+ public:
+  static Language get();
+  static void set(Language language);
+  static bool isPolish() { return get() == Language::Polish; }
+};
+
+// Prompts, status texts and message boxes exist in Polish and Italian only: Polish when the
+// Polish item is checked, Italian otherwise (English users see the Italian wording too).
+inline QString plIt(const QString& polish, const QString& italian) {
+  return CurrentLanguage::isPolish() ? polish : italian;
+}
+
+}  // namespace orvel

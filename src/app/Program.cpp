@@ -1,0 +1,53 @@
+#include "app/Program.h"
+
+#include "app/Handlers.h"
+#include "app/TAboutBox.h"
+#include "records/TForm2.h"
+#include "records/TForm3.h"
+#include "service/TForm7.h"
+#include "settings/TEdytuj_dane.h"
+
+namespace orvel {
+
+Program::Program(Environment environment) {
+  form1_ = std::make_unique<TForm1>(std::move(environment));
+  form3_ = std::make_unique<TForm3>();
+  aboutBox_ = std::make_unique<TAboutBox>();
+  editor_ = std::make_unique<TEdytuj_dane>();
+  form7_ = std::make_unique<TForm7>();
+  form2_ = std::make_unique<TForm2>();
+  wire();
+}
+
+Program::~Program() {
+  // The secondary windows go before the main window whose state they refer to.
+  form2_.reset();
+  form7_.reset();
+  editor_.reset();
+  aboutBox_.reset();
+  form3_.reset();
+  form1_.reset();
+}
+
+void Program::show() {
+  form1_->show();
+}
+
+void Program::wire() {
+  TForm1* main = form1_.get();
+  main->setAboutBox(aboutBox_.get());
+  QObject::connect(aboutBox_.get(), &TAboutBox::hidden, main, [main] { main->setEnabled(true); });
+  main->addCaptionTable([this](Language language) { aboutBox_->applyCaptions(language); });
+  wireSettingsEditor();
+  wireOscilloscope();
+
+  // The program ends with its main window, whatever other windows are open.
+  QObject::connect(main, &TForm1::closed, main, [this] {
+    for (QWidget* w : std::initializer_list<QWidget*>{form3_.get(), aboutBox_.get(), editor_.get(),
+                                                      form7_.get(), form2_.get()}) {
+      w->hide();
+    }
+  });
+}
+
+}  // namespace orvel

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "app/TForm1.h"
+
+#include <memory>
+
+namespace orvel {
+
+class TAboutBox;
+class TEdytuj_dane;
+class TForm2;
+class TForm3;
+class TForm7;
+
+// The program body: creates every window once, in a fixed order (the main window first, whose
+// creation reads the configuration and opens the port), and wires the subsystems together. Only
+// the main window is shown; the others live until the program ends.
+class Program {
+ public:
+  explicit Program(Environment environment);
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  void show();
+
+  TForm1& form1() { return *form1_; }
+  TForm3& form3() { return *form3_; }
+  TAboutBox& aboutBox() { return *aboutBox_; }
+  TEdytuj_dane& editor() { return *editor_; }
+  TForm7& form7() { return *form7_; }
+  TForm2& form2() { return *form2_; }
+
+ private:
+  void wire();
+  // Each subsystem binds itself to the windows and the link in a function of its own.
+  void wireSettingsEditor();  // settings/SettingsWiring.cpp
+  void wireOscilloscope();    // monitor/MonitorWiring.cpp
+
+  std::unique_ptr<TForm1> form1_;
+  std::unique_ptr<TForm3> form3_;
+  std::unique_ptr<TAboutBox> aboutBox_;
+  std::unique_ptr<TEdytuj_dane> editor_;
+  std::unique_ptr<TForm7> form7_;
+  std::unique_ptr<TForm2> form2_;
+};
+
+}  // namespace orvel

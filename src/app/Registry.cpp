@@ -1,0 +1,67 @@
+#include "app/Registry.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace orvel {
+
+namespace {
+
+const QString kInstallGroup = QStringLiteral("orvel2001");
+const QString kInstallKey = QStringLiteral("default");
+const QString kPortsGroup = QStringLiteral("ports");
+
+QString configHome() {
+  const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
+  if (!xdg.isEmpty()) return QString::fromLocal8Bit(xdg);
+  return QDir::homePath() + QStringLiteral("/.config");
+}
+
+}  // namespace
+
+QString Registry::filePath() {
+  return configHome() + QStringLiteral("/orvel2001/registry.ini");
+}
+
+QString Registry::installationDirectory() {
+  const QString path = filePath();
+  QSettings ini(path, QSettings::IniFormat);
+  // A file that is not a valid INI file is left alone rather than rewritten: it may be the
+  // user's own mistake, and the program runs without it (empty directory).
+  if (ini.status() != QSettings::NoError) return QString();
+  const QString key = kInstallGroup + QLatin1Char('/') + kInstallKey;
+  if (!ini.contains(key)) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    ini.setValue(key, QString());
+    ini.sync();
+    return QString();
+  }
+  return ini.value(key).toString();
+}
+
+QString Registry::devicePathForPort(const QString& portName) {
+  int index = 0;
+  if (portName == QLatin1String("COM1")) index = 1;
+  if (portName == QLatin1String("COM2")) index = 2;
+  if (index == 0) return portName;
+
+  const QByteArray fromEnv = qgetenv(index == 1 ? "ORVEL_COM1" : "ORVEL_COM2");
+  if (!fromEnv.isEmpty()) return QString::fromLocal8Bit(fromEnv);
+
+  const QString fallback = index == 1 ? QStringLiteral("/dev/ttyS0") : QStringLiteral("/dev/ttyS1");
+  const QString path = filePath();
+  if (!QFileInfo::exists(path)) return fallback;
+  QSettings ini(path, QSettings::IniFormat);
+  if (ini.status() != QSettings::NoError) return fallback;
+  const QString value = ini.value(kPortsGroup + QLatin1Char('/') + portName).toString();
+  return value.isEmpty() ? fallback : value;
+}
+
+QString installationFile(const QString& directory, const QString& fileName) {
+  if (directory.isEmpty()) return fileName;
+  return directory + QLatin1Char('/') + fileName;
+}
+
+}  // namespace orvel

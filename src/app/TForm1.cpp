@@ -1,0 +1,389 @@
+#include "app/TForm1.h"
+
+#include "app/Artwork.h"
+#include "app/Dialogs.h"
+#include "app/Handlers.h"
+#include "app/Registry.h"
+#include "link/SerialTransport.h"
+#include "settings/Conversions.h"
+#include "ui_TForm1.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+
+namespace orvel {
+
+namespace {
+
+const QString kConfigFileName = QStringLiteral("config.cfg");
+const QString kHelpFileName = QStringLiteral("pomoc.html");
+const QString kHelpTopic = QStringLiteral("IDH_5310");
+
+int half(double x) {
+  return static_cast<int>(roundHalfEven(x * 0.5));
+}
+
+}  // namespace
+
+TForm1::TForm1(Environment environment, QWidget* parent)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::TForm1>()), env_(std::move(environment)) {
+  ui_->setupUi(this);
+  // The language menu starts with Polish checked; the message rule follows the check marks.
+  CurrentLanguage::set(Language::Polish);
+
+  statusPanel_ = new QLabel(ui_->StatusBar1);
+  statusPanel_->setObjectName(QStringLiteral("StatusPanel0"));
+  QFont bold = statusPanel_->font();
+  bold.setBold(true);
+  statusPanel_->setFont(bold);
+  statusPanel_->setFixedWidth(210);
+  statusPanel_->setFrameShape(QFrame::Panel);
+  statusPanel_->setFrameShadow(QFrame::Sunken);
+  ui_->StatusBar1->addWidget(statusPanel_);
+
+  ui_->Image1->setPixmap(logoPicture(ui_->Image1->size()));
+  ui_->SpeedButton3->setIcon(commandIcon(CommandPicture::Settings));
+  ui_->SpeedButton4->setIcon(commandIcon(CommandPicture::Calibration));
+  ui_->Wykresy->setIcon(commandIcon(CommandPicture::Oscilloscope));
+  ui_->SpeedButton14->setIcon(commandIcon(CommandPicture::RpmScaling));
+  for (QToolButton* b : {ui_->SpeedButton3, ui_->SpeedButton4, ui_->Wykresy, ui_->SpeedButton14}) {
+    b->setIconSize(QSize(22, 22));
+  }
+
+  link_ = std::make_unique<LinkControl>(*env_.link, *env_.timers, *this, state_);
+  Timer7 = std::make_unique<WindowTimer>(*env_.timers, 200, 3, [this] { Timer7Timer(); });
+
+  bindMenu();
+  ui_->StatusBar1->installEventFilter(this);
+  ui_->ClientArea->installEventFilter(this);
+
+  // The design's client area, below the menu.
+  resize(621, 452 + menuBar()->sizeHint().height());
+  alignBars();
+  FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::bindMenu() {
+  onEvent(ui_->Zamknijprogram1, &QAction::triggered, this, [this] { close(); });
+  // Check marks are set by the handlers alone (a failed port change must leave them as they
+  // were), so the toggle Qt makes on a click is undone first.
+  const auto checkedItem = [this](QAction* item, void (TForm1::*handler)()) {
+    connect(item, &QAction::triggered, this, [this, item, handler](bool checked) {
+      item->setChecked(!checked);
+      guarded([this, handler] { (this->*handler)(); });
+    });
+  };
+  checkedItem(ui_->COM11, &TForm1::COM11Click);
+  checkedItem(ui_->COM21, &TForm1::COM21Click);
+  checkedItem(ui_->Polski1, &TForm1::Polski1Click);
+  checkedItem(ui_->Angielski1, &TForm1::Angielski1Click);
+  checkedItem(ui_->Woski1, &TForm1::Woski1Click);
+  onEvent(ui_->Opis1, &QAction::triggered, this, [this] { Opis1Click(); });
+  onEvent(ui_->Oprogramie1, &QAction::triggered, this, [this] { Oprogramie1Click(); });
+  onEvent(ui_->Zmianaparametrwpracy1, &QAction::triggered, this,
+          [this] { Zmianaparametrwpracy1Click(); });
+  onEvent(ui_->SpeedButton3, &QToolButton::clicked, this, [this] { Zmianaparametrwpracy1Click(); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up and shut-down
+
+void TForm1::FormCreate() {
+  // 1. The link state starts cleared (LinkControl and the timers are new).
+  // 2. Installation directory.
+  installDir_ = env_.installationDirectory ? env_.installationDirectory() : QString();
+  // 3. Configuration.
+  ConfigEdit = ConfigFile::load(installationFile(installDir_, kConfigFileName));
+  // 4. Window state.
+  if (ConfigFile::value(ConfigEdit, ConfigFile::kWindowStateLine) == QLatin1String("wsnormal")) {
+    setWindowState(Qt::WindowNoState);
+    setOuterSize(ui_->Panel1->width() + 20,
+                 ui_->Panel1->height() + toolBarHeight() + statusBarHeight() + 80);
+  } else {
+    setWindowState(Qt::WindowMaximized);
+  }
+  // 5. The stored language is applied once all windows exist.
+  const QString language = ConfigFile::value(ConfigEdit, ConfigFile::kLanguageLine);
+  if (language == QLatin1String("1") || language == QLatin1String("2")) Timer7->start();
+  // 6. Serial port: probe the configured one silently, fall back to the other.
+  SerialTransport& port = *env_.link;
+  const auto probe = [&port] {
+    try {
+      port.open();
+      port.close();
+      return true;
+    } catch (const AppError&) {
+      try {
+        port.close();
+      } catch (const AppError&) {
+      }
+      return false;
+    }
+  };
+  const bool com1First =
+      ConfigFile::value(ConfigEdit, ConfigFile::kPortLine) == QLatin1String("com1");
+  const QString first = com1First ? QStringLiteral("COM1") : QStringLiteral("COM2");
+  const QString second = com1First ? QStringLiteral("COM2") : QStringLiteral("COM1");
+  ui_->COM11->setChecked(com1First);
+  ui_->COM21->setChecked(!com1First);
+  port.setPortName(first);
+  if (!probe()) {
+    ui_->COM11->setChecked(!com1First);
+    ui_->COM21->setChecked(com1First);
+    port.setPortName(second);
+  }
+  try {
+    port.open();
+  } catch (const AppError& e) {
+    showErrorBox(e.text());
+    return;
+  }
+  // 7. Centre the logo.
+  ui_->Image1->move(half(clientWidth()) - half(ui_->Image1->width()),
+                    static_cast<int>(roundHalfEven(
+                        (clientHeight() + statusBarHeight() - ui_->Image1->height()) * 0.5)));
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (!closedOnce_) {
+    closedOnce_ = true;
+    FormClose();
+  }
+  event->accept();
+  Q_EMIT closed();
+}
+
+ConfigFile::WindowState TForm1::currentWindowState() const {
+  if (isMinimized()) return ConfigFile::WindowState::Minimized;
+  if (isMaximized()) return ConfigFile::WindowState::Maximized;
+  return ConfigFile::WindowState::Normal;
+}
+
+void TForm1::FormClose() {
+  LinkControl& link = *link_;
+  if (ui_->Panel1->isVisible()) {
+    link.Timer1.stop();
+    link.Timer2.stop();
+    link.Timer3.stop();
+    link.sweepPaused = true;
+    ui_->Panel1->hide();
+    link.oscilloscopeMode = false;
+    setCommandsEnabled(kButtonF7 | kItemScope, true);
+    setStatusText(QString());
+    try {
+      env_.link->close();
+    } catch (const AppError&) {
+    }
+  }
+  ConfigFile::storeOnClose(ConfigEdit, ui_->COM11->isChecked(), currentWindowState(),
+                           CurrentLanguage::get());
+  // A file that cannot be written is reported, but the program still closes: the previous file
+  // is left intact by the atomic replacement.
+  guarded([this] { ConfigFile::save(installationFile(installDir_, kConfigFileName), ConfigEdit); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Layout
+
+int TForm1::clientWidth() const {
+  return width();
+}
+
+int TForm1::clientHeight() const {
+  const QWidget* menu = menuWidget();
+  const int menuHeight = menu && !menu->isHidden() ? menu->sizeHint().height() : 0;
+  return height() - menuHeight;
+}
+
+int TForm1::toolBarHeight() const {
+  return ui_->ToolBar1->height();
+}
+int TForm1::statusBarHeight() const {
+  return ui_->StatusBar1->height();
+}
+
+void TForm1::setOuterSize(int width, int height) {
+  const QSize frame = frameGeometry().size() - geometry().size();
+  resize(width - frame.width(), height - frame.height());
+}
+
+void TForm1::alignBars() {
+  const QSize area = ui_->ClientArea->size();
+  ui_->ToolBar1->setGeometry(0, 0, area.width(), ui_->ToolBar1->height());
+  const int sb = ui_->StatusBar1->height();
+  ui_->StatusBar1->setGeometry(0, area.height() - sb, area.width(), sb);
+}
+
+void TForm1::SpeedButton9Click() {
+  if (laying_) return;
+  laying_ = true;
+  if (!(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen))) {
+    setOuterSize(ui_->Panel1->width() + 20,
+                 ui_->Panel1->height() + toolBarHeight() + statusBarHeight() + 80);
+  }
+  const int cw = clientWidth();
+  const int ch = clientHeight();
+  const int sb = statusBarHeight();
+  QWidget* panel = ui_->Panel1;
+  panel->move(half(cw) - half(panel->width()) - 5,
+              static_cast<int>(roundHalfEven((ch - panel->height()) * 0.5)));
+  QWidget* logo = ui_->Image1;
+  logo->move(half(cw) - half(logo->width()),
+             static_cast<int>(roundHalfEven((ch + sb - logo->height()) * 0.5)));
+  QWidget* kalib = ui_->PanelKalib;
+  kalib->move(half(cw) - half(kalib->width()) - 5,
+              static_cast<int>(roundHalfEven((ch + sb - kalib->height()) * 0.5)));
+  laying_ = false;
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ui_->ClientArea && event->type() == QEvent::Resize) {
+    alignBars();
+    guarded([this] { SpeedButton9Click(); });
+  } else if (watched == ui_->StatusBar1 && event->type() == QEvent::MouseButtonDblClick) {
+    guarded([this] { StatusBar1DblClick(); });
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) guarded([this] { SpeedButton9Click(); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Main window state seen by the link
+
+void TForm1::setStatusText(const QString& text) {
+  statusPanel_->setText(text);
+}
+QString TForm1::statusText() const {
+  return statusPanel_->text();
+}
+
+void TForm1::setCommandsEnabled(MainCommands commands, bool enabled) {
+  if (commands & kButtonF5) ui_->SpeedButton3->setEnabled(enabled);
+  if (commands & kButtonF6) ui_->SpeedButton4->setEnabled(enabled);
+  if (commands & kButtonF7) ui_->Wykresy->setEnabled(enabled);
+  if (commands & kButtonF8) ui_->SpeedButton14->setEnabled(enabled);
+  if (commands & kItemSettings) ui_->Zmianaparametrwpracy1->setEnabled(enabled);
+  if (commands & kItemAutocal) ui_->Autokalibracja1->setEnabled(enabled);
+  if (commands & kItemScope) ui_->Tryboscyloskopu1->setEnabled(enabled);
+  if (commands & kItemScaling) ui_->SkalowanieobrotwPB1->setEnabled(enabled);
+  Q_EMIT commandsChanged();
+}
+
+bool TForm1::calibrationPanelVisible() const {
+  return !ui_->PanelKalib->isHidden();
+}
+bool TForm1::oscilloscopePanelVisible() const {
+  return !ui_->Panel1->isHidden();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Menu commands
+
+void TForm1::choosePort(const QString& name) {
+  // A failing reopen raises here, before the check marks move.
+  env_.link->setPortName(name);
+  const bool com1 = name == QLatin1String("COM1");
+  ui_->COM11->setChecked(com1);
+  ui_->COM21->setChecked(!com1);
+}
+
+void TForm1::COM11Click() {
+  choosePort(QStringLiteral("COM1"));
+}
+void TForm1::COM21Click() {
+  choosePort(QStringLiteral("COM2"));
+}
+
+void TForm1::Opis1Click() {
+  QStringList candidates{installationFile(installDir_, kHelpFileName)};
+  // A program run from its build or install tree finds the page it was shipped with.
+  const QString appDir = QCoreApplication::applicationDirPath();
+  candidates << appDir + QLatin1Char('/') + kHelpFileName
+             << appDir + QStringLiteral("/../share/orvel/") + kHelpFileName;
+  QString found;
+  for (const QString& c : candidates) {
+    if (QFileInfo(c).isFile()) {
+      found = QFileInfo(c).absoluteFilePath();
+      break;
+    }
+  }
+  const QString title = plIt(QStringLiteral("Uwaga"), QStringLiteral("!!!"));
+  if (found.isEmpty()) {
+    const QString expected =
+        QDir::toNativeSeparators(QFileInfo(candidates.first()).absoluteFilePath());
+    showMessage(plIt(QStringLiteral("Nie znaleziono pliku pomocy:\r\n%1"),
+                     QStringLiteral("File di aiuto non trovato:\r\n%1"))
+                    .arg(expected),
+                title, MessageIcon::Warning);
+    return;
+  }
+  QUrl url = QUrl::fromLocalFile(found);
+  url.setFragment(kHelpTopic);
+  const bool opened = env_.openUrl ? env_.openUrl(url) : QDesktopServices::openUrl(url);
+  if (!opened) {
+    showMessage(plIt(QStringLiteral("Nie można otworzyć pomocy w przeglądarce:\r\n%1"),
+                     QStringLiteral("Impossibile aprire l'aiuto nel browser:\r\n%1"))
+                    .arg(url.toString()),
+                title, MessageIcon::Warning);
+  }
+}
+
+void TForm1::Oprogramie1Click() {
+  if (!aboutBox_) return;
+  setEnabled(false);
+  aboutBox_->show();
+  aboutBox_->raise();
+  aboutBox_->activateWindow();
+}
+
+void TForm1::selectLanguage(Language language) {
+  ui_->Polski1->setChecked(language == Language::Polish);
+  ui_->Angielski1->setChecked(language == Language::English);
+  ui_->Woski1->setChecked(language == Language::Italian);
+  CurrentLanguage::set(language);
+  for (const CaptionTable& table : captionTables_)
+    table(language);
+}
+
+void TForm1::Polski1Click() {
+  selectLanguage(Language::Polish);
+}
+void TForm1::Angielski1Click() {
+  selectLanguage(Language::English);
+}
+void TForm1::Woski1Click() {
+  selectLanguage(Language::Italian);
+}
+
+void TForm1::Timer7Timer() {
+  Timer7->stop();
+  const bool italian =
+      ConfigFile::value(ConfigEdit, ConfigFile::kLanguageLine) == QLatin1String("2");
+  selectLanguage(italian ? Language::Italian : Language::English);
+}
+
+void TForm1::StatusBar1DblClick() {
+  QWidget* button = ui_->Button2;
+  button->move(button->x(), ui_->StatusBar1->y() + 5);
+  button->raise();
+  if (isMaximized()) button->setVisible(button->isHidden());
+}
+
+void TForm1::Zmianaparametrwpracy1Click() {
+  link_->startSettingsExchange();
+}
+
+}  // namespace orvel

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "app/ConfigFile.h"
+#include "app/Language.h"
+#include "link/LinkControl.h"
+#include "settings/ControllerState.h"
+
+#include <QMainWindow>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+namespace Ui {
+class TForm1;
+}
+
+namespace orvel {
+
+class SerialTransport;
+class TimerService;
+
+// What the program gets from the outside world; tests pass fakes.
+struct Environment {
+  SerialTransport* link = nullptr;
+  TimerService* timers = nullptr;
+  std::function<QString()> installationDirectory;
+  std::function<bool(const QUrl&)> openUrl;  // the desktop's browser, for the help page
+};
+
+// The main window: the frame (menu, toolbar, status bar, logo), start-up and shut-down, the port
+// choice, help and About. The conversations with the controller live in LinkControl, which the
+// window owns as it owns everything shared; the panels of the work area are bound by their own
+// classes.
+class TForm1 : public QMainWindow, public LinkView {
+  Q_OBJECT
+ public:
+  explicit TForm1(Environment environment, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  Ui::TForm1& ui() { return *ui_; }
+  LinkControl& link() { return *link_; }
+  ControllerState& controller() { return state_; }
+  const QString& installationDirectory() const { return installDir_; }
+  const QStringList& configLines() const { return ConfigEdit; }
+
+  // Windows created after this one that the frame shows or hides.
+  void setAboutBox(QWidget* about) { aboutBox_ = about; }
+
+  // ---- LinkView
+  void setStatusText(const QString& text) override;
+  void setCommandsEnabled(MainCommands commands, bool enabled) override;
+  bool calibrationPanelVisible() const override;
+  bool oscilloscopePanelVisible() const override;
+  QString statusText() const;
+
+  // ---- Handlers of the frame
+  void SpeedButton9Click();
+  void COM11Click();
+  void COM21Click();
+  void Opis1Click();
+  void Oprogramie1Click();
+  void Polski1Click();
+  void Angielski1Click();
+  void Woski1Click();
+  void StatusBar1DblClick();
+  void Zmianaparametrwpracy1Click();
+  void Timer7Timer();
+
+  // Applies a language as its menu item does. Windows that carry captions of their own register
+  // here so that a change of language reaches them.
+  void selectLanguage(Language language);
+  using CaptionTable = std::function<void(Language)>;
+  void addCaptionTable(CaptionTable table) { captionTables_.push_back(std::move(table)); }
+
+  // Client-area geometry as the layout rules use it: the area below the menu, toolbar and status
+  // bar included.
+  int clientWidth() const;
+  int clientHeight() const;
+  int toolBarHeight() const;
+  int statusBarHeight() const;
+  // Sets the outer (frame) size of the window.
+  void setOuterSize(int width, int height);
+
+  WindowTimer& timer7() { return *Timer7; }
+
+ Q_SIGNALS:
+  void closed();
+  void commandsChanged();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void FormCreate();
+  void FormClose();
+  void alignBars();
+  void choosePort(const QString& name);
+  void bindMenu();
+  ConfigFile::WindowState currentWindowState() const;
+
+  std::unique_ptr<Ui::TForm1> ui_;
+  Environment env_;
+  ControllerState state_;
+  std::unique_ptr<LinkControl> link_;
+  std::unique_ptr<WindowTimer> Timer7;
+  QLabel* statusPanel_ = nullptr;
+  QWidget* aboutBox_ = nullptr;
+  QString installDir_;
+  QStringList ConfigEdit;
+  std::vector<CaptionTable> captionTables_;
+  bool laying_ = false;
+  bool closedOnce_ = false;
+};
+
+}  // namespace orvel

@@ -1,0 +1,126 @@
+#pragma once
+
+#include "link/Protocol.h"
+#include "link/ReceiveBuffer.h"
+#include "link/Timers.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+namespace orvel {
+
+class SerialTransport;
+struct ControllerState;
+
+// The four main commands exclude one another by disabling each other's toolbar buttons and menu
+// items; buttons and items are switched separately.
+enum MainCommand : unsigned {
+  kButtonF5 = 1u << 0,      // "(F5)" settings exchange
+  kButtonF6 = 1u << 1,      // "(F6)" autocalibration
+  kButtonF7 = 1u << 2,      // "(F7)" oscilloscope mode
+  kButtonF8 = 1u << 3,      // "(F8)" rpm scaling
+  kItemSettings = 1u << 4,  // "Zmiana parametrów pracy"
+  kItemAutocal = 1u << 5,   // "Autokalibracja"
+  kItemScope = 1u << 6,     // "Tryb oscyloskopu"
+  kItemScaling = 1u << 7,   // "Skalowanie obrotów [PB]"
+};
+using MainCommands = unsigned;
+constexpr MainCommands kAllButtons = kButtonF5 | kButtonF6 | kButtonF7 | kButtonF8;
+constexpr MainCommands kAllItems = kItemSettings | kItemAutocal | kItemScope | kItemScaling;
+
+// What the link control needs of the main window.
+class LinkView {
+ public:
+  virtual ~LinkView() = default;
+  virtual void setStatusText(const QString& text) = 0;
+  virtual void setCommandsEnabled(MainCommands commands, bool enabled) = 0;
+  virtual bool calibrationPanelVisible() const = 0;
+  virtual bool oscilloscopePanelVisible() const = 0;
+};
+
+// Where complete replies go. Handlers read their bytes through LinkControl::byte().
+struct LinkHooks {
+  std::function<void()> showLiveFrame;            // 8 bytes in oscilloscope mode
+  std::function<void()> takeIdleSample;           // 8 bytes while idle-sampling
+  std::function<void()> takeHighRpmSample;        // 8 bytes while high-rpm-sampling
+  std::function<void(std::uint8_t)> serviceByte;  // every byte while the service console is open
+  std::function<void()> decodeSettings;           // the settings block, into the editor
+  std::function<void()> showSettingsEditor;
+  std::function<void()> endOscilloscopeMode;    // as the panel's "Koniec"
+  std::function<void()> startOscilloscopeMode;  // as "Tryb oscyloskopu"
+};
+
+// Every conversation with the controller: the receive buffer and the dispatch of complete
+// replies (recognised by their length alone), the three requests, the timers that pace the live
+// and sample loops and notice a silent controller, and the settings exchange.
+class LinkControl {
+ public:
+  LinkControl(SerialTransport& link, TimerService& timers, LinkView& view, ControllerState& state);
+  LinkControl(const LinkControl&) = delete;
+  LinkControl& operator=(const LinkControl&) = delete;
+
+  LinkHooks hooks;
+
+  // ---- Reception and dispatch
+  void ComPort1RxChar(int count);
+  // Byte k of the current reply (0..255), -1 when absent.
+  int byte(int k) const { return EditDane.byteAt(k); }
+  int word(int k) const { return EditDane.wordAt(k); }
+
+  // ---- Requests
+  void liveFrameRequest();
+  void sampleRequest();
+  void settingsReadOutRequest();
+
+  // ---- Settings exchange ("Zmiana parametrów pracy", F5) and its end (the editor closed)
+  void startSettingsExchange();
+  void endSettingsExchange();
+
+  // A blocking pause of the user-interface thread, n × 1 ms; nothing is processed meanwhile.
+  void delay(int n);
+
+  void send(const Command& command);
+  SerialTransport& transport() { return link_; }
+  TimerService& timerService() { return timers_; }
+
+  // ---- Link state, all 0 or false at start
+  ReceiveBuffer EditDane;
+  int replyCount = 0;
+  int samplesRemaining = 0;
+  bool oscilloscopeMode = false;
+  bool idleSampling = false;
+  bool highRpmSampling = false;
+  bool settingsReadOut = false;
+  bool readSettingsOnReply = false;
+  bool serviceMode = false;
+  bool sweepPaused = false;
+  bool resumeOscilloscope = false;
+  bool rpmScalingOnly = false;
+
+  // ---- Timers
+  WindowTimer Timer1;     // 100 ms × 16: no reply to a sample request
+  WindowTimer Timer2;     // 50 ms × 16: no complete live frame
+  WindowTimer Timer3;     // 50 ms × 11: rest after a missed frame
+  WindowTimer Timer4;     // 100 ms × 11: from the answer to AAh to the settings read-out
+  WindowTimer Timer6;     // 200 ms × 31: give-up of the settings exchange
+  PacedTimer wykres_on1;  // 20 ms: next live-frame request
+  PacedTimer Timerznak;   // 50 ms: next sample request
+
+ private:
+  void EditDaneChange();
+  void Timer1Timer();
+  void Timer2Timer();
+  void Timer3Timer();
+  void Timer6Timer();
+  void wykres_on1Timer();
+  void TimerznakTimer();
+
+  SerialTransport& link_;
+  TimerService& timers_;
+  LinkView& view_;
+  ControllerState& state_;
+};
+
+}  // namespace orvel

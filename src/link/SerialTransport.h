@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+namespace orvel {
+
+// The program's one serial link to the controller (9600 baud, 8 data bits, no parity, 1 stop
+// bit, no flow control, DTR and RTS inactive). The link is either connected or not; every
+// failure raises a LinkError. The received-characters notification is delivered on the
+// user-interface thread and never re-entered: bytes that arrive while a handler runs wait and
+// are reported by the next notification.
+class SerialTransport {
+ public:
+  using RxHandler = std::function<void(int count)>;
+
+  virtual ~SerialTransport() = default;
+
+  // Stores the name ("COM1", "COM2"). A connected link is closed and opened again on a new name;
+  // if that open fails the error is raised and the link stays closed with the new name stored.
+  void setPortName(const QString& name);
+  QString portName() const { return name_; }
+  bool isConnected() const { return connected_; }
+
+  // Does nothing when already connected; on failure the device is closed again and the error
+  // raised.
+  void open();
+  // Does nothing when not connected. Pending transfers are dropped.
+  void close();
+  // Writes the bytes and returns once they are written. A write on a closed link fails with the
+  // write error.
+  void write(const QByteArray& bytes);
+  // Up to count bytes that are waiting; the result is as long as what was read.
+  QByteArray read(int count);
+
+  // The handler of the received-characters notification, called with the number of bytes
+  // waiting (never 0).
+  void setRxHandler(RxHandler handler) { rxHandler_ = std::move(handler); }
+
+ protected:
+  // Implementations leave the device closed when they throw.
+  virtual void openDevice(const QString& portName) = 0;
+  virtual void closeDevice() = 0;
+  virtual void writeDevice(const QByteArray& bytes) = 0;
+  virtual QByteArray readDevice(int count) = 0;
+
+  // For implementations: marks the link closed after the device was lost underneath it.
+  void markDisconnected() { connected_ = false; }
+  // For implementations: runs the notification handler, guarded like every event handler.
+  void notifyReceived(int count);
+
+ private:
+  QString name_;
+  bool connected_ = false;
+  RxHandler rxHandler_;
+};
+
+// The operating system's error number for a link that is not open (what a write to a closed
+// handle reports).
+int closedLinkErrno();
+
+}  // namespace orvel

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace orvel {
+
+using Nanos = std::chrono::nanoseconds;
+using Millis = std::chrono::milliseconds;
+
+// The source of time for every timer of the program and for the blocking pause. The program
+// runs on Qt's event loop; tests install a virtual clock so that timer semantics can be checked
+// tick by tick, fast and deterministically.
+class TimerService {
+ public:
+  // One timer of the service. start() (re)arms it: the first timeout after firstDelay, then every
+  // period (a period of zero makes it single-shot). Timeouts are delivered on the thread that
+  // owns the service, serialised with everything else that runs there.
+  class Handle {
+   public:
+    virtual ~Handle() = default;
+    virtual void start(Nanos firstDelay, Nanos period) = 0;
+    virtual void stop() = 0;
+    virtual bool isActive() const = 0;
+  };
+
+  virtual ~TimerService() = default;
+  virtual std::unique_ptr<Handle> createHandle(std::function<void()> onTimeout) = 0;
+  // Monotonic time since an arbitrary origin.
+  virtual Nanos now() const = 0;
+  // Holds the calling thread: nothing is processed meanwhile, events wait in their queues.
+  virtual void blockingPause(Millis duration) = 0;
+};
+
+// Qt's event loop with precise timers (a coarse timer may fire 5 % late, which loses frames).
+class QtTimerService : public TimerService {
+ public:
+  QtTimerService();
+  ~QtTimerService() override;
+  std::unique_ptr<Handle> createHandle(std::function<void()> onTimeout) override;
+  Nanos now() const override;
+  void blockingPause(Millis duration) override;
+
+ private:
+  struct Clock;
+  std::unique_ptr<Clock> clock_;
+};
+
+// A window timer: ticks every interval while running and keeps its own tick count; it expires on
+// the tick on which the count, after being increased by one, reaches expiresOnTick. The count is
+// set to 0 on expiry and by resetCount(). Starting a running timer changes nothing (it keeps its
+// phase), stopping keeps the count.
+class WindowTimer {
+ public:
+  WindowTimer(TimerService& service, int intervalMs, int expiresOnTick,
+              std::function<void()> onExpiry);
+  void start();
+  void stop();
+  bool isRunning() const;
+  void resetCount() { count_ = 0; }
+  int count() const { return count_; }
+  int intervalMs() const { return intervalMs_; }
+  int expiresOnTick() const { return expiresOnTick_; }
+
+ private:
+  void tick();
+
+  std::unique_ptr<TimerService::Handle> handle_;
+  int intervalMs_;
+  int expiresOnTick_;
+  int count_ = 0;
+  std::function<void()> onExpiry_;
+};
+
+// The short pacing timers of the live and sample loops. They behave like a timing thread that
+// sleeps one interval between ticks and is only suspended while the timer is stopped: after a
+// start the timer ticks at once if a full interval has passed since its previous tick, otherwise
+// when that interval completes. Ticks are scheduled on the ideal grid, so lateness of one tick
+// does not slow the next one down; the next request thus never leaves sooner than one interval
+// after the previous one, and a steady loop holds its rate.
+class PacedTimer {
+ public:
+  PacedTimer(TimerService& service, int intervalMs, std::function<void()> onTick);
+  void start();
+  void stop();
+  bool isRunning() const { return running_; }
+  int intervalMs() const { return static_cast<int>(interval_ / Millis(1)); }
+
+ private:
+  void fire();
+  void arm();
+
+  TimerService& service_;
+  std::unique_ptr<TimerService::Handle> handle_;
+  Nanos interval_;
+  std::function<void()> onTick_;
+  bool running_ = false;
+  bool ticked_ = false;
+  unsigned arms_ = 0;
+  Nanos due_{0};
+};
+
+}  // namespace orvel

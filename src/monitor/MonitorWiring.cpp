@@ -1,0 +1,7 @@
+#include "app/Program.h"
+
+namespace orvel {
+
+void Program::wireOscilloscope() {}
+
+}  // namespace orvel

@@ -1,0 +1,123 @@
+#include "settings/Conversions.h"
+
+#include <cfenv>
+#include <cmath>
+
+namespace orvel {
+
+long long roundHalfEven(double x) {
+  // nearbyint honours the current rounding mode, which the program never changes from the
+  // default round-to-nearest-even.
+  return static_cast<long long>(std::nearbyint(x));
+}
+
+std::optional<long long> rpmFromPeriod(long long reference, long long period) {
+  if (period == 0) return std::nullopt;
+  return roundHalfEven(static_cast<double>(reference) / static_cast<double>(period) * 800.0);
+}
+
+std::optional<long long> periodFromRpm(long long reference, long long rpm) {
+  if (rpm == 0) return std::nullopt;
+  return roundHalfEven(800.0 / static_cast<double>(rpm) * static_cast<double>(reference));
+}
+
+double lambdaMsFromCount(long long count) {
+  return static_cast<double>(count) * 1000.0 * (1.0 / 244.0);
+}
+
+long long lambdaCountFromMs(long long ms) {
+  const long long n = 244 * ms + 499;
+  // Integer division as the controller's tools do it: truncation towards zero.
+  return n / 1000;
+}
+
+long long lambdaCountFromMsRounded(double ms) {
+  return roundHalfEven(ms * 244.0 * 0.001);
+}
+
+long long changeoverDelayCountFromSeconds(double seconds) {
+  return roundHalfEven(seconds * 4000000.0 / 16384.0);
+}
+
+long long changeoverDelayMsShown(long long count) {
+  return roundHalfEven(static_cast<double>(count) * 512.0 * 0.008 * 0.1) * 10;
+}
+
+std::uint8_t powerOnDelayCount(long long seconds) {
+  return static_cast<std::uint8_t>(static_cast<unsigned long long>(5 * seconds) & 0xFFu);
+}
+
+long long powerOnDelaySeconds(long long count) {
+  return roundHalfEven(static_cast<double>(count) * 0.2);
+}
+
+long long stepperSpeedCode(long long speed) {
+  return (25 - speed) * 2650;
+}
+
+long long stepperSpeedFromCode(long long code) {
+  return roundHalfEven(25.0 - static_cast<double>(code) * (1.0 / 2650.0));
+}
+
+QString thresholdVoltText(double volts) {
+  double whole = std::trunc(volts);
+  const long long h = static_cast<long long>(std::trunc((volts - whole) * 100.0));
+  long long q = roundHalfEven(static_cast<double>(h) * 0.2) * 5;
+  if (q == 100) {
+    whole += 1.0;
+    q = 0;
+  }
+  return QString::number(static_cast<long long>(whole)) + QLatin1Char('.') +
+         QString::number(q).rightJustified(2, QLatin1Char('0'));
+}
+
+std::optional<int> hundredthsFromVoltText(const QString& text) {
+  const auto digit = [&](int i) -> std::optional<int> {
+    if (i >= text.size() || !text.at(i).isDigit()) return std::nullopt;
+    const int d = text.at(i).digitValue();
+    if (d < 0 || d > 9) return std::nullopt;
+    return d;
+  };
+  const auto whole = digit(0);
+  const auto tenths = digit(2);
+  if (!whole || !tenths) return std::nullopt;
+  int hundredths = 0;
+  if (text.size() > 3) {
+    const auto h = digit(3);
+    if (!h) return std::nullopt;
+    hundredths = *h;
+  }
+  return 100 * *whole + 10 * *tenths + hundredths;
+}
+
+double tpsVolts(long long raw) {
+  return static_cast<double>(raw) * 12.0 * (1.0 / 240.0);
+}
+long long tpsRawFromHundredths(long long hundredths) {
+  return (hundredths + 2) / 5;
+}
+
+double lambdaVolts(long long raw) {
+  return static_cast<double>(raw) * 5.0 * (1.0 / 255.0);
+}
+long long lambdaRawFromHundredths(long long hundredths) {
+  return (51 * hundredths + 49) / 100;
+}
+
+QString twoDecimalVoltText(double volts) {
+  if (volts < 0) volts = 0;
+  long long whole = static_cast<long long>(std::trunc(volts));
+  long long hundredths = static_cast<long long>(std::trunc((volts - std::trunc(volts)) * 100.0));
+  if (hundredths == 99) {
+    ++whole;
+    hundredths = 0;
+  }
+  return QString::number(whole) + QLatin1Char('.') +
+         QString::number(hundredths).rightJustified(2, QLatin1Char('0'));
+}
+
+long long editorRpm(long long rpm) {
+  return roundHalfEven(static_cast<double>(rpm) * 0.01) * 100;
+}
+
+}  // namespace orvel

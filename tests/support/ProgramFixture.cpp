@@ -1,0 +1,24 @@
+#include "support/ProgramFixture.h"
+
+#include "app/TextFile.h"
+
+namespace orvel::test {
+
+void ProgramFixture::writeConfig(const QStringList& lines) {
+  writeTextLines(installDir.path() + QStringLiteral("/config.cfg"), lines);
+}
+
+void ProgramFixture::start() {
+  Environment env;
+  env.link = &link;
+  env.timers = &timers;
+  const QString dir = installDir.path();
+  env.installationDirectory = [dir] { return dir; };
+  env.openUrl = [this](const QUrl& url) {
+    openedUrl = url;
+    return true;
+  };
+  program = std::make_unique<Program>(std::move(env));
+}
+
+}  // namespace orvel::test

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/Program.h"
+#include "support/FakeTimerService.h"
+#include "support/FakeTransport.h"
+#include "support/RecordingDialogs.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace orvel::test {
+
+// The whole program on fakes: virtual time, an in-memory link, recorded message boxes and a
+// temporary installation directory. Nothing blocks and nothing touches real devices.
+struct ProgramFixture {
+  FakeTimerService timers;
+  FakeTransport link{&timers};
+  RecordingDialogs dialogs;
+  QTemporaryDir installDir;
+  QUrl openedUrl;
+  std::unique_ptr<Program> program;
+
+  // Writes config.cfg (CR LF lines) into the installation directory before start.
+  void writeConfig(const QStringList& lines);
+  void start();
+  TForm1& form() { return program->form1(); }
+  LinkControl& control() { return program->form1().link(); }
+};
+
+}  // namespace orvel::test
