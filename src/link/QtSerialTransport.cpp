@@ -52,7 +52,8 @@ int QtSerialTransport::lastErrno() const {
 }
 
 void QtSerialTransport::openDevice(const QString& portName) {
-  port_.setPortName(resolve_(portName));
+  devicePath_ = resolve_(portName);
+  port_.setPortName(devicePath_);
   port_.clearError();
   if (!port_.open(QIODevice::ReadWrite)) {
     const int err = lastErrno();

@@ -19,7 +19,7 @@ class QtSerialTransport : public QObject, public SerialTransport {
   ~QtSerialTransport() override;
 
   void setPathResolver(PathResolver resolver) { resolve_ = std::move(resolver); }
-  QString devicePath() const { return port_.portName(); }
+  QString devicePath() const { return devicePath_; }
 
  protected:
   void openDevice(const QString& portName) override;
@@ -37,6 +37,7 @@ class QtSerialTransport : public QObject, public SerialTransport {
 
   QSerialPort port_;
   PathResolver resolve_;
+  QString devicePath_;
   bool delivering_ = false;
   bool writing_ = false;
   bool pending_ = false;

@@ -1,0 +1,339 @@
+// The main window frame: start-up probing of the ports, the menu and toolbar as fitters know
+// them, port choice, help, About, the status bar and the layout rules.
+#include "app/TAboutBox.h"
+#include "settings/Conversions.h"
+#include "support/ProgramFixture.h"
+#include "ui_TAboutBox.h"
+#include "ui_TForm1.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+
+using namespace orvel;
+using orvel::test::ProgramFixture;
+
+namespace {
+
+QStringList configWithPort(const QString& port) {
+  QStringList lines = ConfigFile::templateLines();
+  lines[11] = port;
+  return lines;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void startupProbe_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QStringList>("failing");
+    QTest::addColumn<QString>("port");  // name in force after start
+    QTest::addColumn<bool>("connected");
+    QTest::addColumn<QStringList>("messages");
+    const QString openError = "Unable to open com port (win error code: 2).";
+    QTest::newRow("com1 works") << "com1" << QStringList{} << "COM1" << true << QStringList{};
+    QTest::newRow("com1 fails: silent fall-back to COM2")
+        << "com1" << QStringList{"COM1"} << "COM2" << true << QStringList{};
+    QTest::newRow("com2 works") << "com2" << QStringList{} << "COM2" << true << QStringList{};
+    QTest::newRow("com2 fails: silent fall-back to COM1")
+        << "com2" << QStringList{"COM2"} << "COM1" << true << QStringList{};
+    QTest::newRow("both fail from com1: one message, link closed")
+        << "com1" << QStringList{"COM1", "COM2"} << "COM2" << false << QStringList{openError};
+    QTest::newRow("both fail from com2: one message, link closed")
+        << "com2" << QStringList{"COM1", "COM2"} << "COM1" << false << QStringList{openError};
+  }
+  void startupProbe() {
+    QFETCH(QString, stored);
+    QFETCH(QStringList, failing);
+    QFETCH(QString, port);
+    QFETCH(bool, connected);
+    QFETCH(QStringList, messages);
+    ProgramFixture f;
+    for (const QString& p : failing)
+      f.link.failingPorts.insert(p);
+    f.writeConfig(configWithPort(stored));
+    f.start();
+    QCOMPARE(f.link.portName(), port);
+    QCOMPARE(f.link.isConnected(), connected);
+    QCOMPARE(f.form().ui().COM11->isChecked(), port == "COM1");
+    QCOMPARE(f.form().ui().COM21->isChecked(), port == "COM2");
+    QCOMPARE(f.dialogs.texts(), messages);
+    for (const auto& box : f.dialogs.boxes) {
+      QCOMPARE(box.title, QString("Orvel 2001-2.2"));
+      QCOMPARE(box.icon, MessageIcon::Error);
+    }
+    if (connected) {
+      // A successful probe opens and closes the port before the real open; after a failed
+      // probe the other port is opened directly.
+      QCOMPARE(f.link.opens(), failing.isEmpty() ? 2 : 1);
+      QCOMPARE(f.link.closes(), failing.isEmpty() ? 1 : 0);
+    }
+    QVERIFY(f.link.written().isEmpty());  // nothing is sent at start
+  }
+
+  void aClosedLinkFailsEverySendWithTheWriteError() {
+    ProgramFixture f;
+    f.link.failingPorts = {"COM1", "COM2"};
+    f.start();
+    f.dialogs.boxes.clear();
+    f.form().ui().SpeedButton3->click();
+    QCOMPARE(f.dialogs.texts(), QStringList{"WriteFile function failed (win error code: 9)."});
+  }
+
+  void menuItemsAndShortcuts_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shortcut");
+    QTest::newRow("exit") << "Zamknijprogram1"
+                          << "Zamknij program   Alt+F4"
+                          << "";
+    QTest::newRow("COM1") << "COM11"
+                          << "COM1"
+                          << "";
+    QTest::newRow("COM2") << "COM21"
+                          << "COM2"
+                          << "";
+    QTest::newRow("Polish") << "Polski1"
+                            << "Polski"
+                            << "";
+    QTest::newRow("English") << "Angielski1"
+                             << "Angielski"
+                             << "";
+    QTest::newRow("Italian") << "Woski1"
+                             << "Włoski"
+                             << "";
+    QTest::newRow("print") << "Drukowanieparametrw1"
+                           << "Drukowanie parametrów"
+                           << "Ctrl+P";
+    QTest::newRow("user") << "puste31"
+                          << "Użytkownik programu"
+                          << "F2";
+    QTest::newRow("save") << "Zapiszdopliku1"
+                          << "Zapisz do pliku"
+                          << "Ctrl+S";
+    QTest::newRow("open") << "Odczytajzpliku1"
+                          << "Odczytaj z pliku"
+                          << "Ctrl+O";
+    QTest::newRow("settings") << "Zmianaparametrwpracy1"
+                              << "Zmiana parametrów pracy"
+                              << "F5";
+    QTest::newRow("autocal") << "Autokalibracja1"
+                             << "Autokalibracja"
+                             << "F6";
+    QTest::newRow("scope") << "Tryboscyloskopu1"
+                           << "Tryb oscyloskopu"
+                           << "F7";
+    QTest::newRow("scaling") << "SkalowanieobrotwPB1"
+                             << "Skalowanie obrotów [PB]"
+                             << "F8";
+    QTest::newRow("help") << "Opis1"
+                          << "Pomoc"
+                          << "F1";
+    QTest::newRow("about") << "Oprogramie1"
+                           << "O programie"
+                           << "";
+  }
+  void menuItemsAndShortcuts() {
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(QString, shortcut);
+    ProgramFixture f;
+    f.start();
+    auto* action = f.form().findChild<QAction*>(name);
+    QVERIFY2(action, qPrintable(name));
+    QCOMPARE(action->text(), text);
+    QCOMPARE(action->shortcut().toString(), shortcut);
+    QVERIFY(action->isVisible());
+    QVERIFY(action->isEnabled());
+  }
+
+  void menuStructure() {
+    ProgramFixture f;
+    f.start();
+    QStringList titles;
+    for (QAction* a : f.form().menuBar()->actions())
+      titles << a->text();
+    QCOMPARE(titles, (QStringList{"&Wyjście", "&Opcje", "&Parametry", "&Pomoc"}));
+    auto& ui = f.form().ui();
+    QCOMPARE(ui.Wybrportu1->title(), QString("Wybór portu"));
+    QCOMPARE(ui.Wybierzj1->title(), QString("Wybierz język"));
+    QVERIFY(ui.Polski1->isChecked());
+    QVERIFY(!ui.Angielski1->isChecked());
+    QVERIFY(!ui.Woski1->isChecked());
+    // The service item is there but never visible or enabled.
+    QVERIFY(!ui.Trybserwisowy1->isVisible());
+    QVERIFY(!ui.Trybserwisowy1->isEnabled());
+    QCOMPARE(ui.c1->actions().first(), ui.Trybserwisowy1);
+  }
+
+  void toolbarAndStatusBar() {
+    ProgramFixture f;
+    f.start();
+    auto& ui = f.form().ui();
+    const QList<QPair<QToolButton*, QStringList>> buttons{
+        {ui.SpeedButton3, {"(F5)", "Ręczne wpisywanie ustawień"}},
+        {ui.SpeedButton4, {"(F6)", "Autokalibracja"}},
+        {ui.Wykresy, {"(F7)", "Oscyloskop"}},
+        {ui.SpeedButton14, {"(F8)", "Oscyloskop na benzynie"}},
+    };
+    int previousRight = -1;
+    for (const auto& [button, texts] : buttons) {
+      QCOMPARE(button->text(), texts[0]);
+      QCOMPARE(button->toolTip(), texts[1]);
+      QVERIFY(button->autoRaise());
+      QVERIFY(!button->icon().isNull());
+      QVERIFY(button->x() > previousRight);
+      previousRight = button->x() + button->width();
+    }
+    QCOMPARE(f.form().findChildren<QFrame*>(QRegularExpression("^ToolDivider")).size(), 3);
+    auto* panel = f.form().findChild<QLabel*>("StatusPanel0");
+    QVERIFY(panel);
+    QCOMPARE(panel->width(), 210);
+    QVERIFY(panel->font().bold());
+    QVERIFY(!ui.Image1->pixmap().isNull());
+  }
+
+  void portChoice() {
+    ProgramFixture f;
+    f.start();
+    auto& ui = f.form().ui();
+    ui.COM21->trigger();
+    QCOMPARE(f.link.portName(), QString("COM2"));
+    QVERIFY(f.link.isConnected());
+    QVERIFY(ui.COM21->isChecked());
+    QVERIFY(!ui.COM11->isChecked());
+    ui.COM21->trigger();  // choosing the port in force changes nothing
+    QVERIFY(ui.COM21->isChecked());
+    QVERIFY(f.link.isConnected());
+
+    // The new port cannot be opened: the message, a closed link, the marks on the old port.
+    f.link.failingPorts.insert("COM1");
+    ui.COM11->trigger();
+    QCOMPARE(f.dialogs.texts(), QStringList{"Unable to open com port (win error code: 2)."});
+    QVERIFY(!f.link.isConnected());
+    QVERIFY(ui.COM21->isChecked());
+    QVERIFY(!ui.COM11->isChecked());
+    QCOMPARE(f.link.portName(), QString("COM1"));
+
+    // With the link closed a choice only stores the name and moves the marks.
+    f.link.failingPorts.clear();
+    ui.COM21->trigger();
+    QVERIFY(!f.link.isConnected());
+    QVERIFY(ui.COM21->isChecked());
+    QCOMPARE(f.dialogs.boxes.size(), 1);
+  }
+
+  void aboutDisablesTheMainWindowWhileShown() {
+    ProgramFixture f;
+    f.start();
+    f.form().show();
+    f.form().ui().Oprogramie1->trigger();
+    auto& about = f.program->aboutBox();
+    QVERIFY(about.isVisible());
+    QVERIFY(!f.form().isEnabled());
+    QCOMPARE(about.windowTitle(), QString("O programie"));
+    QCOMPARE(about.ui().Version->text(), QString("Wersja: 2.2        3.01.2002"));
+    QVERIFY(!about.ui().ProgramIcon->pixmap().isNull());
+    about.ui().OKButton->click();
+    QVERIFY(!about.isVisible());
+    QVERIFY(f.form().isEnabled());
+    // Closed by its close box too.
+    f.form().ui().Oprogramie1->trigger();
+    about.close();
+    QVERIFY(f.form().isEnabled());
+  }
+
+  void helpOpensThePageAtItsTopic() {
+    ProgramFixture f;
+    QFile page(f.installDir.path() + "/pomoc.html");
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    page.write("<html></html>");
+    page.close();
+    f.start();
+    f.form().ui().Opis1->trigger();
+    QCOMPARE(f.openedUrl.fragment(), QString("IDH_5310"));
+    QCOMPARE(f.openedUrl.toLocalFile(), QFileInfo(page).absoluteFilePath());
+    QVERIFY(f.dialogs.boxes.isEmpty());
+  }
+
+  void missingHelpSaysSo() {
+    ProgramFixture f;
+    f.start();
+    // The build tree ships a page beside the test binaries only when installed; make sure the
+    // installation directory's page is what is looked for first.
+    f.form().ui().Opis1->trigger();
+    if (f.openedUrl.isEmpty()) {
+      QCOMPARE(f.dialogs.boxes.size(), 1);
+      QVERIFY(f.dialogs.boxes.first().text.contains("pomoc.html"));
+      QCOMPARE(f.dialogs.boxes.first().title, QString("Uwaga"));
+    } else {
+      QVERIFY(f.openedUrl.toLocalFile() != f.installDir.path() + "/pomoc.html");
+    }
+  }
+
+  void statusBarDoubleClickRevealsTheServiceButtonOnlyWhenMaximised() {
+    ProgramFixture f;
+    f.start();
+    auto& ui = f.form().ui();
+    f.form().setWindowState(Qt::WindowNoState);
+    f.form().StatusBar1DblClick();
+    QVERIFY(ui.Button2->isHidden());
+    QCOMPARE(ui.Button2->y(), ui.StatusBar1->y() + 5);
+    f.form().setWindowState(Qt::WindowMaximized);
+    f.form().StatusBar1DblClick();
+    QVERIFY(!ui.Button2->isHidden());
+    f.form().StatusBar1DblClick();
+    QVERIFY(ui.Button2->isHidden());
+  }
+
+  void layoutInTheNormalStateFollowsThePanel() {
+    ProgramFixture f;
+    QStringList lines = ConfigFile::templateLines();
+    lines[8] = "wsnormal";
+    f.writeConfig(lines);
+    f.start();
+    TForm1& form = f.form();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto& ui = form.ui();
+    QCOMPARE(form.frameGeometry().width(), ui.Panel1->width() + 20);
+    QCOMPARE(form.frameGeometry().height(),
+             ui.Panel1->height() + form.toolBarHeight() + form.statusBarHeight() + 80);
+    // A resize snaps back; the overlaid elements are centred by the rules.
+    form.resize(900, 700);
+    QTest::qWait(20);
+    QCOMPARE(form.frameGeometry().width(), ui.Panel1->width() + 20);
+    const int cw = form.clientWidth();
+    const int ch = form.clientHeight();
+    const auto half = [](int v) { return int(roundHalfEven(v * 0.5)); };
+    QCOMPARE(ui.Panel1->x(), half(cw) - half(ui.Panel1->width()) - 5);
+    QCOMPARE(ui.Panel1->y(), int(roundHalfEven((ch - ui.Panel1->height()) * 0.5)));
+    QCOMPARE(ui.Image1->x(), half(cw) - half(ui.Image1->width()));
+    QCOMPARE(ui.Image1->y(),
+             int(roundHalfEven((ch + form.statusBarHeight() - ui.Image1->height()) * 0.5)));
+    QCOMPARE(ui.PanelKalib->x(), half(cw) - half(ui.PanelKalib->width()) - 5);
+    // Toolbar on top, status bar at the bottom of the client area.
+    QCOMPARE(ui.ToolBar1->y(), 0);
+    QCOMPARE(ui.StatusBar1->y() + ui.StatusBar1->height(), ui.ClientArea->height());
+  }
+
+  void closingEndsTheProgramEvenWithOtherWindowsOpen() {
+    ProgramFixture f;
+    f.start();
+    f.form().show();
+    f.form().ui().Oprogramie1->trigger();
+    bool closed = false;
+    QObject::connect(&f.form(), &TForm1::closed, [&] { closed = true; });
+    f.form().close();
+    QVERIFY(closed);
+    QVERIFY(!f.program->aboutBox().isVisible());
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "test_main_window.moc"

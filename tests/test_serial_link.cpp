@@ -1,0 +1,238 @@
+// The serial link on QSerialPort against real pseudo-terminals: what opens, what fails with which
+// operating-system error, bytes both ways (0 included), notifications that are never re-entered,
+// and a device that hangs up.
+#include "link/LinkError.h"
+#include "link/QtSerialTransport.h"
+#include "support/PseudoTerminal.h"
+#include "support/RecordingDialogs.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+
+using namespace orvel;
+using orvel::test::PseudoTerminal;
+using orvel::test::RecordingDialogs;
+
+namespace {
+
+// A transport whose "COM1"/"COM2" are the given paths.
+std::unique_ptr<QtSerialTransport> transportFor(const QString& com1, const QString& com2 = {}) {
+  auto t = std::make_unique<QtSerialTransport>();
+  t->setPathResolver([com1, com2](const QString& name) {
+    if (name == "COM1") return com1;
+    if (name == "COM2") return com2;
+    return name;
+  });
+  return t;
+}
+
+QString openFailure(SerialTransport& t) {
+  try {
+    t.open();
+  } catch (const LinkError& e) {
+    return e.text();
+  }
+  return QStringLiteral("<opened>");
+}
+
+}  // namespace
+
+class SerialLinkTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void opensAPseudoTerminalDespiteMissingModemLines() {
+    PseudoTerminal pty;
+    QVERIFY(pty.isValid());
+    auto t = transportFor(pty.slavePath());
+    t->setPortName("COM1");
+    t->open();
+    QVERIFY(t->isConnected());
+    QCOMPARE(t->devicePath(), pty.slavePath());
+    t->open();  // already open: nothing
+    QVERIFY(t->isConnected());
+    t->close();
+    QVERIFY(!t->isConnected());
+    t->close();  // not open: nothing, no error
+  }
+
+  void failuresCarryTheSystemErrorNumber_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("missing device")
+        << "/dev/orvel-no-such-port"
+        << QString("Unable to open com port (win error code: %1)").arg(ENOENT);
+    QTest::newRow("not a terminal")
+        << "/dev/null" << QString("Unable to open com port (win error code: %1)").arg(ENOTTY);
+    QTest::newRow("a directory")
+        << "/tmp" << QString("Unable to open com port (win error code: %1)").arg(EISDIR);
+  }
+  void failuresCarryTheSystemErrorNumber() {
+    QFETCH(QString, path);
+    QFETCH(QString, expected);
+    auto t = transportFor(path);
+    t->setPortName("COM1");
+    QCOMPARE(openFailure(*t), expected);
+    QVERIFY(!t->isConnected());
+  }
+
+  void regularFileIsNoSerialPort() {
+    QTemporaryDir dir;
+    const QString file = dir.path() + "/plain";
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    auto t = transportFor(file);
+    t->setPortName("COM1");
+    QCOMPARE(openFailure(*t), QString("Unable to open com port (win error code: %1)").arg(ENOTTY));
+  }
+
+  void aPortInUseCannotBeOpenedTwice() {
+    PseudoTerminal pty;
+    auto first = transportFor(pty.slavePath());
+    auto second = transportFor(pty.slavePath());
+    first->setPortName("COM1");
+    second->setPortName("COM1");
+    first->open();
+    QCOMPARE(openFailure(*second),
+             QString("Unable to open com port (win error code: %1)").arg(EBUSY));
+    QVERIFY(!second->isConnected());
+    first->close();
+    second->open();  // free again
+    QVERIFY(second->isConnected());
+  }
+
+  void writeOrReadOnAClosedLinkFails() {
+    auto t = transportFor("/dev/orvel-no-such-port");
+    try {
+      t->write(QByteArray(1, '\x02'));
+      QFAIL("write on a closed link succeeded");
+    } catch (const LinkError& e) {
+      QCOMPARE(e.text(), QString("WriteFile function failed (win error code: %1)").arg(EBADF));
+    }
+    try {
+      t->read(1);
+      QFAIL("read on a closed link succeeded");
+    } catch (const LinkError& e) {
+      QCOMPARE(e.failure(), LinkFailure::Read);
+    }
+  }
+
+  void portNameChanges() {
+    PseudoTerminal one;
+    PseudoTerminal two;
+    auto t = transportFor(one.slavePath(), two.slavePath());
+    t->setPortName("COM1");
+    t->open();
+    t->setPortName("COM1");  // same name: stays connected, no reopen
+    QCOMPARE(t->devicePath(), one.slavePath());
+    t->setPortName("COM2");  // connected: closed and opened on the new name
+    QVERIFY(t->isConnected());
+    QCOMPARE(t->devicePath(), two.slavePath());
+    t->close();
+    t->setPortName("COM1");  // not connected: only stored
+    QVERIFY(!t->isConnected());
+    QCOMPARE(t->portName(), QString("COM1"));
+
+    // A reopen that fails raises and leaves the link closed with the new name.
+    auto u = transportFor(one.slavePath(), "/dev/orvel-no-such-port");
+    u->setPortName("COM1");
+    u->open();
+    QVERIFY_THROWS_EXCEPTION(LinkError, u->setPortName("COM2"));
+    QVERIFY(!u->isConnected());
+    QCOMPARE(u->portName(), QString("COM2"));
+  }
+
+  void bytesPassBothWaysIncludingZero() {
+    PseudoTerminal pty;
+    auto t = transportFor(pty.slavePath());
+    t->setPortName("COM1");
+    t->open();
+    const QByteArray out("\x00\xAA\x0A\x0D\xFF\x11\x13", 7);
+    for (char c : out)
+      t->write(QByteArray(1, c));
+    QCOMPARE(pty.read(out.size()), out);
+
+    QByteArray received;
+    QList<int> counts;
+    t->setRxHandler([&](int count) {
+      counts << count;
+      received += t->read(count);
+    });
+    const QByteArray in("\x00\x01\x00\xFF\x0D\x0A\x11\x13", 8);
+    pty.write(in);
+    QTRY_COMPARE(received, in);
+    for (int c : counts)
+      QVERIFY(c > 0);
+  }
+
+  void notificationsAreNeverReentered() {
+    PseudoTerminal pty;
+    auto t = transportFor(pty.slavePath());
+    t->setPortName("COM1");
+    t->open();
+    int depth = 0;
+    int maxDepth = 0;
+    QByteArray received;
+    t->setRxHandler([&](int count) {
+      ++depth;
+      maxDepth = qMax(maxDepth, depth);
+      received += t->read(count);
+      if (received.size() == 1) {
+        // A handler that runs a nested event loop (as a modal message box does) while more
+        // bytes arrive.
+        pty.write("BC");
+        QTest::qWait(100);
+        t->write("x");  // a write inside a handler may see data too
+      }
+      --depth;
+    });
+    pty.write("A");
+    QTRY_COMPARE(received, QByteArray("ABC"));
+    QCOMPARE(maxDepth, 1);
+  }
+
+  void aHangUpClosesTheLinkWithOneMessage() {
+    RecordingDialogs dialogs;
+    PseudoTerminal pty;
+    auto t = transportFor(pty.slavePath());
+    t->setPortName("COM1");
+    t->open();
+    pty.hangUp();
+    QTRY_VERIFY(!t->isConnected());
+    QTest::qWait(100);
+    QCOMPARE(dialogs.boxes.size(), 1);
+    QCOMPARE(dialogs.boxes.first().text,
+             QString("ReadFile function failed (win error code: %1).").arg(EIO));
+    QCOMPARE(dialogs.boxes.first().title, QString("Orvel 2001-2.2"));
+    QCOMPARE(dialogs.boxes.first().icon, MessageIcon::Error);
+    // Later writes fail with the write error, as on any closed link.
+    QVERIFY_THROWS_EXCEPTION(LinkError, t->write("\x02"));
+  }
+
+  void errnoRecoveredFromSerialPortErrors_data() {
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("system text") << int(QSerialPort::DeviceNotFoundError) << qt_error_string(ENOENT)
+                                 << ENOENT;
+    QTest::newRow("lock held") << int(QSerialPort::PermissionError)
+                               << "Permission error while locking the device" << EBUSY;
+    QTest::newRow("unknown text, permission") << int(QSerialPort::PermissionError) << "?" << EACCES;
+    QTest::newRow("unknown text, resource") << int(QSerialPort::ResourceError) << "?" << EIO;
+  }
+  void errnoRecoveredFromSerialPortErrors() {
+    QFETCH(int, error);
+    QFETCH(QString, text);
+    QFETCH(int, expected);
+    QCOMPARE(errnoFromSerialPortError(static_cast<QSerialPort::SerialPortError>(error), text),
+             expected);
+  }
+};
+
+QTEST_MAIN(SerialLinkTest)
+#include "test_serial_link.moc"

@@ -1,0 +1,160 @@
+// Timer semantics on virtual time: window timers expire on the tick their count reaches, and the
+// pacing timers tick at once after a start only when a full interval has passed since their
+// previous tick.
+#include "app/Dialogs.h"
+#include "link/Timers.h"
+#include "support/FakeTimerService.h"
+#include "support/RecordingDialogs.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+using namespace orvel;
+using orvel::test::FakeTimerService;
+
+class TimersTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void windowTimerExpiresOnItsTick_data() {
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<int>("ticks");
+    QTest::newRow("Timer1 1.6 s") << 100 << 16;
+    QTest::newRow("Timer2 0.8 s") << 50 << 16;
+    QTest::newRow("Timer3 0.55 s") << 50 << 11;
+    QTest::newRow("Timer4 1.1 s") << 100 << 11;
+    QTest::newRow("Timer6 6.2 s") << 200 << 31;
+    QTest::newRow("Timer7 0.6 s") << 200 << 3;
+  }
+  void windowTimerExpiresOnItsTick() {
+    QFETCH(int, interval);
+    QFETCH(int, ticks);
+    FakeTimerService clock;
+    QList<double> expiries;
+    WindowTimer t(clock, interval, ticks, [&] { expiries << clock.now().count() / 1e6; });
+    t.start();
+    clock.advanceMs(interval * ticks - 1);
+    QVERIFY(expiries.isEmpty());
+    QCOMPARE(t.count(), ticks - 1);
+    clock.advanceMs(1);
+    QCOMPARE(expiries, QList<double>{double(interval * ticks)});
+    QCOMPARE(t.count(), 0);  // set to 0 on expiry; a timer left running counts again
+    clock.advanceMs(interval * ticks);
+    QCOMPARE(expiries.size(), 2);
+  }
+
+  void countsAreResetOnlyWhereAsked() {
+    FakeTimerService clock;
+    int expired = 0;
+    WindowTimer t(clock, 100, 11, [&] { ++expired; });
+    t.start();
+    clock.advanceMs(500);
+    QCOMPARE(t.count(), 5);
+    t.stop();  // stopping keeps the count
+    QCOMPARE(t.count(), 5);
+    t.start();
+    clock.advanceMs(600);  // 6 more ticks reach 11
+    QCOMPARE(expired, 1);
+    t.resetCount();
+    t.start();  // already running: keeps its phase, no new interval
+    clock.advanceMs(1000);
+    QCOMPARE(expired, 1);
+    clock.advanceMs(100);
+    QCOMPARE(expired, 2);
+  }
+
+  void anExpiryThatFailsIsReportedAndTheTimerGoesOn() {
+    test::RecordingDialogs dialogs;
+    FakeTimerService clock;
+    int calls = 0;
+    WindowTimer t(clock, 50, 1, [&] {
+      ++calls;
+      throw AppError("boom");
+    });
+    t.start();
+    clock.advanceMs(100);
+    QCOMPARE(calls, 2);
+    QCOMPARE(dialogs.texts(), (QStringList{"boom.", "boom."}));
+  }
+
+  // Each row: times (ms) at which the pacing timer is started; expected tick times.
+  void pacedTimerTicks_data() {
+    QTest::addColumn<QList<int>>("starts");
+    QTest::addColumn<QList<int>>("ticks");
+    QTest::newRow("first start ticks at once") << QList<int>{5} << QList<int>{5};
+    QTest::newRow("restart soon after a tick waits for the interval")
+        << QList<int>{0, 9} << QList<int>{0, 20};
+    QTest::newRow("restart after a full interval ticks at once")
+        << QList<int>{0, 35} << QList<int>{0, 35};
+    QTest::newRow("steady loop keeps the 20 ms grid")
+        << QList<int>{0, 10, 30, 50, 70} << QList<int>{0, 20, 40, 60, 80};
+    QTest::newRow("late reply: no catch-up burst")
+        << QList<int>{0, 10, 95, 100} << QList<int>{0, 20, 95, 115};
+  }
+  void pacedTimerTicks() {
+    QFETCH(QList<int>, starts);
+    QFETCH(QList<int>, ticks);
+    FakeTimerService clock;
+    QList<int> seen;
+    PacedTimer t(clock, 20, [&] {
+      t.stop();  // as every handler does: one tick per start
+      seen << int(clock.now().count() / 1000000);
+    });
+    for (int at : starts) {
+      clock.advance(Millis(at) - clock.now());
+      t.start();
+      clock.processDue();
+    }
+    clock.advanceMs(1000);
+    QCOMPARE(seen, ticks);
+  }
+
+  void pacedTimerLeftRunningTicksEveryInterval() {
+    FakeTimerService clock;
+    int ticks = 0;
+    PacedTimer t(clock, 50, [&] { ++ticks; });
+    t.start();
+    clock.advanceMs(1000);
+    QCOMPARE(ticks, 21);  // at 0, 50, ..., 1000
+    t.stop();
+    clock.advanceMs(1000);
+    QCOMPARE(ticks, 21);
+  }
+
+  void blockingPauseDelaysTimersWithoutFiringThem() {
+    FakeTimerService clock;
+    int expired = 0;
+    WindowTimer t(clock, 100, 2, [&] { ++expired; });
+    t.start();
+    clock.blockingPause(Millis(500));
+    QCOMPARE(expired, 0);
+    clock.processDue();
+    // The missed ticks are delivered as one, like an event loop that was held up.
+    QCOMPARE(t.count(), 1);
+    QCOMPARE(clock.pauseCount(), 1);
+  }
+
+  void realEventLoopPacesAt20ms() {
+    // A sanity check of the Qt implementation: a self-restarting loop keeps its average period
+    // (generous bounds; this is not a benchmark).
+    QtTimerService service;
+    int ticks = 0;
+    PacedTimer* self = nullptr;
+    PacedTimer t(service, 20, [&] {
+      self->stop();
+      ++ticks;
+      if (ticks < 26) self->start();
+    });
+    self = &t;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    t.start();
+    QTRY_COMPARE_WITH_TIMEOUT(ticks, 26, 5000);
+    const qint64 ms = elapsed.elapsed();
+    QVERIFY2(ms >= 500, qPrintable(QString::number(ms)));  // 25 intervals, never early
+    QVERIFY2(ms < 1500, qPrintable(QString::number(ms)));
+  }
+};
+
+QTEST_MAIN(TimersTest)
+#include "test_timers.moc"
