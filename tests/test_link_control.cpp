@@ -1,0 +1,473 @@
+// Reception, dispatch, requests and timers of the link on virtual time and an in-memory line.
+#include "app/Language.h"
+#include "link/LinkControl.h"
+#include "settings/ControllerState.h"
+#include "support/FakeTimerService.h"
+#include "support/FakeTransport.h"
+#include "support/RecordingDialogs.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <map>
+
+using namespace orvel;
+using namespace orvel::test;
+
+namespace {
+
+class FakeView : public LinkView {
+ public:
+  void setStatusText(const QString& text) override { status = text; }
+  void setCommandsEnabled(MainCommands commands, bool on) override {
+    for (unsigned bit = 1; bit <= kItemScaling; bit <<= 1) {
+      if (commands & bit) enabled[bit] = on;
+    }
+  }
+  bool calibrationPanelVisible() const override { return calibrationVisible; }
+  bool oscilloscopePanelVisible() const override { return scopeVisible; }
+
+  bool isEnabled(unsigned bit) const {
+    const auto it = enabled.find(bit);
+    return it == enabled.end() || it->second;
+  }
+  MainCommands disabledSet() const {
+    MainCommands out = 0;
+    for (const auto& [bit, on] : enabled) {
+      if (!on) out |= bit;
+    }
+    return out;
+  }
+
+  QString status;
+  std::map<unsigned, bool> enabled;
+  bool calibrationVisible = false;
+  bool scopeVisible = false;
+};
+
+QByteArray frame(int lambda = 20, int tps = 10, int period = 1100, int stepper = 200) {
+  QByteArray f;
+  f.append(char(lambda)).append(char(tps)).append(char(3)).append(char(4));
+  f.append(char(period & 0xFF)).append(char(period >> 8)).append(char(stepper)).append(char(1));
+  return f;
+}
+
+QByteArray block(int referenceLo = 0x4C, int referenceHi = 0x04) {
+  QByteArray b(37, '\x10');
+  b[32] = char(referenceLo);
+  b[33] = char(referenceHi);
+  b[36] = 1;
+  return b;
+}
+
+struct Rig {
+  FakeTimerService clock;
+  FakeTransport line{&clock};
+  FakeView view;
+  ControllerState state;
+  RecordingDialogs dialogs;
+  LinkControl link{line, clock, view, state};
+  int frames = 0;
+  int idleSamples = 0;
+  int highSamples = 0;
+  int decoded = 0;
+  int editorShown = 0;
+  QByteArray serviceBytes;
+  QList<int> frameLengthsSeen;
+
+  Rig() {
+    line.setPortName("COM1");
+    line.open();
+    link.hooks.showLiveFrame = [this] {
+      ++frames;
+      frameLengthsSeen << link.EditDane.storedBytes();
+    };
+    link.hooks.takeIdleSample = [this] { ++idleSamples; };
+    link.hooks.takeHighRpmSample = [this] { ++highSamples; };
+    link.hooks.decodeSettings = [this] { ++decoded; };
+    link.hooks.showSettingsEditor = [this] { ++editorShown; };
+    link.hooks.serviceByte = [this](std::uint8_t b) { serviceBytes.append(char(b)); };
+    link.hooks.endOscilloscopeMode = [this] {
+      view.scopeVisible = false;
+      link.oscilloscopeMode = false;
+      link.sweepPaused = true;
+      link.Timer2.stop();
+      link.Timer3.stop();
+    };
+    link.hooks.startOscilloscopeMode = [this] {
+      view.scopeVisible = true;
+      link.sweepPaused = false;
+      link.oscilloscopeMode = true;
+      link.liveFrameRequest();
+    };
+  }
+
+  // Times (ms) at which a given byte was written.
+  QList<double> writesOf(std::uint8_t value) const {
+    QList<double> out;
+    for (const auto& w : line.writeLog()) {
+      if (w.byte == value) out << w.at.count() / 1e6;
+    }
+    return out;
+  }
+  void startScope() { link.hooks.startOscilloscopeMode(); }
+
+  // A controller that answers every 02h with a live frame after the given delay.
+  void answerLiveRequests(double afterMs) {
+    reply = clock.createHandle([this] { line.inject(frame()); });
+    line.onWrite = [this, afterMs](std::uint8_t b) {
+      if (b == 0x02) reply->start(Nanos(static_cast<long long>(afterMs * 1e6)), Nanos(0));
+    };
+  }
+  std::unique_ptr<TimerService::Handle> reply;
+};
+
+}  // namespace
+
+class LinkControlTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void init() { CurrentLanguage::set(Language::Polish); }
+
+  void liveFrameIsShownOnceAtItsEighthByte_data() {
+    QTest::addColumn<QList<int>>("split");  // notification sizes
+    QTest::newRow("one notification") << QList<int>{8};
+    QTest::newRow("byte by byte") << QList<int>{1, 1, 1, 1, 1, 1, 1, 1};
+    QTest::newRow("uneven") << QList<int>{3, 4, 1};
+    QTest::newRow("nine-byte burst") << QList<int>{9};
+    QTest::newRow("twelve bytes in one go") << QList<int>{12};
+  }
+  void liveFrameIsShownOnceAtItsEighthByte() {
+    QFETCH(QList<int>, split);
+    Rig r;
+    r.startScope();
+    QByteArray bytes = frame() + frame();
+    int at = 0;
+    for (int n : split) {
+      r.line.inject(bytes.mid(at, n));
+      at += n;
+    }
+    QCOMPARE(r.frames, 1);
+    // The handler saw exactly its own reply, even when more bytes came with it.
+    QCOMPARE(r.frameLengthsSeen, QList<int>{8});
+    QCOMPARE(r.link.replyCount, at);
+    QVERIFY(!r.link.Timer2.isRunning());
+    QVERIFY(r.link.wykres_on1.isRunning() || r.line.written().count('\x02') == 2);
+  }
+
+  void liveLoopRequestsEvery20ms() {
+    Rig r;
+    // Every request answered 9.4 ms later (9 bytes of line time at 9600 baud).
+    r.answerLiveRequests(9.4);
+    r.startScope();
+    r.clock.advanceMs(1000);
+    const QList<double> requests = r.writesOf(0x02);
+    // The first reply is followed at once (no earlier tick); from then on one request per 20 ms.
+    QCOMPARE(requests.mid(0, 3), (QList<double>{0.0, 9.4, 29.4}));
+    for (int i = 2; i < requests.size(); ++i)
+      QCOMPARE(requests[i] - requests[i - 1], 20.0);
+    QCOMPARE(r.frames, requests.size());
+    QCOMPARE(r.frames, 51);
+    QVERIFY(r.dialogs.boxes.isEmpty());
+  }
+
+  void silentControllerPausesAndResumesTheLoop() {
+    Rig r;
+    r.view.status = "Tryb oscyloskopu";
+    r.startScope();
+    QCOMPARE(r.writesOf(0x02), QList<double>{0.0});
+    r.clock.advanceMs(799);
+    QVERIFY(!r.link.sweepPaused);
+    r.clock.advanceMs(1);  // Timer2: 16 ticks of 50 ms
+    QVERIFY(r.link.sweepPaused);
+    QCOMPARE(r.view.status, QString());
+    QVERIFY(r.link.Timer3.isRunning());
+    r.clock.advanceMs(550);  // Timer3: 11 ticks of 50 ms, then wykres_on1 at once
+    QCOMPARE(r.view.status, QString("Tryb oscyloskopu"));
+    QVERIFY(!r.link.sweepPaused);
+    QCOMPARE(r.writesOf(0x02), (QList<double>{0.0, 1350.0}));
+    r.clock.advanceMs(1350 * 3);
+    QCOMPARE(r.writesOf(0x02).size(), 5);  // no retry limit: one request every 1.35 s
+    QVERIFY(r.dialogs.boxes.isEmpty());
+  }
+
+  void frameAfterItsWatchdogExpiredIsShownAndTheLoopRestsUntilTimer3() {
+    Rig r;
+    r.startScope();
+    r.clock.advanceMs(900);  // Timer2 expired at 800
+    QVERIFY(r.link.sweepPaused);
+    r.line.inject(frame());
+    QCOMPARE(r.frames, 1);
+    r.clock.advanceMs(100);  // wykres_on1 fires once and finds the loop paused
+    QCOMPARE(r.writesOf(0x02).size(), 1);
+    r.clock.advanceMs(400);  // Timer3 expires at 800 + 550
+    QCOMPARE(r.writesOf(0x02), (QList<double>{0.0, 1350.0}));
+  }
+
+  void sampleRunTakesTenSamplesAndOneExtraRequest() {
+    Rig r;
+    r.answerLiveRequests(10);
+    r.link.idleSampling = true;
+    r.link.samplesRemaining = 10;
+    r.link.sampleRequest();
+    r.clock.advanceMs(2000);
+    QCOMPARE(r.idleSamples, 10);
+    QCOMPARE(r.link.samplesRemaining, 0);
+    QCOMPARE(r.writesOf(0x02).size(), 11);  // the first, nine more, and one whose reply is unused
+    const QList<double> requests = r.writesOf(0x02);
+    // Timerznak ticks at once the first time, then keeps 50 ms between requests.
+    QCOMPARE(requests[1] - requests[0], 10.0);
+    for (int i = 2; i < requests.size(); ++i)
+      QCOMPARE(requests[i] - requests[i - 1], 50.0);
+    // An rpm scaling run (no calibration panel) gives the commands back, F8 excepted.
+    QVERIFY(r.view.isEnabled(kButtonF5));
+    QVERIFY(r.view.isEnabled(kItemScope));
+    QVERIFY(r.dialogs.boxes.isEmpty());
+  }
+
+  void sampleRunEndOnTheCalibrationPanelLeavesCommandsAlone() {
+    Rig r;
+    r.view.calibrationVisible = true;
+    r.view.setCommandsEnabled(kAllButtons | kAllItems, false);
+    r.link.highRpmSampling = true;
+    r.link.samplesRemaining = 10;
+    r.link.sampleRequest();
+    for (int i = 0; i < 10; ++i) {
+      r.line.inject(frame());
+      r.clock.advanceMs(50);
+    }
+    QCOMPARE(r.highSamples, 10);
+    QCOMPARE(r.view.disabledSet(), kAllButtons | kAllItems);
+  }
+
+  void silentControllerInASampleRunIsReported() {
+    Rig r;
+    r.view.setCommandsEnabled(kAllButtons | kAllItems, false);
+    r.view.status = "Skalowanie obrotów";
+    r.link.idleSampling = true;
+    r.link.samplesRemaining = 10;
+    r.link.sampleRequest();
+    r.clock.advanceMs(1599);
+    QVERIFY(r.dialogs.boxes.isEmpty());
+    r.clock.advanceMs(1);
+    QCOMPARE(r.dialogs.texts(),
+             QStringList{"Sterownik nie został włączony.\r\nWłącz sterownik i spróbuj ponownie"});
+    QCOMPARE(r.dialogs.boxes.first().title, QString("Uwaga"));
+    QCOMPARE(r.view.status, QString());
+    QCOMPARE(r.view.disabledSet(), MainCommands(kItemSettings | kItemAutocal));
+    QCOMPARE(r.link.samplesRemaining, 10);
+    r.clock.advanceMs(5000);
+    QCOMPARE(r.writesOf(0x02).size(), 1);  // the loop stopped
+  }
+
+  void partialSampleReplyStallsWithoutMessage() {
+    Rig r;
+    r.link.idleSampling = true;
+    r.link.samplesRemaining = 10;
+    r.link.sampleRequest();
+    r.line.inject(frame().left(5));
+    r.clock.advanceMs(5000);
+    QVERIFY(r.dialogs.boxes.isEmpty());
+    QCOMPARE(r.idleSamples, 0);
+    QCOMPARE(r.writesOf(0x02).size(), 1);
+  }
+
+  void settingsExchangeReadsTheBlock1100msAfterTheAnswer() {
+    Rig r;
+    r.link.startSettingsExchange();
+    QCOMPARE(r.view.disabledSet(), kAllButtons | kAllItems);
+    QCOMPARE(r.view.status, QString("Podawanie parametrów"));
+    QCOMPARE(r.writesOf(0xAA), QList<double>{100.0});  // after the blocking pause
+    QCOMPARE(r.clock.pauseCount(), 1);
+    r.clock.advanceMs(5);
+    r.line.inject({0x01});
+    QVERIFY(!r.link.readSettingsOnReply);
+    r.clock.advanceMs(1099);
+    QVERIFY(r.writesOf(0x09).isEmpty());
+    r.clock.advanceMs(1);
+    QCOMPARE(r.writesOf(0x09), QList<double>{1205.0});
+    r.line.inject(block());
+    QCOMPARE(r.state.idlePeriodReference, 1100);
+    QCOMPARE(r.decoded, 1);
+    QCOMPARE(r.editorShown, 1);
+    QVERIFY(!r.link.settingsReadOut);
+    QCOMPARE(r.link.EditDane.storedBytes(), 0);
+    r.clock.advanceMs(10000);  // the give-up timer was stopped
+    QCOMPARE(r.view.disabledSet(), kAllButtons | kAllItems);
+    QCOMPARE(r.view.status, QString("Podawanie parametrów"));
+
+    r.link.endSettingsExchange();
+    QCOMPARE(r.view.disabledSet(), MainCommands(0));
+    QCOMPARE(r.line.written().right(1), QByteArray("\x0A"));
+    QCOMPARE(r.view.status, QString());
+  }
+
+  void answerBytesStartTimer4ExactlyOnce() {
+    Rig r;
+    r.link.startSettingsExchange();
+    r.line.inject({0x01});
+    r.clock.advanceMs(600);
+    r.line.inject({0x01, 0x01});  // more bytes: the flag is already clear
+    r.clock.advanceMs(600);
+    QCOMPARE(r.writesOf(0x09).size(), 1);
+    QCOMPARE(r.writesOf(0x09).first(), 1200.0);
+  }
+
+  void silentControllerGivesTheExchangeUpAfter6200ms() {
+    Rig r;
+    r.link.startSettingsExchange();  // the pause holds the clock at 100 ms
+    r.clock.advanceMs(6200 - 100 - 1);
+    QCOMPARE(r.view.status, QString("Podawanie parametrów"));
+    r.clock.advanceMs(1);
+    QCOMPARE(r.view.status, QString());
+    QCOMPARE(r.view.disabledSet(), MainCommands(0));
+    QVERIFY(r.writesOf(0x09).isEmpty());
+    QCOMPARE(r.line.written(), QByteArray("\xAA"));
+    QVERIFY(r.dialogs.boxes.isEmpty());
+  }
+
+  void uncalibratedControllerIsReportedOnce_data() {
+    QTest::addColumn<bool>("polish");
+    QTest::newRow("Polish") << true;
+    QTest::newRow("Italian for any other language") << false;
+  }
+  void uncalibratedControllerIsReportedOnce() {
+    QFETCH(bool, polish);
+    CurrentLanguage::set(polish ? Language::Polish : Language::English);
+    Rig r;
+    r.state.idlePeriodReference = 777;
+    r.link.startSettingsExchange();
+    r.line.inject({0x01});
+    r.clock.advanceMs(1100);
+    r.line.inject(block(1, 1) + QByteArray(5, '\x01'));
+    QCOMPARE(r.dialogs.boxes.size(), 1);
+    QCOMPARE(r.dialogs.boxes.first().text,
+             polish ? QString("Sterownik nie ma skalibrowanych wolnych obrotów.\r\n"
+                              "Wciśnij przycisk autokalibracji.")
+                    : QString("Sistema non calibrate giri.\r\nScalare giri."));
+    QCOMPARE(r.dialogs.boxes.first().title, polish ? QString("Uwaga") : QString("!!!"));
+    QCOMPARE(r.state.idlePeriodReference, 777);
+    QCOMPARE(r.decoded, 0);
+    QCOMPARE(r.editorShown, 0);
+    // The controls come back with the give-up timer.
+    r.clock.advanceMs(6200);
+    QCOMPARE(r.view.disabledSet(), MainCommands(0));
+  }
+
+  void settingsExchangeFromOscilloscopeModeResumesIt() {
+    Rig r;
+    r.startScope();
+    r.line.inject(frame());
+    r.link.startSettingsExchange();
+    QVERIFY(!r.view.scopeVisible);
+    QVERIFY(r.link.resumeOscilloscope);
+    r.line.inject({0x01});
+    r.clock.advanceMs(1100);
+    r.line.inject(block());
+    QCOMPARE(r.editorShown, 1);
+    const int before = r.writesOf(0x02).size();
+    r.link.endSettingsExchange();
+    QVERIFY(!r.link.resumeOscilloscope);
+    QVERIFY(r.view.scopeVisible);
+    QCOMPARE(r.writesOf(0x02).size(), before + 1);
+    QCOMPARE(r.clock.pauseCount(), 2);  // before AAh, before the restart
+  }
+
+  void serviceModeListsBytesAndDispatchesNothing() {
+    Rig r;
+    r.startScope();
+    r.link.serviceMode = true;
+    r.link.readSettingsOnReply = true;
+    r.link.Timer1.start();
+    r.line.inject({0x03, 0x01});
+    QCOMPARE(r.serviceBytes, QByteArray("\x03\x01"));
+    QCOMPARE(r.link.replyCount, 0);
+    QCOMPARE(r.frames, 0);
+    QVERIFY(!r.link.Timer1.isRunning());
+    QVERIFY(!r.link.readSettingsOnReply);
+    QVERIFY(r.link.Timer4.isRunning());
+  }
+
+  void portFailingInTheMiddleOfASendIsReported() {
+    Rig r;
+    r.line.failWritesFrom = 0;
+    // Handlers run guarded; the error ends the handler and is shown once.
+    guarded([&] { r.link.startSettingsExchange(); });
+    QCOMPARE(r.dialogs.texts(), QStringList{"WriteFile function failed (win error code: 5)."});
+    // The timers already started go on: the commands come back with the give-up.
+    QCOMPARE(r.view.disabledSet(), kAllButtons | kAllItems);
+    r.clock.advanceMs(6200);
+    QCOMPARE(r.view.disabledSet(), MainCommands(0));
+  }
+
+  // Arbitrary bytes, split arbitrarily, in every flag state: no crash, no undefined behaviour,
+  // the buffer bounded, the count consistent.
+  void randomStreamsNeverBreakTheDispatch() {
+    for (quint32 seed = 1; seed <= 400; ++seed) {
+      QRandomGenerator rng(seed);
+      Rig r;
+      int expectedCount = 0;
+      for (int step = 0; step < 60; ++step) {
+        const int action = rng.bounded(10);
+        if (action == 0) {
+          r.link.liveFrameRequest();
+          expectedCount = 0;
+        } else if (action == 1) {
+          r.link.sampleRequest();
+          expectedCount = 0;
+        } else if (action == 2) {
+          r.link.settingsReadOutRequest();
+          expectedCount = 0;
+        } else if (action == 3) {
+          r.link.oscilloscopeMode = rng.bounded(2);
+          r.link.idleSampling = rng.bounded(2);
+          r.link.highRpmSampling = rng.bounded(2);
+          r.link.settingsReadOut = rng.bounded(2);
+          r.link.readSettingsOnReply = rng.bounded(2);
+          r.link.serviceMode = rng.bounded(4) == 0;
+          r.link.samplesRemaining = rng.bounded(12);
+        } else if (action == 4) {
+          r.clock.advanceMs(rng.bounded(2000));
+        } else {
+          const int n = rng.bounded(1, 80);
+          QByteArray bytes;
+          for (int i = 0; i < n; ++i)
+            bytes.append(char(rng.bounded(256)));
+          const bool service = r.link.serviceMode;
+          r.line.inject(bytes);
+          if (!service) expectedCount += n;
+        }
+        // A handler may have cleared the buffer; the count only restarts with a request.
+        if (r.link.replyCount < expectedCount) expectedCount = r.link.replyCount;
+        QVERIFY(r.link.EditDane.storedBytes() <= ReceiveBuffer::kMaxStoredBytes);
+        QVERIFY(r.link.replyCount >= 0);
+        QVERIFY(r.link.samplesRemaining >= 0);
+      }
+    }
+  }
+
+  void bufferStaysBoundedOnAChatteringLine() {
+    Rig r;
+    QByteArray chunk(1000, '\x55');
+    for (int i = 0; i < 50; ++i)
+      r.line.inject(chunk);
+    QCOMPARE(r.link.replyCount, 50000);
+    QCOMPARE(r.link.EditDane.storedBytes(), ReceiveBuffer::kMaxStoredBytes);
+    QCOMPARE(r.link.byte(0), 0x55);
+  }
+
+  void receiveBufferText() {
+    ReceiveBuffer b;
+    for (int v : {0, 7, 42, 255})
+      b.append(std::uint8_t(v));
+    QCOMPARE(b.text(), QString("000\r\n007\r\n042\r\n255\r\n"));
+    QCOMPARE(b.byteAt(2), 42);
+    QCOMPARE(b.byteAt(4), -1);
+    QCOMPARE(b.wordAt(2), 42 + 256 * 255);
+    QCOMPARE(b.wordAt(3), -1);
+  }
+};
+
+QTEST_MAIN(LinkControlTest)
+#include "test_link_control.moc"
