@@ -1,0 +1,69 @@
+#include "sim/ControlCommand.h"
+
+#include <cctype>
+#include <charconv>
+#include <vector>
+
+namespace orvel::sim {
+
+namespace {
+
+std::vector<std::string_view> words(std::string_view line) {
+  std::vector<std::string_view> out;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
+      ++i;
+    const std::size_t start = i;
+    while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i])))
+      ++i;
+    if (i > start) out.push_back(line.substr(start, i - start));
+  }
+  return out;
+}
+
+std::optional<bool> onOff(std::string_view word) {
+  if (word == "on") return true;
+  if (word == "off") return false;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<ControlCommand> parseControlLine(std::string_view line, std::string* error) {
+  using Kind = ControlCommand::Kind;
+  const std::vector<std::string_view> w = words(line);
+  ControlCommand cmd;
+  if (w.empty()) return cmd;
+
+  const std::string_view verb = w[0];
+  if (w.size() == 1) {
+    if (verb == "rev") cmd.kind = Kind::Rev;
+    if (verb == "idle") cmd.kind = Kind::Idle;
+    if (verb == "stray") cmd.kind = Kind::Stray;
+    if (verb == "hangup") cmd.kind = Kind::Hangup;
+    if (verb == "quit") cmd.kind = Kind::Quit;
+  } else if (w.size() == 2) {
+    const auto flag = onOff(w[1]);
+    if (verb == "silent" && flag) {
+      cmd = {Kind::Silent, *flag, 0};
+    } else if (verb == "uncalibrated" && flag) {
+      cmd = {Kind::Uncalibrated, *flag, 0};
+    } else if (verb == "short" && flag == false) {
+      cmd = {Kind::Short, false, 0};
+    } else if (verb == "short") {
+      int n = -1;
+      const auto [end, ec] = std::from_chars(w[1].data(), w[1].data() + w[1].size(), n);
+      if (ec == std::errc() && end == w[1].data() + w[1].size() && n >= 0) {
+        cmd = {Kind::Short, true, n};
+      }
+    }
+  }
+  if (cmd.kind == Kind::Blank) {
+    if (error) *error = "unknown command: " + std::string(line);
+    return std::nullopt;
+  }
+  return cmd;
+}
+
+}  // namespace orvel::sim

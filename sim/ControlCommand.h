@@ -1,0 +1,20 @@
+// Run-time switches typed on the simulator's standard input, one per line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace orvel::sim {
+
+struct ControlCommand {
+  enum class Kind { Blank, Rev, Idle, Silent, Short, Stray, Uncalibrated, Hangup, Quit };
+  Kind kind = Kind::Blank;
+  bool on = false;  // silent, short, uncalibrated
+  int value = 0;    // short: reply length
+};
+
+// nullopt with *error set for a line that is not a known command.
+std::optional<ControlCommand> parseControlLine(std::string_view line, std::string* error);
+
+}  // namespace orvel::sim

@@ -1,0 +1,36 @@
+// Command line of orvel-sim.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/SettingsBlock.h"
+
+namespace orvel::sim {
+
+struct Options {
+  std::string statePath;
+  std::string logPath;
+  std::string devicePath;  // empty: create a pseudo-terminal
+  std::string linkPath;    // optional symlink to the pseudo-terminal
+  bool pace = true;
+  bool silent = false;
+  int shortLength = -1;
+  bool stray = false;
+  bool uncalibrated = false;
+  double hangupAfter = -1.0;  // seconds; negative: never
+  std::uint64_t seed = 1;
+  int idlePeriod = kDefaultIdlePeriod;
+  bool help = false;
+};
+
+struct ParsedOptions {
+  Options options;
+  std::string error;  // non-empty: bad usage
+};
+
+ParsedOptions parseOptions(const std::vector<std::string>& args);
+std::string usageText(const std::string& program);
+
+}  // namespace orvel::sim

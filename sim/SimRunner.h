@@ -1,0 +1,60 @@
+// The simulator's event loop: moves bytes between the serial line and the
+// protocol engine, paces replies, takes run-time commands from standard input
+// and keeps the traffic log. Sleeps in ppoll() between events.
+#pragma once
+
+#include <signal.h>
+
+#include <csignal>
+#include <cstdint>
+#include <string>
+
+#include "sim/ByteLog.h"
+#include "sim/ProtocolEngine.h"
+#include "sim/SerialLine.h"
+#include "sim/TxPacer.h"
+
+namespace orvel::sim {
+
+class SimRunner {
+ public:
+  struct Settings {
+    bool pace = true;
+    double hangupAfter = -1.0;  // seconds since start; negative: never
+    int controlFd = 0;          // run-time commands; -1 for none
+  };
+
+  // startNs: the monotonic time taken as 0 in the log and by the engine.
+  SimRunner(ProtocolEngine& engine, SerialLine& line, ByteLog& log, const Settings& settings,
+            std::int64_t startNs);
+
+  // Runs until quit, hang-up, *stop becoming non-zero (set from a signal
+  // handler) or an I/O failure. pollMask is the signal mask in force while
+  // waiting, so that stop signals blocked elsewhere are delivered only there.
+  // Returns the process exit code.
+  int run(const sigset_t* pollMask, const volatile std::sig_atomic_t* stop);
+
+ private:
+  enum class Outcome { Continue, Quit, Hangup, Failure };
+
+  double seconds(std::int64_t ns) const;
+  Outcome sendDue();
+  Outcome readLine();
+  Outcome readControl();
+  Outcome handleControlLine(const std::string& line);
+  void hangup();
+
+  ProtocolEngine& engine_;
+  SerialLine& line_;
+  ByteLog& log_;
+  Settings settings_;
+  std::int64_t startNs_;
+  TxPacer pacer_;
+  std::int64_t lastFlushNs_ = 0;
+  std::string controlBuffer_;
+  bool droppedReported_ = false;
+};
+
+void reportNotice(const std::string& text);
+
+}  // namespace orvel::sim
