@@ -60,8 +60,8 @@ QPixmap logoPicture(const QSize& size) {
 
   const qreal w = r.width();
   const qreal h = r.height();
-  drawTank(p, QRectF(r.left() + w * 0.08, r.top() + h * 0.52, w * 0.40, h * 0.26));
-  drawFlame(p, QPointF(r.left() + w * 0.62, r.top() + h * 0.80), h * 0.42);
+  drawTank(p, QRectF(r.left() + w * 0.16, r.top() + h * 0.62, w * 0.42, h * 0.24));
+  drawFlame(p, QPointF(r.left() + w * 0.74, r.top() + h * 0.88), h * 0.36);
 
   QFont title(QStringLiteral("DejaVu Sans"));
   title.setBold(true);
@@ -76,9 +76,6 @@ QPixmap logoPicture(const QSize& size) {
   p.setPen(QColor(170, 195, 240));
   p.drawText(QRectF(r.left(), r.top() + h * 0.31, w, h * 0.12), Qt::AlignCenter,
              QStringLiteral("sterownik instalacji LPG  ·  wersja 2.2"));
-  p.setPen(QColor(120, 140, 180));
-  p.drawText(QRectF(r.left() + w * 0.70, r.top() + h * 0.55, w * 0.28, h * 0.3),
-             Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("F5  F6\nF7  F8"));
   return pixmap;
 }
 
