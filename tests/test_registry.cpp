@@ -58,7 +58,8 @@ class RegistryTest : public QObject {
   }
 
   void garbageFileGivesAnEmptyDirectoryAndIsLeftAlone() {
-    const QByteArray garbage("\xff\xfe[[[\x00\x01 = = \n[orvel2001\ndefault", 36);
+    static const char kGarbage[] = "\xff\xfe[[[\x00\x01 = = \n[orvel2001\ndefault";
+    const QByteArray garbage(kGarbage, sizeof kGarbage - 1);
     writeIni(garbage);
     QCOMPARE(Registry::installationDirectory(), QString());
     QFile f(iniPath());
