@@ -1,0 +1,112 @@
+// Measures the settings exchange on the real event loop and serial link against the simulator:
+// the delay from the controller's answer to AAh until the read-out request 09h (from the
+// simulator's byte log), and the give-up time with a silent controller (from F5 until the
+// commands come back). Prints numbers; it is not a pass/fail test.
+#include "app/Program.h"
+#include "link/QtSerialTransport.h"
+#include "link/Timers.h"
+#include "settings/TEdytuj_dane.h"
+#include "support/RecordingDialogs.h"
+#include "support/SimProcess.h"
+#include "ui_TForm1.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+
+using namespace orvel;
+
+namespace {
+
+struct Stats {
+  std::vector<double> v;
+  void add(double x) { v.push_back(x); }
+  void print(const char* what, double target) {
+    std::sort(v.begin(), v.end());
+    double sum = 0;
+    for (double x : v)
+      sum += x;
+    const double mean = sum / v.size();
+    std::printf(
+        "%-44s n=%zu  mean %.4f s  min %.4f s  max %.4f s  (target %.3f s, mean error %+.1f ms)\n",
+        what, v.size(), mean, v.front(), v.back(), target, (mean - target) * 1000.0);
+  }
+};
+
+std::unique_ptr<Program> startProgram(QtSerialTransport& link, QtTimerService& timers,
+                                      const QString& dir) {
+  Environment env;
+  env.link = &link;
+  env.timers = &timers;
+  env.installationDirectory = [dir] { return dir; };
+  env.openUrl = [](const QUrl&) { return true; };
+  return std::make_unique<Program>(std::move(env));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+  test::RecordingDialogs dialogs;
+  QTemporaryDir dir;
+
+  Stats answerTo09;
+  for (int i = 0; i < runs; ++i) {
+    SimProcess sim;
+    const QString pty = sim.start();
+    if (pty.isEmpty()) {
+      std::fprintf(stderr, "simulator: %s\n", qPrintable(sim.errorString()));
+      return 1;
+    }
+    qputenv("ORVEL_COM1", pty.toLocal8Bit());
+    qputenv("ORVEL_COM2", "/dev/orvel-bench-none");
+    QtTimerService timers;
+    QtSerialTransport link;
+    auto program = startProgram(link, timers, dir.path());
+    program->form1().ui().SpeedButton3->click();
+    QElapsedTimer wait;
+    wait.start();
+    while (!program->editor().isVisible() && wait.elapsed() < 5000)
+      QTest::qWait(5);
+    double lastAnswer = -1;
+    double request = -1;
+    for (const auto& e : sim.log()) {
+      if (!e.rx && request < 0) lastAnswer = e.t;
+      if (e.rx && e.byte == 0x09) request = e.t;
+    }
+    if (request > 0 && lastAnswer > 0) answerTo09.add(request - lastAnswer);
+    program->editor().close();
+    QTest::qWait(50);
+  }
+
+  Stats giveUp;
+  for (int i = 0; i < runs; ++i) {
+    SimProcess sim;
+    const QString pty = sim.start({"--silent"});
+    qputenv("ORVEL_COM1", pty.toLocal8Bit());
+    QtTimerService timers;
+    QtSerialTransport link;
+    auto program = startProgram(link, timers, dir.path());
+    QElapsedTimer clock;
+    clock.start();
+    program->form1().ui().SpeedButton3->click();
+    while (!program->form1().ui().SpeedButton3->isEnabled() && clock.elapsed() < 10000) {
+      QTest::qWait(1);
+    }
+    giveUp.add(clock.nsecsElapsed() / 1e9);
+    bool sent09 = false;
+    for (const auto& e : sim.log())
+      sent09 |= e.rx && e.byte == 0x09;
+    if (sent09) std::printf("unexpected: 09h sent to a silent controller\n");
+  }
+
+  answerTo09.print("answer to AAh -> 09h on the line", 1.1);
+  giveUp.print("silent controller: F5 -> commands back", 6.2);
+  return 0;
+}
