@@ -71,23 +71,50 @@ QString thresholdVoltText(double volts) {
          QString::number(q).rightJustified(2, QLatin1Char('0'));
 }
 
-std::optional<int> hundredthsFromVoltText(const QString& text) {
+std::optional<int> hundredthsFromVoltText(const QString& text, int* badPosition) {
+  // Only ASCII digits: QChar::isDigit() would also take digits of other scripts, which no
+  // controller tool reads as numbers.
   const auto digit = [&](int i) -> std::optional<int> {
-    if (i >= text.size() || !text.at(i).isDigit()) return std::nullopt;
-    const int d = text.at(i).digitValue();
-    if (d < 0 || d > 9) return std::nullopt;
-    return d;
+    if (i >= text.size()) return std::nullopt;
+    const char16_t c = text.at(i).unicode();
+    if (c < u'0' || c > u'9') return std::nullopt;
+    return static_cast<int>(c - u'0');
+  };
+  const auto fail = [&](int position) -> std::optional<int> {
+    if (badPosition) *badPosition = position;
+    return std::nullopt;
   };
   const auto whole = digit(0);
+  if (!whole) return fail(0);
   const auto tenths = digit(2);
-  if (!whole || !tenths) return std::nullopt;
+  if (!tenths) return fail(2);
   int hundredths = 0;
   if (text.size() > 3) {
     const auto h = digit(3);
-    if (!h) return std::nullopt;
+    if (!h) return fail(3);
     hundredths = *h;
   }
   return 100 * *whole + 10 * *tenths + hundredths;
+}
+
+std::optional<long long> parseInteger(const QString& text) {
+  int i = 0;
+  bool negative = false;
+  if (i < text.size() && (text.at(i) == u'+' || text.at(i) == u'-')) {
+    negative = text.at(i) == u'-';
+    ++i;
+  }
+  if (i == text.size()) return std::nullopt;
+  long long magnitude = 0;
+  for (; i < text.size(); ++i) {
+    const char16_t c = text.at(i).unicode();
+    if (c < u'0' || c > u'9') return std::nullopt;
+    magnitude = magnitude * 10 + (c - u'0');
+    if (magnitude > 2147483648LL) return std::nullopt;
+  }
+  const long long value = negative ? -magnitude : magnitude;
+  if (value > 2147483647LL) return std::nullopt;
+  return value;
 }
 
 double tpsVolts(long long raw) {

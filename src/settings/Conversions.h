@@ -38,9 +38,14 @@ long long stepperSpeedFromCode(long long code);  // round(25 - code * (1/2650))
 // Threshold volt text: whole volts, ".", hundredths rounded to a multiple of 5 (two digits).
 QString thresholdVoltText(double volts);
 // Hundredths of a volt read back from a threshold volt text: character 0 is the whole volts,
-// character 2 the tenths and, if present, character 3 the hundredths. Nothing when those
-// characters are not digits (so only a single-digit whole part can be read back).
-std::optional<int> hundredthsFromVoltText(const QString& text);
+// character 2 the tenths and, if present, character 3 the hundredths; character 1 is not looked
+// at. Nothing when one of them is not a digit 0-9 (so only a single-digit whole part can be read
+// back); badPosition then gets the first such position, which may lie past the end of the text.
+std::optional<int> hundredthsFromVoltText(const QString& text, int* badPosition = nullptr);
+
+// A whole number as fitters type it: an optional sign and decimal digits 0-9, nothing else (no
+// blanks, no hex), within the 32-bit range of the controller tools. Nothing otherwise.
+std::optional<long long> parseInteger(const QString& text);
 
 // TPS threshold byte: volts = raw * 12 * (1/240); back: (H + 2) div 5.
 double tpsVolts(long long raw);

@@ -1,0 +1,549 @@
+// The settings editor in the whole program on a fake link: read-outs, sends, marks, check boxes
+// and the end of the exchange.
+#include <QtTest>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QToolButton>
+
+#include "settings/SettingsDecoder.h"
+#include "settings/ShapePictogram.h"
+#include "settings/TEdytuj_dane.h"
+#include "support/ProgramFixture.h"
+
+using namespace orvel;
+using orvel::test::ProgramFixture;
+
+namespace {
+
+void setWord(QByteArray& b, int k, int value) {
+  b[k] = static_cast<char>(value & 0xFF);
+  b[k + 1] = static_cast<char>((value >> 8) & 0xFF);
+}
+
+// Reference 1100, flags 51h, changeover 800 rpm, max speed 5000 rpm, lambda 500/500 ms.
+QByteArray typicalBlock(int flags = 0x51, int maxSpeedPeriod = 176) {
+  QByteArray b(kSettingsBlockLength, '\0');
+  setWord(b, 1, 122);
+  setWord(b, 3, 244);
+  b[5] = 20;
+  setWord(b, 6, 1100);
+  b[8] = static_cast<char>(flags);
+  b[9] = 25;
+  b[10] = 45;
+  b[11] = static_cast<char>(240);
+  b[12] = static_cast<char>(215);
+  setWord(b, 13, maxSpeedPeriod);
+  setWord(b, 17, 367);
+  setWord(b, 19, 800);
+  b[21] = 45;
+  b[22] = 10;
+  setWord(b, 23, 122);
+  setWord(b, 25, 244);
+  b[27] = 5;
+  setWord(b, 28, 39750);
+  b[31] = 2;
+  setWord(b, 32, 1100);
+  setWord(b, 34, 2650);
+  b[36] = 1;
+  return b;
+}
+
+}  // namespace
+
+class TestEditorWindow : public QObject {
+  Q_OBJECT
+ private Q_SLOTS:
+  void init();
+  void cleanup();
+
+  void windowAsDesigned_data();
+  void windowAsDesigned();
+  void firstReadOutFillsTheEditor();
+  void readOutsSendFlagsOncePerChangedGroup();
+  void uncalibratedControllerKeepsEditorClosed();
+  void okAndEnterSendTheField_data();
+  void okAndEnterSendTheField();
+  void unsentMarkFollowsTheField();
+  void refusalsShowTheirBoxAndSendNothing();
+  void radioChoiceSendsFlags();
+  void cutoffCheckBox();
+  void boschCheckBox();
+  void maxSpeedCheckBox();
+  void lambdaSendRedrawsPictogram();
+  void longReadOutValuesAreShownWhole();
+  void closingEndsTheExchange_data();
+  void closingEndsTheExchange();
+  void portFailingInASend();
+  void portFailingInAReadOut();
+
+ private:
+  TEdytuj_dane& editor() { return f->program->editor(); }
+  template <typename T = QWidget>
+  T* child(const QString& name) {
+    T* w = editor().findChild<T*>(name);
+    if (!w) qFatal("no control %s", qPrintable(name));
+    return w;
+  }
+  QLineEdit* field(const QString& name) { return child<QLineEdit>(name); }
+  QToolButton* ok(const QString& name) { return child<QToolButton>(name); }
+  // What went to the controller since the last mark.
+  QString sent() const { return toHexText(f->link.written().mid(mark_)); }
+  void mark() { mark_ = static_cast<int>(f->link.written().size()); }
+  // Every write so far succeeded, so the log holds them all.
+  int writesSoFar() const { return static_cast<int>(f->link.writeLog().size()); }
+  void type(const QString& name, const QString& text) {
+    field(name)->selectAll();
+    QTest::keyClicks(field(name), text);
+  }
+  // On the left edge, where check boxes and radio buttons have their indicator.
+  void click(QAbstractButton* button) {
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+  }
+
+  // F5, the controller's answer to AAh and the read-out request 1.1 s later.
+  void startExchange() {
+    f->control().startSettingsExchange();
+    f->link.inject({0x01});
+    f->timers.advanceMs(1100);
+    QVERIFY(f->link.written().endsWith('\x09'));
+    mark();
+  }
+  void readOut(const QByteArray& block) {
+    mark();
+    f->link.inject(block);
+  }
+  // A further read-out while the editor is open.
+  void readOutAgain(const QByteArray& block) {
+    mark();
+    f->control().settingsReadOutRequest();
+    f->link.inject(block);
+  }
+  void openEditor(const QByteArray& block = typicalBlock()) {
+    startExchange();
+    readOut(block);
+    QVERIFY(editor().isVisible());
+    mark();
+  }
+
+  std::unique_ptr<ProgramFixture> f;
+  int mark_ = 0;
+};
+
+void TestEditorWindow::init() {
+  mark_ = 0;
+  f = std::make_unique<ProgramFixture>();
+  f->start();
+}
+
+void TestEditorWindow::cleanup() {
+  f.reset();
+}
+
+void TestEditorWindow::windowAsDesigned_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<int>("maxLength");
+  QTest::addColumn<QString>("okName");
+  const QList<std::tuple<const char*, int, const char*>> fields = {
+      {"EditProgTPS", 4, "SendProgTPS"},
+      {"EditProgLambda", 4, "SendProgLambda"},
+      {"EditProgGB", 4, "SendProgGB"},
+      {"Edit5", 2, "SpeedButton8"},
+      {"Editobrotymax", 4, "SpeedButton6"},
+      {"Edit4", 2, "SpeedButton10"},
+      {"Edit3", 4, "SpeedButton9"},
+      {"Edit7", 3, "SpeedButton12"},
+      {"Edit8", 2, "SendProgGazu"},
+      {"EditThLambda", 4, "SendOkresLambda"},
+      {"EditOkresLambda", 4, "SendOkresLambda"},
+      {"EditThLambda2", 4, "SendOkresLambda2"},
+      {"EditOkresLambda2", 4, "SendOkresLambda2"},
+      {"Editsilnikmax", 3, "SpeedButton2"},
+      {"EditSilnikmin", 3, "SpeedButton2"},
+      {"EditSilnikopt", 3, "SpeedButton4"},
+      {"Edit1", 3, "SpeedButton3"},
+      {"Edit2", 4, "Sendcutoffobr"},
+  };
+  for (const auto& [name, length, okName] : fields)
+    QTest::newRow(name) << name << length << okName;
+}
+
+void TestEditorWindow::windowAsDesigned() {
+  QFETCH(QString, name);
+  QFETCH(int, maxLength);
+  QFETCH(QString, okName);
+  QCOMPARE(editor().size(), QSize(605, 427));
+  QVERIFY(editor().windowFlags() & Qt::WindowStaysOnTopHint);
+  QCOMPARE(editor().windowModality(), Qt::NonModal);
+  QCOMPARE(editor().windowTitle(), QStringLiteral("Ręczne wpisywanie ustawień"));
+  QVERIFY(!editor().isVisible());
+
+  QCOMPARE(field(name)->maxLength(), maxLength);
+  QVERIFY(field(name)->text().isEmpty());
+  QCOMPARE(ok(okName)->text(), QStringLiteral("OK"));
+  QVERIFY(TEdytuj_dane::isUnsent(ok(okName)));
+
+  QCOMPARE(field("Edit6")->text(), QStringLiteral("5"));
+  for (const char* hidden : {"RadioGroup4", "Edit6", "Label3", "Editdelay"})
+    QVERIFY2(child(hidden)->isHidden(), hidden);
+  QCOMPARE(child<QGroupBox>("RadioGroup3")->title(), QStringLiteral("Tryb pracy sterownika"));
+  QCOMPARE(child<QRadioButton>("RadioGroup3Item1")->text(), QStringLiteral("praca ekonomiczna"));
+  QCOMPARE(child<QLabel>("Label4")->text(), QStringLiteral("Próg wyzwalania TPS [0..10] V: "));
+  QCOMPARE(child<QLabel>("Image1")->size(), QSize(47, 21));
+  QCOMPARE(child<QLabel>("Image1")->toolTip(), QStringLiteral("Kształt sondy lambda"));
+  QCOMPARE(ok("SpeedButton1")->text(), QStringLiteral("&Zapisz"));
+  for (FlagRadio radio : kFlagRadios)
+    QCOMPARE(editor().selectedItem(radio), -1);
+}
+
+void TestEditorWindow::firstReadOutFillsTheEditor() {
+  startExchange();
+  readOut(typicalBlock());
+  // Every radio group goes from no item to one: four times the flags byte.
+  QCOMPARE(sent(), QStringLiteral("0Bh 51h 0Bh 51h 0Bh 51h 0Bh 51h"));
+  QVERIFY(editor().isVisible());
+
+  const QMap<QString, QString> texts = {
+      {"EditProgTPS", "1.00"},
+      {"EditProgLambda", "0.50"},
+      {"EditProgGB", "800"},
+      {"Edit5", "2"},
+      {"Editobrotymax", "5000"},
+      {"Edit4", "5"},
+      {"Edit3", "200"},
+      {"Edit7", "10"},
+      {"Edit8", "24"},
+      {"EditThLambda", "500"},
+      {"EditOkresLambda", "500"},
+      {"Editsilnikmax", "210"},
+      {"EditSilnikmin", "15"},
+      {"EditSilnikopt", "40"},
+      {"Edit1", "210"},
+      {"Edit2", "1100"},
+      {"Edit6", "5"},
+  };
+  for (auto it = texts.cbegin(); it != texts.cend(); ++it)
+    QCOMPARE(field(it.key())->text(), it.value());
+  QCOMPARE(editor().selectedItem(FlagRadio::Tps), 1);
+  QCOMPARE(editor().selectedItem(FlagRadio::SpeedSignal), 0);
+  QCOMPARE(editor().selectedItem(FlagRadio::GasSensor), 0);
+  QCOMPARE(editor().selectedItem(FlagRadio::OperatingMode), 0);
+  QVERIFY(child<QCheckBox>("CheckBox1")->isChecked());
+  QVERIFY(field("Edit1")->isEnabled());
+  QVERIFY(ok("Sendcutoffobr")->isEnabled());
+  QVERIFY(!child<QCheckBox>("CheckBox2")->isChecked());
+  QVERIFY(!child<QCheckBox>("CheckBox3")->isChecked());
+
+  ControllerState& state = f->form().controller();
+  QCOMPARE(state.installationFlags, std::uint8_t(0x51));
+  QCOMPARE(state.idlePeriodReference, 1100);
+  QCOMPARE(state.szablon.line(33), QStringLiteral("82"));
+}
+
+void TestEditorWindow::readOutsSendFlagsOncePerChangedGroup() {
+  openEditor(typicalBlock(0x51));
+  readOutAgain(typicalBlock(0x51));
+  QCOMPARE(sent(), QStringLiteral("09h"));
+  // Speed signal falls (bit 2) and the mode turns economic (bit 6): two groups change.
+  readOutAgain(typicalBlock(0x15));
+  QCOMPARE(sent(), QStringLiteral("09h 0Bh 15h 0Bh 15h"));
+  // Only the cutoff bit: the check box follows without a word to the controller.
+  readOutAgain(typicalBlock(0x05));
+  QCOMPARE(sent(), QStringLiteral("09h"));
+  QVERIFY(!child<QCheckBox>("CheckBox1")->isChecked());
+  QVERIFY(!field("Edit2")->isEnabled());
+  QVERIFY(!child("Label9")->isEnabled());
+}
+
+void TestEditorWindow::uncalibratedControllerKeepsEditorClosed() {
+  startExchange();
+  QByteArray block = typicalBlock();
+  setWord(block, 32, 0x0101);
+  readOut(block);
+  QCOMPARE(f->dialogs.boxes.size(), 1);
+  QCOMPARE(f->dialogs.boxes.at(0).title, QStringLiteral("Uwaga"));
+  QVERIFY(!editor().isVisible());
+  QCOMPARE(sent(), QString());
+  QVERIFY(field("EditProgTPS")->text().isEmpty());
+}
+
+void TestEditorWindow::okAndEnterSendTheField_data() {
+  QTest::addColumn<QStringList>("fieldsAndTexts");
+  QTest::addColumn<QString>("okName");
+  QTest::addColumn<QString>("bytes");
+  QTest::newRow("TPS") << QStringList{"EditProgTPS", "2.5"} << "SendProgTPS"
+                       << "07h 32h";
+  QTest::newRow("lambda") << QStringList{"EditProgLambda", "0.50"} << "SendProgLambda"
+                          << "0Fh 19h";
+  QTest::newRow("changeover") << QStringList{"EditProgGB", "800"} << "SendProgGB"
+                              << "08h 4Ch 04h";
+  QTest::newRow("start delay") << QStringList{"Edit5", "2"} << "SpeedButton8"
+                               << "19h 0Ah";
+  QTest::newRow("max speed") << QStringList{"Editobrotymax", "5000"} << "SpeedButton6"
+                             << "14h B0h 00h";
+  QTest::newRow("acceleration") << QStringList{"Edit4", "2"} << "SpeedButton10"
+                                << "1Bh 02h";
+  QTest::newRow("delta") << QStringList{"Edit3", "200"} << "SpeedButton9"
+                         << "16h 6Fh 01h";
+  QTest::newRow("idle speed") << QStringList{"Edit7", "24"} << "SpeedButton12"
+                              << "1Ch 5Ah 0Ah";
+  QTest::newRow("second speed") << QStringList{"Edit8", "1"} << "SendProgGazu"
+                                << "20h 70h F8h";
+  QTest::newRow("lambda 1") << QStringList{"EditThLambda", "500", "EditOkresLambda", "500"}
+                            << "SendOkresLambda"
+                            << "06h 7Ah 00h F4h 00h";
+  QTest::newRow("lambda 2") << QStringList{"EditThLambda2", "250", "EditOkresLambda2", "750"}
+                            << "SendOkresLambda2"
+                            << "1Ah 3Dh 00h F4h 00h";
+  QTest::newRow("stepper range") << QStringList{"Editsilnikmax", "210", "EditSilnikmin", "15"}
+                                 << "SpeedButton2"
+                                 << "12h 2Dh F0h";
+  QTest::newRow("start position") << QStringList{"EditSilnikopt", "0"} << "SpeedButton4"
+                                  << "13h FFh";
+  QTest::newRow("cutoff position") << QStringList{"Edit1", "210"} << "SpeedButton3"
+                                   << "17h 2Dh";
+  QTest::newRow("cutoff speed") << QStringList{"Edit2", "1100"} << "Sendcutoffobr"
+                                << "18h 20h 03h";
+}
+
+void TestEditorWindow::okAndEnterSendTheField() {
+  QFETCH(QStringList, fieldsAndTexts);
+  QFETCH(QString, okName);
+  QFETCH(QString, bytes);
+  openEditor();
+  for (int i = 0; i < fieldsAndTexts.size(); i += 2) {
+    type(fieldsAndTexts.at(i), fieldsAndTexts.at(i + 1) + QLatin1Char('9'));  // a visible change
+    type(fieldsAndTexts.at(i), fieldsAndTexts.at(i + 1));
+  }
+  // Enter in any field of the OK does what the OK does.
+  for (int i = 0; i < fieldsAndTexts.size(); i += 2) {
+    QVERIFY(TEdytuj_dane::isUnsent(ok(okName)));
+    mark();
+    QTest::keyClick(field(fieldsAndTexts.at(i)), Qt::Key_Return);
+    QCOMPARE(sent(), bytes);
+    QVERIFY(!TEdytuj_dane::isUnsent(ok(okName)));
+    type(fieldsAndTexts.at(i), fieldsAndTexts.at(i + 1));  // marks it again (select + retype)
+  }
+  mark();
+  click(ok(okName));
+  QCOMPARE(sent(), bytes);
+  QVERIFY(f->dialogs.boxes.isEmpty());
+}
+
+void TestEditorWindow::unsentMarkFollowsTheField() {
+  openEditor();
+  // Texts the read-out wrote are marked until sent; the hidden holders have no OK.
+  QVERIFY(TEdytuj_dane::isUnsent(ok("SendProgTPS")));
+  click(ok("SendProgTPS"));
+  QVERIFY(!TEdytuj_dane::isUnsent(ok("SendProgTPS")));
+  // The same text written again is no change.
+  readOutAgain(typicalBlock());
+  QVERIFY(!TEdytuj_dane::isUnsent(ok("SendProgTPS")));
+  // A field of a pair marks the pair's OK; the delta's OK does not follow the changeover field.
+  click(ok("SendOkresLambda"));
+  click(ok("SpeedButton9"));
+  QTest::keyClick(field("EditOkresLambda"), Qt::Key_Backspace);
+  QTest::keyClick(field("EditProgGB"), Qt::Key_Backspace);
+  QVERIFY(TEdytuj_dane::isUnsent(ok("SendOkresLambda")));
+  QVERIFY(!TEdytuj_dane::isUnsent(ok("SpeedButton9")));
+  // Enter that sends nothing leaves the mark: nothing reached the controller.
+  type("Edit4", "60");
+  QTest::keyClick(field("Edit4"), Qt::Key_Return);
+  QVERIFY(TEdytuj_dane::isUnsent(ok("SpeedButton10")));
+}
+
+void TestEditorWindow::refusalsShowTheirBoxAndSendNothing() {
+  openEditor();
+  type("Edit7", "x");
+  click(ok("SpeedButton12"));
+  QCOMPARE(f->dialogs.texts(), (QStringList{"Błędna dana", "Prędkość w granicach 1...24"}));
+  for (const auto& box : f->dialogs.boxes)
+    QCOMPARE(box.title, QStringLiteral("Błąd"));
+  QVERIFY(field("Edit7")->text().isEmpty());
+
+  f->dialogs.boxes.clear();
+  type("EditSilnikopt", "256");
+  QTest::keyClick(field("EditSilnikopt"), Qt::Key_Return);
+  QCOMPARE(f->dialogs.texts(), QStringList{"Nieprawidłowa wartość"});
+  QVERIFY(field("EditSilnikopt")->text().isEmpty());
+  QVERIFY(TEdytuj_dane::isUnsent(ok("SpeedButton4")));
+
+  f->dialogs.boxes.clear();
+  type("EditProgGB", "8OO");
+  click(ok("SendProgGB"));
+  QCOMPARE(f->dialogs.boxes.size(), 1);
+  QCOMPARE(f->dialogs.boxes.at(0).text, QStringLiteral("'8OO' is not a valid integer value."));
+  QCOMPARE(f->dialogs.boxes.at(0).title, appTitle());
+  QCOMPARE(f->dialogs.boxes.at(0).icon, MessageIcon::Error);
+  QCOMPARE(field("EditProgGB")->text(), QStringLiteral("8OO"));
+  QCOMPARE(sent(), QString());
+}
+
+void TestEditorWindow::radioChoiceSendsFlags() {
+  openEditor(typicalBlock(0x51));
+  click(child<QRadioButton>("RadioGroup3Item1"));
+  QCOMPARE(sent(), QStringLiteral("0Bh 11h"));
+  click(child<QRadioButton>("RadioGroup3Item1"));
+  QCOMPARE(sent(), QStringLiteral("0Bh 11h"));
+  click(child<QRadioButton>("RadioGroup2Item0"));
+  QCOMPARE(sent(), QStringLiteral("0Bh 11h 0Bh 10h"));
+  QCOMPARE(f->form().controller().installationFlags, std::uint8_t(0x10));
+}
+
+void TestEditorWindow::cutoffCheckBox() {
+  openEditor(typicalBlock(0x51));
+  click(ok("SpeedButton3"));
+  click(ok("Sendcutoffobr"));
+  mark();
+  auto* box = child<QCheckBox>("CheckBox1");
+  click(box);
+  QCOMPARE(sent(), QStringLiteral("0Bh 41h"));
+  QVERIFY(!field("Edit1")->isEnabled());
+  QVERIFY(!ok("Sendcutoffobr")->isEnabled());
+  QVERIFY(!TEdytuj_dane::isUnsent(ok("SpeedButton3")));
+  QTest::keyClick(box, Qt::Key_Space);
+  QCOMPARE(sent(), QStringLiteral("0Bh 41h 0Bh 51h"));
+  QVERIFY(field("Edit1")->isEnabled());
+  QVERIFY(child("Label6")->isEnabled());
+  QVERIFY(TEdytuj_dane::isUnsent(ok("SpeedButton3")));
+  QVERIFY(TEdytuj_dane::isUnsent(ok("Sendcutoffobr")));
+}
+
+void TestEditorWindow::boschCheckBox() {
+  openEditor();
+  auto* box = child<QCheckBox>("CheckBox2");
+  click(box);
+  QCOMPARE(field("EditThLambda")->text(), QStringLiteral("0"));
+  QCOMPARE(field("EditOkresLambda")->text(), QStringLiteral("0"));
+  QCOMPARE(sent(), QStringLiteral("06h 00h 00h 00h 00h"));
+  mark();
+  click(box);
+  QCOMPARE(field("EditThLambda")->text(), QStringLiteral("500"));
+  QCOMPARE(field("EditOkresLambda")->text(), QStringLiteral("500"));
+  QCOMPARE(sent(), QStringLiteral("06h 7Ah 00h F4h 00h"));
+  QVERIFY(!TEdytuj_dane::isUnsent(ok("SendOkresLambda")));
+}
+
+void TestEditorWindow::maxSpeedCheckBox() {
+  openEditor();
+  auto* box = child<QCheckBox>("CheckBox3");
+  click(box);
+  QCOMPARE(sent(), QStringLiteral("14h 01h 00h"));
+  QCOMPARE(field("Editobrotymax")->text(), QStringLiteral("OFF"));
+  for (const char* name : {"Label11", "Editobrotymax", "SpeedButton6"})
+    QVERIFY2(!child(name)->isEnabled(), name);
+
+  mark();
+  click(box);
+  QCOMPARE(field("Editobrotymax")->text(), QStringLiteral("5000"));
+  QCOMPARE(sent(), QStringLiteral("14h B0h 00h"));
+  for (const char* name : {"Label11", "Editobrotymax", "SpeedButton6"})
+    QVERIFY2(child(name)->isEnabled(), name);
+
+  // A value other than "OFF" when the limit comes back on goes out twice.
+  click(box);
+  editor().setFieldText(field("Editobrotymax"), QStringLiteral("4000"));
+  mark();
+  click(box);
+  QCOMPARE(sent(), QStringLiteral("14h DCh 00h 14h DCh 00h"));
+
+  // A controller with the limit off: the read-out ticks the box and sends no 14h.
+  readOutAgain(typicalBlock(0x51, 1));
+  QCOMPARE(sent(), QStringLiteral("09h"));
+  QVERIFY(box->isChecked());
+  QVERIFY(!field("Editobrotymax")->isEnabled());
+  QCOMPARE(field("Editobrotymax")->text(), QStringLiteral("OFF"));
+}
+
+void TestEditorWindow::lambdaSendRedrawsPictogram() {
+  openEditor();
+  type("EditThLambda2", "300");
+  type("EditOkresLambda2", "700");
+  click(ok("SendOkresLambda2"));
+  QImage expected = blankShapePictogram();
+  drawShapePictogram(expected, 300, 700);
+  QCOMPARE(editor().shapePictogram(), expected);
+  QCOMPARE(child<QLabel>("Image1")->pixmap().toImage(), expected);
+  // A refused shape leaves the picture as it was.
+  type("EditThLambda", "4001");
+  click(ok("SendOkresLambda"));
+  QCOMPARE(editor().shapePictogram(), expected);
+}
+
+void TestEditorWindow::longReadOutValuesAreShownWhole() {
+  QByteArray erased(kSettingsBlockLength, '\xFF');
+  openEditor(erased);
+  QLineEdit* high = field("EditThLambda");
+  QCOMPARE(high->text(), QStringLiteral("268600"));
+  QCOMPARE(field("Edit4")->text(), QStringLiteral("255"));
+  // The fitter can shorten it but not make it longer, down to the design's four characters.
+  high->setFocus();
+  high->end(false);
+  QTest::keyClick(high, Qt::Key_Backspace);
+  QTest::keyClick(high, Qt::Key_1);
+  QCOMPARE(high->text(), QStringLiteral("26860"));
+  type("EditThLambda", "123456");
+  QCOMPARE(high->text(), QStringLiteral("1234"));
+  QCOMPARE(high->maxLength(), 4);
+}
+
+void TestEditorWindow::closingEndsTheExchange_data() {
+  QTest::addColumn<bool>("byButton");
+  QTest::newRow("&Zapisz") << true;
+  QTest::newRow("close box") << false;
+}
+
+void TestEditorWindow::closingEndsTheExchange() {
+  QFETCH(bool, byButton);
+  openEditor();
+  auto* f5 = f->form().findChild<QToolButton*>(QStringLiteral("SpeedButton3"));
+  QVERIFY(f5 && !f5->isEnabled());
+  if (byButton)
+    click(ok("SpeedButton1"));
+  else
+    editor().close();
+  QVERIFY(!editor().isVisible());
+  QCOMPARE(sent(), QStringLiteral("0Ah"));
+  QVERIFY(f5->isEnabled());
+  QVERIFY(f->form().statusText().isEmpty());
+  // The fields keep the settings for the file and the report.
+  QCOMPARE(field("EditProgGB")->text(), QStringLiteral("800"));
+}
+
+void TestEditorWindow::portFailingInASend() {
+  openEditor();
+  type("EditProgGB", "900");
+  // The command byte goes out, its first argument fails.
+  f->link.failWritesFrom = writesSoFar() + 1;
+  click(ok("SendProgGB"));
+  QCOMPARE(f->dialogs.boxes.size(), 1);
+  QVERIFY(f->dialogs.boxes.at(0).text.startsWith(QStringLiteral("WriteFile function failed")));
+  QCOMPARE(f->dialogs.boxes.at(0).title, appTitle());
+  QCOMPARE(sent(), QStringLiteral("08h"));
+  QVERIFY(TEdytuj_dane::isUnsent(ok("SendProgGB")));
+  QCOMPARE(field("EditProgGB")->text(), QStringLiteral("900"));
+  // The window goes on: the next attempt reports again and the window still closes.
+  QTest::keyClick(field("EditProgGB"), Qt::Key_Return);
+  QCOMPARE(f->dialogs.boxes.size(), 2);
+  click(ok("SpeedButton1"));
+  QVERIFY(!editor().isVisible());
+}
+
+void TestEditorWindow::portFailingInAReadOut() {
+  startExchange();
+  f->link.failWritesFrom = writesSoFar();  // the first 0Bh
+  readOut(typicalBlock());
+  // One box for the failed 0Bh; the read-out stops there and the exchange gives up later.
+  QCOMPARE(f->dialogs.boxes.size(), 1);
+  QCOMPARE(f->dialogs.boxes.at(0).title, appTitle());
+  QVERIFY(!editor().isVisible());
+  f->timers.advanceMs(6200);
+  auto* f5 = f->form().findChild<QToolButton*>(QStringLiteral("SpeedButton3"));
+  QVERIFY(f5->isEnabled());
+}
+
+QTEST_MAIN(TestEditorWindow)
+#include "test_editor_window.moc"
