@@ -6,6 +6,7 @@
 #include "settings/TEdytuj_dane.h"
 #include "support/RecordingDialogs.h"
 #include "support/SimProcess.h"
+#include "ui_TEdytuj_dane.h"
 #include "ui_TForm1.h"
 
 #include <QTemporaryDir>
@@ -96,12 +97,15 @@ class EndToEndTest : public QObject {
     QVERIFY(!pty.isEmpty());
     LiveProgram p(pty);
     TForm1& form = p.form();
+    TEdytuj_dane& editor = p.program->editor();
     form.ui().SpeedButton3->click();
     QVERIFY(!form.ui().SpeedButton3->isEnabled());
-    QTRY_VERIFY_WITH_TIMEOUT(p.program->editor().isVisible(), 5000);
-    const auto log = sim.log();
+    QTRY_VERIFY_WITH_TIMEOUT(editor.isVisible(), 5000);
+    auto log = sim.log();
     const QByteArray rx = bytesOf(log, true);
-    QVERIFY2(rx.startsWith("\xAA\x09"), rx.toHex().constData());
+    // AAh, the read-out, then the installation flags once for each of the four radio groups that
+    // got their first selection.
+    QVERIFY2(rx.startsWith("\xAA\x09\x0B\x51\x0B\x51\x0B\x51\x0B\x51"), rx.toHex().constData());
     // From the controller's answer to AAh to the read-out request: 1.1 s.
     double answered = -1;
     double requested = -1;
@@ -113,12 +117,56 @@ class EndToEndTest : public QObject {
     QVERIFY2(delay > 1.09 && delay < 1.4, qPrintable(QString::number(delay)));
     QCOMPARE(form.controller().idlePeriodReference, 1100);
 
+    // The editor shows the simulator's factory settings.
+    Ui::TEdytuj_dane& ui = editor.ui();
+    QCOMPARE(ui.EditProgTPS->text(), QString("1.00"));
+    QCOMPARE(ui.EditProgLambda->text(), QString("0.50"));
+    QCOMPARE(ui.EditProgGB->text(), QString("2000"));
+    QCOMPARE(ui.Editobrotymax->text(), QString("5000"));
+    QCOMPARE(ui.Editsilnikmax->text(), QString("210"));
+    QCOMPARE(ui.EditSilnikmin->text(), QString("15"));
+    QCOMPARE(ui.EditSilnikopt->text(), QString("40"));
+    QCOMPARE(ui.EditThLambda->text(), QString("500"));
+    QCOMPARE(ui.EditOkresLambda->text(), QString("500"));
+    QCOMPARE(ui.Edit3->text(), QString("500"));
+    QCOMPARE(ui.Edit2->text(), QString("1500"));
+    QCOMPARE(ui.Edit5->text(), QString("2"));
+    QCOMPARE(ui.Edit7->text(), QString("10"));
+
+    // A few edits, each on the line as its exact bytes.
+    const int before = rx.size();
+    ui.EditProgTPS->setText("1.50");
+    ui.SendProgTPS->click();
+    ui.Editsilnikmax->setText("200");
+    ui.EditSilnikmin->setText("20");
+    ui.SpeedButton2->click();
+    ui.Edit7->setText("12");
+    QTest::keyClick(ui.Edit7, Qt::Key_Return);
+    ui.RadioGroup3Item1->click();  // "praca ekonomiczna": bit 6 cleared
+    log = sim.waitForLog(log.size() + 30);
+    QCOMPARE(bytesOf(log, true).mid(before),
+             QByteArray("\x07\x1E\x12\x37\xEB\x1C\x92\x86\x0B\x11"));
+    QVERIFY(p.dialogs.boxes.isEmpty());
+
     // Closing the editor ends the communication and gives the commands back.
-    p.program->editor().close();
-    QVERIFY(form.ui().SpeedButton3->isEnabled());
-    QVERIFY(form.ui().Wykresy->isEnabled());
-    const auto after = sim.waitForLog(log.size() + 1);
-    QCOMPARE(bytesOf(after, true).right(1), QByteArray("\x0A"));
+    editor.close();
+    for (QToolButton* b : {form.ui().SpeedButton3, form.ui().SpeedButton4, form.ui().Wykresy,
+                           form.ui().SpeedButton14}) {
+      QVERIFY(b->isEnabled());
+    }
+    QVERIFY(form.ui().Zmianaparametrwpracy1->isEnabled());
+    log = sim.waitForLog(log.size() + 1);
+    QCOMPARE(bytesOf(log, true).right(1), QByteArray("\x0A"));
+
+    // The controller kept the new values: a second read-out shows them.
+    form.ui().SpeedButton3->click();
+    QTRY_VERIFY_WITH_TIMEOUT(editor.isVisible(), 5000);
+    QCOMPARE(ui.EditProgTPS->text(), QString("1.50"));
+    QCOMPARE(ui.Editsilnikmax->text(), QString("200"));
+    QCOMPARE(ui.EditSilnikmin->text(), QString("20"));
+    QCOMPARE(ui.Edit7->text(), QString("12"));
+    QVERIFY(ui.RadioGroup3Item1->isChecked());
+    editor.close();
   }
 
   void aSimulatorThatHangsUpIsReportedOnce() {

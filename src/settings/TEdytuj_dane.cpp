@@ -34,8 +34,9 @@ struct TEdytuj_dane::Radio {
 };
 
 TEdytuj_dane::TEdytuj_dane(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint),
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowStaysOnTopHint |
+                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::WindowSystemMenuHint),
       ui_(std::make_unique<Ui::TEdytuj_dane>()),
       pictogram_(blankShapePictogram()) {
   ui_->setupUi(this);
