@@ -25,7 +25,8 @@ rm -f "$tty"
 coproc SIM { exec "$root/build/sim/orvel-sim" --link "$tty" --state "$demo/eeprom.bin" \
                    --log "$demo/simulator.log"; }
 sim_pid=$SIM_PID
-sim_in=${SIM[1]}
+# The coprocess's descriptors do not reach subshells; a duplicate does.
+exec {sim_in}>&"${SIM[1]}"
 trap 'kill "$sim_pid" 2>/dev/null || true' EXIT
 read -r -t 10 pty <&"${SIM[0]}" || { echo "The simulator did not start." >&2; exit 1; }
 echo "Controller simulator on $pty (also $tty); its log: $demo/simulator.log"
