@@ -3,16 +3,77 @@
 #include "app/Dialogs.h"
 
 #include <QElapsedTimer>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
+
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+#include <cstdint>
 
 namespace orvel {
 
 namespace {
 
-class QtHandle : public TimerService::Handle {
+// A timer on a Linux timerfd watched by the event loop: it fires within tens of microseconds of
+// its due time, where QTimer has millisecond granularity. The pacing timers need that to keep
+// one request per 20 ms without ever going sooner.
+class TimerFdHandle : public TimerService::Handle {
  public:
-  explicit QtHandle(std::function<void()> onTimeout) : onTimeout_(std::move(onTimeout)) {
+  TimerFdHandle(int fd, std::function<void()> onTimeout)
+      : fd_(fd), notifier_(fd, QSocketNotifier::Read), onTimeout_(std::move(onTimeout)) {
+    QObject::connect(&notifier_, &QSocketNotifier::activated, [this] {
+      std::uint64_t expirations = 0;
+      if (::read(fd_, &expirations, sizeof expirations) != sizeof expirations) return;
+      if (!active_) return;
+      // Missed periods are coalesced into one timeout, as an event loop does with timers.
+      if (period_ == Nanos(0)) active_ = false;
+      onTimeout_();
+    });
+  }
+  ~TimerFdHandle() override {
+    notifier_.setEnabled(false);
+    ::close(fd_);
+  }
+
+  void start(Nanos firstDelay, Nanos period) override {
+    // A zero it_value would disarm the timer: "at once" is the next nanosecond.
+    const Nanos first = firstDelay > Nanos(0) ? firstDelay : Nanos(1);
+    const Nanos every = period > Nanos(0) ? period : Nanos(0);
+    itimerspec spec{};
+    spec.it_value = toTimespec(first);
+    spec.it_interval = toTimespec(every);
+    ::timerfd_settime(fd_, 0, &spec, nullptr);  // also clears expirations not yet read
+    period_ = every;
+    active_ = true;
+  }
+  void stop() override {
+    itimerspec off{};
+    ::timerfd_settime(fd_, 0, &off, nullptr);
+    active_ = false;
+  }
+  bool isActive() const override { return active_; }
+
+ private:
+  static timespec toTimespec(Nanos n) {
+    timespec t{};
+    t.tv_sec = static_cast<time_t>(n.count() / 1'000'000'000);
+    t.tv_nsec = static_cast<long>(n.count() % 1'000'000'000);
+    return t;
+  }
+
+  int fd_;
+  QSocketNotifier notifier_;
+  std::function<void()> onTimeout_;
+  Nanos period_{0};
+  bool active_ = false;
+};
+
+// QTimer, where a timerfd cannot be had.
+class QTimerHandle : public TimerService::Handle {
+ public:
+  explicit QTimerHandle(std::function<void()> onTimeout) : onTimeout_(std::move(onTimeout)) {
     timer_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer_, &QTimer::timeout, [this] {
       if (pendingPeriod_ > 0) {
@@ -33,19 +94,9 @@ class QtHandle : public TimerService::Handle {
     };
     const int first = toMs(firstDelay);
     const int every = toMs(period);
-    if (every == 0) {
-      pendingPeriod_ = 0;
-      timer_.setSingleShot(true);
-      timer_.start(first);
-    } else if (first == every) {
-      pendingPeriod_ = 0;
-      timer_.setSingleShot(false);
-      timer_.start(every);
-    } else {
-      pendingPeriod_ = every;
-      timer_.setSingleShot(true);
-      timer_.start(first);
-    }
+    pendingPeriod_ = every != 0 && first != every ? every : 0;
+    timer_.setSingleShot(every == 0 || first != every);
+    timer_.start(first);
   }
   void stop() override {
     pendingPeriod_ = 0;
@@ -72,7 +123,9 @@ QtTimerService::~QtTimerService() = default;
 
 std::unique_ptr<TimerService::Handle> QtTimerService::createHandle(
     std::function<void()> onTimeout) {
-  return std::make_unique<QtHandle>(std::move(onTimeout));
+  const int fd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+  if (fd >= 0) return std::make_unique<TimerFdHandle>(fd, std::move(onTimeout));
+  return std::make_unique<QTimerHandle>(std::move(onTimeout));
 }
 
 Nanos QtTimerService::now() const {
@@ -127,14 +180,14 @@ void PacedTimer::stop() {
 void PacedTimer::arm() {
   ++arms_;
   const Nanos now = service_.now();
-  const Nanos next = ticked_ ? due_ + interval_ : now;
-  due_ = next > now ? next : now;
-  handle_->start(due_ - now, Nanos(0));
+  const Nanos next = ticked_ ? lastTick_ + interval_ : now;
+  handle_->start(next > now ? next - now : Nanos(0), Nanos(0));
 }
 
 void PacedTimer::fire() {
   if (!running_) return;
   ticked_ = true;
+  lastTick_ = service_.now();
   const unsigned armsBefore = arms_;
   onTick_();
   // A handler that leaves the timer running gets the next tick one interval later; one that

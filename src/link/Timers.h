@@ -76,9 +76,9 @@ class WindowTimer {
 // The short pacing timers of the live and sample loops. They behave like a timing thread that
 // sleeps one interval between ticks and is only suspended while the timer is stopped: after a
 // start the timer ticks at once if a full interval has passed since its previous tick, otherwise
-// when that interval completes. Ticks are scheduled on the ideal grid, so lateness of one tick
-// does not slow the next one down; the next request thus never leaves sooner than one interval
-// after the previous one, and a steady loop holds its rate.
+// when that interval completes. So the next request follows the handled reply at once but never
+// sooner than one interval after the previous request; the program's timer service fires within
+// microseconds, so a steady loop holds its rate.
 class PacedTimer {
  public:
   PacedTimer(TimerService& service, int intervalMs, std::function<void()> onTick);
@@ -98,7 +98,7 @@ class PacedTimer {
   bool running_ = false;
   bool ticked_ = false;
   unsigned arms_ = 0;
-  Nanos due_{0};
+  Nanos lastTick_{0};
 };
 
 }  // namespace orvel
