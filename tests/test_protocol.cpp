@@ -149,6 +149,10 @@ class ProtocolTest : public QObject {
     QTest::newRow("live TPS 255") << "live-tps" << 255 << "12.75";
     QTest::newRow("live TPS 1") << "live-tps" << 1 << "0.05";
     QTest::newRow("live TPS 20") << "live-tps" << 20 << "1.00";
+    QTest::newRow("live TPS 23 exactly 1.15") << "live-tps" << 23 << "1.15";
+    QTest::newRow("live TPS 229 exactly 11.45") << "live-tps" << 229 << "11.45";
+    QTest::newRow("live lambda 25") << "live-lambda" << 25 << "0.49";
+    QTest::newRow("live lambda 255") << "live-lambda" << 255 << "5.00";
   }
   void voltTexts() {
     QFETCH(QString, kind);
@@ -156,8 +160,8 @@ class ProtocolTest : public QObject {
     QFETCH(QString, text);
     if (kind == "tps-threshold") QCOMPARE(thresholdVoltText(tpsVolts(raw)), text);
     if (kind == "lambda-threshold") QCOMPARE(thresholdVoltText(lambdaVolts(raw)), text);
-    if (kind == "live-lambda") QCOMPARE(twoDecimalVoltText(raw * 5.0 / 255.0), text);
-    if (kind == "live-tps") QCOMPARE(twoDecimalVoltText(raw * 12.0 / 240.0), text);
+    if (kind == "live-lambda") QCOMPARE(lambdaVoltText(raw), text);
+    if (kind == "live-tps") QCOMPARE(tpsVoltText(raw), text);
   }
 
   void voltTextsReadBack_data() {

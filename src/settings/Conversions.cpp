@@ -1,5 +1,6 @@
 #include "settings/Conversions.h"
 
+#include <algorithm>
 #include <cfenv>
 #include <cmath>
 
@@ -131,16 +132,19 @@ long long lambdaRawFromHundredths(long long hundredths) {
   return (51 * hundredths + 49) / 100;
 }
 
-QString twoDecimalVoltText(double volts) {
-  if (volts < 0) volts = 0;
-  long long whole = static_cast<long long>(std::trunc(volts));
-  long long hundredths = static_cast<long long>(std::trunc((volts - std::trunc(volts)) * 100.0));
-  if (hundredths == 99) {
-    ++whole;
-    hundredths = 0;
-  }
-  return QString::number(whole) + QLatin1Char('.') +
-         QString::number(hundredths).rightJustified(2, QLatin1Char('0'));
+namespace {
+QString hundredthsText(long long hundredths) {
+  return QString::number(hundredths / 100) + QLatin1Char('.') +
+         QString::number(hundredths % 100).rightJustified(2, QLatin1Char('0'));
+}
+}  // namespace
+
+QString lambdaVoltText(int raw) {
+  return hundredthsText(std::max(raw, 0) * 500LL / 255);
+}
+
+QString tpsVoltText(int raw) {
+  return hundredthsText(std::max(raw, 0) * 1200LL / 240);
 }
 
 long long editorRpm(long long rpm) {

@@ -54,9 +54,11 @@ long long tpsRawFromHundredths(long long hundredths);
 double lambdaVolts(long long raw);
 long long lambdaRawFromHundredths(long long hundredths);
 
-// Two-decimal volt text of the live read-outs: whole volts, ".", truncated hundredths; 99
-// hundredths are taken as a floating-point artefact of the product and carried.
-QString twoDecimalVoltText(double volts);
+// Two-decimal volt texts of the live and calibration read-outs: whole volts, ".", the hundredths
+// truncated. They are computed in integers: the floating-point product would show, for example,
+// TPS 23 (1.15 V) as 1.14.
+QString lambdaVoltText(int raw);  // raw * 5 / 255 V
+QString tpsVoltText(int raw);     // raw * 12 / 240 V, 0.05 V per count
 
 // The rpm shown in the settings editor: round(rpm * 0.01) * 100.
 long long editorRpm(long long rpm);

@@ -1,0 +1,126 @@
+// The live loop against the controller simulator on a pseudo-terminal with 9600-baud pacing:
+// frames per second (one request per 20 ms is the ceiling: 50/s), the sweep's drift against
+// real time, and the CPU the program uses meanwhile (user + system of this process; the
+// simulator is a separate process and not counted).
+#include "app/Program.h"
+#include "link/QtSerialTransport.h"
+#include "link/Timers.h"
+#include "support/RecordingDialogs.h"
+#include "support/SimProcess.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+double cpuSeconds() {
+  rusage ru{};
+  getrusage(RUSAGE_SELF, &ru);
+  return ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec +
+         ru.ru_stime.tv_usec / 1e6;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  int seconds = 30;
+  for (int i = 1; i + 1 < argc; ++i)
+    if (QByteArray(argv[i]) == "--seconds") seconds = std::max(2, atoi(argv[i + 1]));
+
+  SimProcess sim;
+  const QString pty = sim.start();
+  if (pty.isEmpty()) {
+    std::fprintf(stderr, "simulator: %s\n", qPrintable(sim.errorString()));
+    return 1;
+  }
+  QTemporaryDir home;
+  qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+  qputenv("ORVEL_COM1", pty.toLocal8Bit());
+  qputenv("ORVEL_COM2", home.filePath(QStringLiteral("no-such-port")).toLocal8Bit());
+
+  orvel::test::RecordingDialogs dialogs;
+  orvel::QtTimerService timers;
+  orvel::QtSerialTransport link;
+  orvel::Environment env;
+  env.link = &link;
+  env.timers = &timers;
+  env.installationDirectory = [&home] { return home.path(); };
+  env.openUrl = [](const QUrl&) { return true; };
+  orvel::Program program(std::move(env));
+  orvel::TForm1& form = program.form1();
+  form.controller().idlePeriodReference = 1100;
+  program.show();
+
+  std::vector<qint64> shownAt;
+  shownAt.reserve(static_cast<std::size_t>(seconds) * 60);
+  auto show = form.link().hooks.showLiveFrame;
+  form.link().hooks.showLiveFrame = [&] {
+    shownAt.push_back(timers.now().count());
+    show();
+  };
+
+  const double cpu0 = cpuSeconds();
+  QElapsedTimer wall;
+  wall.start();
+  form.findChild<QToolButton*>(QStringLiteral("Wykresy"))->click();
+  // CPU per five-second window, to tell a steady cost from one that grows or from a moment when
+  // something else on the machine got in the way.
+  std::vector<double> windows;
+  double lastCpu = cpu0;
+  QTimer slice;
+  slice.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&slice, &QTimer::timeout, [&] {
+    const double now = cpuSeconds();
+    windows.push_back(100.0 * (now - lastCpu) / 5.0);
+    lastCpu = now;
+  });
+  slice.start(5000);
+  QEventLoop loop;
+  QTimer::singleShot(seconds * 1000 + 1, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+  loop.exec();
+  const double elapsed = wall.nsecsElapsed() / 1e9;
+  const double cpu = cpuSeconds() - cpu0;
+  form.findChild<QPushButton*>(QStringLiteral("Koniec"))->click();
+
+  int requests = 0;
+  for (const SimProcess::LogEntry& e : sim.log())
+    if (e.rx && e.byte == 0x02) ++requests;
+
+  const int frames = static_cast<int>(shownAt.size());
+  if (frames < 2) {
+    std::fprintf(stderr, "no frames shown\n");
+    return 1;
+  }
+  // The first frame's sweep tick comes at once (no earlier tick to keep 20 ms from), so the
+  // steady loop is timed from the second frame on.
+  const double span = (shownAt.back() - shownAt[1]) / 1e9;
+  const int steady = frames - 2;
+  const double fps = steady / span;
+  // Drift of the sweep's time base: where 50 frames per second would have put the pen after
+  // this long, against where it is.
+  const double driftMs = span * 1000.0 - steady * 20.0;
+  std::printf("run: %.1f s, frames shown %d, requests on the line %d, message boxes %d\n", elapsed,
+              frames, requests, int(dialogs.boxes.size()));
+  std::printf("frames per second: %.2f (ceiling 50)\n", fps);
+  std::printf("sweep drift: %.1f ms behind 50/s over %.1f s (%.2f %%), %.1f frames missing\n",
+              driftMs, span, 100.0 * driftMs / (span * 1000.0), driftMs / 20.0);
+  std::printf("one chart division (15 samples): %.3f s\n", 15.0 / fps);
+  std::printf("program CPU: %.2f s over %.1f s = %.2f %% of one core\n", cpu, elapsed,
+              100.0 * cpu / elapsed);
+  std::printf("program CPU per 5 s window (%% of one core):");
+  for (double w : windows)
+    std::printf(" %.1f", w);
+  std::printf("\n");
+  return 0;
+}

@@ -1,0 +1,20 @@
+#!/bin/sh
+# Builds and runs the oscilloscope-mode benchmarks and prints their numbers.
+#   bench/run_monitor_bench.sh [build-dir] [live-seconds]
+# Numbers only: nothing here passes or fails.
+set -eu
+src=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-"$src/build-monitor"}
+seconds=${2:-30}
+
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+cmake --build "$build" -j2 --target bench_monitor_frame bench_monitor_live orvel-sim >/dev/null
+
+export QT_QPA_PLATFORM=offscreen
+echo "== per-frame cost of the program ($build)"
+"$build/bench/bench_monitor_frame" --frames 20000
+echo
+echo "== live loop against the simulator, ${seconds} s"
+"$build/bench/bench_monitor_live" --seconds "$seconds"

@@ -1,0 +1,249 @@
+#include "monitor/OscilloscopePanel.h"
+
+#include "app/Artwork.h"
+#include "app/Dialogs.h"
+#include "app/Handlers.h"
+#include "app/Language.h"
+#include "app/TForm1.h"
+#include "monitor/ChartView.h"
+#include "monitor/Gauge.h"
+#include "monitor/PanelScaling.h"
+#include "monitor/Wykresy.h"
+#include "settings/Conversions.h"
+#include "ui_Panel1.h"
+#include "ui_TForm1.h"
+
+#include <QKeyEvent>
+
+#include <algorithm>
+
+namespace orvel {
+
+namespace {
+
+QString scopeStatusText() {
+  return plIt(QStringLiteral("Tryb oscyloskopu"), QStringLiteral("Stato Osciloscopo"));
+}
+
+QString pauseCaption() {
+  return plIt(QStringLiteral("Pauza"), QStringLiteral("Pausa"));
+}
+
+QString resumeCaption() {
+  return plIt(QStringLiteral("Dalej"), QStringLiteral("Next"));
+}
+
+int half(int v) {
+  return static_cast<int>(roundHalfEven(v * 0.5));
+}
+
+// A number of the settings template; a line that is not one is reported like any failed
+// conversion and ends the handler.
+int templateNumber(const QString& text) {
+  bool ok = false;
+  const int value = text.trimmed().toInt(&ok);
+  if (!ok) throw ConversionError(text);
+  return value;
+}
+
+}  // namespace
+
+OscilloscopePanel::OscilloscopePanel(TForm1& form)
+    : QObject(form.ui().Panel1),
+      form_(form),
+      link_(form.link()),
+      state_(form.controller()),
+      ui_(std::make_unique<Ui::Panel1>()) {
+  QFrame* frame = form.ui().Panel1;
+  ui_->setupUi(frame);
+  // The layout is absolute and was drawn for a narrow interface face; a semi-condensed face
+  // keeps every caption inside its place whatever sans-serif the desktop offers.
+  QFont f = frame->font();
+  f.setStretch(QFont::SemiCondensed);
+  frame->setFont(f);
+
+  charts_ = std::make_unique<Wykresy>(*ui_);
+  scaling_ = std::make_unique<PanelScaling>(*ui_, frame, charts_->controls());
+  scaling_->widthChanged = [this] { afterWidthChange(); };
+
+  indicators_ = {ui_->Gauge14, ui_->Gauge13, ui_->Gauge12, ui_->Gauge11,
+                 ui_->Gauge10, ui_->Gauge9,  ui_->Gauge8,  ui_->Gauge7};
+
+  ui_->Skalarpm->setIcon(arrowIcon(ArrowGlyph::Right));
+  ui_->Skalarpm1->setIcon(arrowIcon(ArrowGlyph::Left));
+  ui_->Skalalambda->setIcon(arrowIcon(ArrowGlyph::Left));
+  ui_->Skalalambda1->setIcon(arrowIcon(ArrowGlyph::Right));
+
+  onEvent(ui_->BtnPauza, &QPushButton::clicked, this, [this] { BtnPauzaClick(); });
+  onEvent(ui_->Koniec, &QPushButton::clicked, this, [this] { KoniecClick(); });
+  onEvent(ui_->Skalarpm, &QToolButton::clicked, this, [this] { scaling_->SkalarpmClick(); });
+  onEvent(ui_->Skalarpm1, &QToolButton::clicked, this, [this] { scaling_->Skalarpm1Click(); });
+  onEvent(ui_->Skalalambda, &QToolButton::clicked, this, [this] { scaling_->SkalalambdaClick(); });
+  onEvent(ui_->Skalalambda1, &QToolButton::clicked, this,
+          [this] { scaling_->Skalalambda1Click(); });
+  onEvent(ui_->WykresLambda, &ChartView::doubleClicked, this,
+          [this] { charts_->WykresLambdaDblClick(); });
+  onEvent(ui_->WykresTPS, &ChartView::doubleClicked, this,
+          [this] { charts_->WykresTPSDblClick(); });
+  onEvent(ui_->WykresPodcis, &ChartView::doubleClicked, this,
+          [this] { charts_->WykresPodcisDblClick(); });
+
+  // "Koniec" is the panel's default button. Qt honours default buttons only in dialogs, so an
+  // Enter that nothing on the main window took is caught on its way up to the window.
+  form.installEventFilter(this);
+}
+
+OscilloscopePanel::~OscilloscopePanel() = default;
+
+QFrame* OscilloscopePanel::panel() const {
+  return form_.ui().Panel1;
+}
+
+int OscilloscopePanel::lambdaBarRange() const {
+  return ui_->Gauge6->maximum() - ui_->Gauge6->minimum();
+}
+
+void OscilloscopePanel::afterWidthChange() {
+  // The window follows the panel in its normal state, instead of cutting the enlarged panel off;
+  // a maximised window has room and keeps the panel where the enlargement put it.
+  const Qt::WindowStates fixed = Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen;
+  if (!(form_.windowState() & fixed)) form_.SpeedButton9Click();
+}
+
+void OscilloscopePanel::takeLambdaBarRange() {
+  const QString low = state_.szablon.line(SettingsTemplate::kLambdaMinimumLine);
+  const QString high = state_.szablon.line(SettingsTemplate::kLambdaMaximumLine);
+  // Equal lines would make an empty range; the previous one stays.
+  if (low == high) return;
+  const int a = templateNumber(low);
+  const int b = templateNumber(high);
+  ui_->Gauge6->setRange(std::min(a, b), std::max(a, b));
+}
+
+void OscilloscopePanel::WykresyClick() {
+  QFrame* frame = panel();
+  link_.Timer2.resetCount();
+  form_.setCommandsEnabled(kButtonF8 | kItemScaling, false);
+
+  form_.setStatusText(scopeStatusText());
+  ui_->BtnPauza->setText(pauseCaption());
+
+  frame->move(half(form_.clientWidth()) - half(frame->width()),
+              static_cast<int>(roundHalfEven((form_.clientHeight() - frame->height()) * 0.5)));
+
+  const QString lambdaKey = state_.szablon.line(SettingsTemplate::kLambdaMaximumLine);
+  const TpsRange tpsRange = chooseTpsRange(state_.tpsLow, state_.tpsHigh);
+  charts_->setUp(lambdaKey, tpsRange);
+
+  frame->show();
+  frame->raise();
+  form_.setCommandsEnabled(kButtonF7 | kItemScope, false);
+  link_.sweepPaused = false;
+  link_.oscilloscopeMode = true;
+
+  takeLambdaBarRange();
+  decoder_.settings.lambdaKey = lambdaKey;
+  decoder_.settings.tpsRange = tpsRange;
+  decoder_.settings.lambdaBarRange = lambdaBarRange();
+  decoder_.settings.lambdaLow = state_.lambdaLow;
+  decoder_.settings.lambdaHigh = state_.lambdaHigh;
+
+  if (frame->width() < 400) {
+    scaling_->SkalalambdaClick();
+    scaling_->SkalarpmClick();
+  }
+
+  link_.liveFrameRequest();
+}
+
+void OscilloscopePanel::BtnPauzaClick() {
+  const QString caption = ui_->BtnPauza->text();
+  if (caption == QLatin1String("Pauza") || caption == QLatin1String("Pausa")) {
+    // The request in flight is still shown; the loop stops at the next sweep tick.
+    link_.sweepPaused = true;
+    ui_->BtnPauza->setText(resumeCaption());
+    form_.setStatusText(
+        plIt(QStringLiteral("Przebiegi zatrzymane"), QStringLiteral("Pausa osciloscopo")));
+  } else {
+    link_.sweepPaused = false;
+    link_.wykres_on1.start();
+    ui_->BtnPauza->setText(pauseCaption());
+    form_.setStatusText(scopeStatusText());
+  }
+}
+
+void OscilloscopePanel::KoniecClick() {
+  form_.setCommandsEnabled(
+      kButtonF8 | kButtonF5 | kButtonF6 | kItemSettings | kItemAutocal | kItemScaling, true);
+  link_.Timer2.stop();
+  link_.Timer3.stop();
+  // A sweep tick still due would find the loop paused and do nothing; stopping it as well keeps
+  // a quick re-entry from sending a second request over the first one's reply.
+  link_.wykres_on1.stop();
+  link_.sweepPaused = true;
+  panel()->hide();
+  link_.Timer2.resetCount();
+  link_.Timer3.resetCount();
+  link_.oscilloscopeMode = false;
+  form_.setCommandsEnabled(kButtonF7 | kItemScope, true);
+  form_.setStatusText(QString());
+  ui_->BtnPauza->setText(resumeCaption());
+  link_.EditDane.clear();
+}
+
+void OscilloscopePanel::showLiveFrame() {
+  LiveFrame frame{};
+  for (std::size_t k = 0; k < frame.size(); ++k)
+    frame[k] = link_.byte(static_cast<int>(k));
+  showFrame(frame);
+}
+
+void OscilloscopePanel::showFrame(const LiveFrame& frame) {
+  decoder_.settings.idlePeriodReference = state_.idlePeriodReference;
+  display(decoder_.decode(frame));
+}
+
+void OscilloscopePanel::display(const LiveReadings& r) {
+  charts_->plot(Wykresy::Lambda1, r.lambdaRow);
+  ui_->Panel6->setText(r.lambdaText);
+  for (std::size_t k = 0; k < indicators_.size(); ++k)
+    indicators_[k]->setValue(static_cast<int>(k) == r.litIndicator ? 1 : 0);
+  charts_->plot(Wykresy::Tps, r.tpsRow);
+  ui_->Panel5->setText(r.tpsText);
+  ui_->Gauge4->setValue(r.tpsBar);
+  charts_->plot(Wykresy::Lambda2, r.lambda2Row);
+
+  switch (r.speed.kind) {
+    case EngineSpeed::Kind::Unknown:
+      break;
+    case EngineSpeed::Kind::Fault:
+      // The Polish text in every language: the fitter is asked to read again, the rest of the
+      // frame is valid and shown.
+      showMessage(QStringLiteral("Pojawiły się zakłócenia\r\npodczas czytania obrotów. "
+                                 "Powtórz czytanie."),
+                  QStringLiteral("Uwaga"), MessageIcon::Warning);
+      break;
+    case EngineSpeed::Kind::Measured:
+      ui_->Gauge1->setValue(r.speed.rpm);
+      ui_->Panelobroty->setText(QString::number(r.speed.shown));
+      break;
+  }
+
+  ui_->Gauge2->setValue(r.valve);
+  ui_->Panel4->setText(QString::number(r.valve));
+}
+
+bool OscilloscopePanel::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == &form_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if (enter && mods == Qt::NoModifier && !panel()->isHidden() && ui_->Koniec->isEnabled()) {
+      ui_->Koniec->click();
+      return true;
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+}  // namespace orvel

@@ -1,0 +1,105 @@
+// Oscilloscope mode end to end: the real serial link and timers against the controller
+// simulator on a pseudo-terminal at 9600 baud. The simulator's byte log shows what reached the
+// line and when.
+#include <QtTest>
+
+#include "app/Program.h"
+#include "link/QtSerialTransport.h"
+#include "link/Timers.h"
+#include "monitor/OscilloscopePanel.h"
+#include "support/RecordingDialogs.h"
+#include "support/SimProcess.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+
+#include <algorithm>
+
+using namespace orvel;
+
+namespace {
+
+// Runs the event loop as the program does. QTest::qWait would not do: it handles events in
+// passes with 10 ms sleeps between them, which delays every timer of the live loop by up to
+// 10 ms and makes the program look late.
+void runEventLoop(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+}  // namespace
+
+class TestMonitorSim : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void liveLoopAgainstTheSimulator() {
+    SimProcess sim;
+    const QString pty = sim.start();
+    QVERIFY2(!pty.isEmpty(), qPrintable(sim.errorString()));
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+    qputenv("ORVEL_COM1", pty.toLocal8Bit());
+    qputenv("ORVEL_COM2", home.filePath(QStringLiteral("no-such-port")).toLocal8Bit());
+
+    test::RecordingDialogs dialogs;
+    QtTimerService timers;
+    QtSerialTransport link;
+    Environment env;
+    env.link = &link;
+    env.timers = &timers;
+    env.installationDirectory = [&home] { return home.path(); };
+    env.openUrl = [](const QUrl&) { return true; };
+    Program program(std::move(env));
+    QVERIFY(link.isConnected());
+    QCOMPARE(link.portName(), QStringLiteral("COM1"));
+
+    TForm1& form = program.form1();
+    form.controller().idlePeriodReference = 1100;  // the simulator idles at period 1100
+    form.findChild<QToolButton*>(QStringLiteral("Wykresy"))->click();
+    auto* scope = form.findChild<OscilloscopePanel*>();
+    QVERIFY(scope->panel()->isVisibleTo(&form));
+    runEventLoop(2000);
+    scope->panel()->findChild<QPushButton*>(QStringLiteral("Koniec"))->click();
+    runEventLoop(200);
+
+    const auto rpm = scope->panel()->findChild<QLabel*>(QStringLiteral("Panelobroty"))->text();
+    QVERIFY2(rpm.toInt() >= 700 && rpm.toInt() <= 900, qPrintable(rpm));
+    QVERIFY2(dialogs.boxes.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+
+    QList<double> requests;
+    int replyBytes = 0;
+    for (const SimProcess::LogEntry& e : sim.log()) {
+      if (e.rx && e.byte == 0x02) requests << e.t;
+      if (!e.rx) ++replyBytes;
+    }
+    QVERIFY2(requests.size() >= 60, qPrintable(QString::number(requests.size())));
+    // Every request was answered in full, and nothing else went on the line.
+    QVERIFY(replyBytes >= 8 * (requests.size() - 1));
+    // The sweep timer's first tick comes at once; from then on one request per 20 ms on a fixed
+    // grid, as the reply (about 9.4 ms of line time) always comes back in time. A request after a
+    // late one may leave a fraction of a millisecond early, never much.
+    QList<double> gaps;
+    for (int i = 2; i < requests.size(); ++i)
+      gaps << (requests[i] - requests[i - 1]) * 1000.0;
+    std::sort(gaps.begin(), gaps.end());
+    const double median = gaps[gaps.size() / 2];
+    const QString summary = QStringLiteral("min %1 ms, median %2 ms, max %3 ms")
+                                .arg(gaps.first(), 0, 'f', 2)
+                                .arg(median, 0, 'f', 2)
+                                .arg(gaps.last(), 0, 'f', 2);
+    qInfo("request gaps: %s over %d requests", qPrintable(summary), int(requests.size()));
+    QVERIFY2(median >= 19.0 && median <= 22.0, qPrintable(summary));
+    QVERIFY2(gaps.first() >= 17.0, qPrintable(summary));
+    // Paced on a fixed grid: a late request does not delay the ones after it.
+    const double mean = (requests.last() - requests[1]) * 1000.0 / (requests.size() - 2);
+    QVERIFY2(mean < 21.0, qPrintable(QStringLiteral("mean gap %1 ms").arg(mean)));
+  }
+};
+
+QTEST_MAIN(TestMonitorSim)
+#include "test_monitor_sim.moc"
