@@ -31,6 +31,10 @@ if [ -n "${ORVEL_SCREENSHOT_KEYS:-}" ]; then
     case "$k" in
       sim:*) echo "${k#sim:}" >&"${SIM[1]}" ;;
       sleep:*) sleep "${k#sleep:}" ;;
+      close:*)
+        wid=$(DISPLAY=$display xdotool search --onlyvisible --name "${k#close:}" | head -n 1)
+        DISPLAY=$display xdotool windowactivate --sync "$wid" key alt+F4 || true
+        sleep 0.3 ;;
       *) DISPLAY=$display xdotool key "$k"; sleep 0.3 ;;
     esac
   done
