@@ -37,22 +37,6 @@ struct LiveProgram {
   TForm1& form() { return program->form1(); }
 };
 
-QList<SimProcess::LogEntry> received(const QList<SimProcess::LogEntry>& log) {
-  QList<SimProcess::LogEntry> out;
-  for (const auto& e : log) {
-    if (e.rx) out << e;
-  }
-  return out;
-}
-
-QByteArray bytesOf(const QList<SimProcess::LogEntry>& log, bool rx) {
-  QByteArray out;
-  for (const auto& e : log) {
-    if (e.rx == rx) out.append(char(e.byte));
-  }
-  return out;
-}
-
 }  // namespace
 
 class EndToEndTest : public QObject {
@@ -68,7 +52,7 @@ class EndToEndTest : public QObject {
     QCOMPARE(p.link.portName(), QString("COM1"));
     QVERIFY(p.dialogs.boxes.isEmpty());
     QTest::qWait(200);
-    QVERIFY(received(sim.log()).isEmpty());
+    QVERIFY(SimProcess::bytes(sim.log(), true).isEmpty());
 
     // Commands go out byte by byte exactly as the catalogue encodes them; the answer arrives.
     LinkControl& link = p.form().link();
@@ -76,8 +60,8 @@ class EndToEndTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(link.replyCount, 8, 2000);
     QCOMPARE(link.byte(7), 1);
     const auto log = sim.waitForLog(9);
-    QCOMPARE(bytesOf(log, true), QByteArray("\x02"));
-    QCOMPARE(bytesOf(log, false).size(), 8);
+    QCOMPARE(SimProcess::bytes(log, true), QByteArray("\x02"));
+    QCOMPARE(SimProcess::bytes(log, false).size(), 8);
   }
 
   void fallsBackToCom2WhenCom1IsMissing() {
@@ -102,7 +86,7 @@ class EndToEndTest : public QObject {
     QVERIFY(!form.ui().SpeedButton3->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(editor.isVisible(), 5000);
     auto log = sim.log();
-    const QByteArray rx = bytesOf(log, true);
+    const QByteArray rx = SimProcess::bytes(log, true);
     // AAh, the read-out, then the installation flags once for each of the four radio groups that
     // got their first selection.
     QVERIFY2(rx.startsWith("\xAA\x09\x0B\x51\x0B\x51\x0B\x51\x0B\x51"), rx.toHex().constData());
@@ -144,7 +128,7 @@ class EndToEndTest : public QObject {
     QTest::keyClick(ui.Edit7, Qt::Key_Return);
     ui.RadioGroup3Item1->click();  // "praca ekonomiczna": bit 6 cleared
     log = sim.waitForLog(log.size() + 30);
-    QCOMPARE(bytesOf(log, true).mid(before),
+    QCOMPARE(SimProcess::bytes(log, true).mid(before),
              QByteArray("\x07\x1E\x12\x37\xEB\x1C\x92\x86\x0B\x11"));
     QVERIFY(p.dialogs.boxes.isEmpty());
 
@@ -156,7 +140,7 @@ class EndToEndTest : public QObject {
     }
     QVERIFY(form.ui().Zmianaparametrwpracy1->isEnabled());
     log = sim.waitForLog(log.size() + 1);
-    QCOMPARE(bytesOf(log, true).right(1), QByteArray("\x0A"));
+    QCOMPARE(SimProcess::bytes(log, true).right(1), QByteArray("\x0A"));
 
     // The controller kept the new values: a second read-out shows them.
     form.ui().SpeedButton3->click();

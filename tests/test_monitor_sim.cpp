@@ -80,9 +80,10 @@ class TestMonitorSim : public QObject {
     QVERIFY2(requests.size() >= 60, qPrintable(QString::number(requests.size())));
     // Every request was answered in full, and nothing else went on the line.
     QVERIFY(replyBytes >= 8 * (requests.size() - 1));
-    // The sweep timer's first tick comes at once; from then on one request per 20 ms on a fixed
-    // grid, as the reply (about 9.4 ms of line time) always comes back in time. A request after a
-    // late one may leave a fraction of a millisecond early, never much.
+    // The sweep timer's first tick comes at once; from then on one request per 20 ms, as the
+    // reply (about 9.4 ms of line time) always comes back in time. The times are the
+    // simulator's, taken when it reads each byte: one request it read late shortens the next
+    // gap as seen there, so single gaps are judged by their distribution, not their minimum.
     QList<double> gaps;
     for (int i = 2; i < requests.size(); ++i)
       gaps << (requests[i] - requests[i - 1]) * 1000.0;
@@ -93,11 +94,12 @@ class TestMonitorSim : public QObject {
                                 .arg(median, 0, 'f', 2)
                                 .arg(gaps.last(), 0, 'f', 2);
     qInfo("request gaps: %s over %d requests", qPrintable(summary), int(requests.size()));
-    QVERIFY2(median >= 19.0 && median <= 22.0, qPrintable(summary));
-    QVERIFY2(gaps.first() >= 17.0, qPrintable(summary));
-    // Paced on a fixed grid: a late request does not delay the ones after it.
+    QVERIFY2(median >= 19.5 && median <= 22.0, qPrintable(summary));
+    const double tenth = gaps[gaps.size() / 10];
+    QVERIFY2(tenth >= 19.0,
+             qPrintable(summary + QStringLiteral(", 10th percentile %1").arg(tenth)));
     const double mean = (requests.last() - requests[1]) * 1000.0 / (requests.size() - 2);
-    QVERIFY2(mean < 21.0, qPrintable(QStringLiteral("mean gap %1 ms").arg(mean)));
+    QVERIFY2(mean < 21.5, qPrintable(QStringLiteral("mean gap %1 ms").arg(mean)));
   }
 };
 

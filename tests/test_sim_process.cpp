@@ -67,14 +67,6 @@ class Port {
   int fd_ = -1;
 };
 
-QByteArray bytesOf(const QList<SimProcess::LogEntry>& log, bool rx) {
-  QByteArray out;
-  for (const auto& e : log) {
-    if (e.rx == rx) out.append(char(e.byte));
-  }
-  return out;
-}
-
 }  // namespace
 
 class TestSimProcess : public QObject {
@@ -109,8 +101,8 @@ class TestSimProcess : public QObject {
     QVERIFY(period > 1000 && period < 1200);
 
     const QList<SimProcess::LogEntry> log = sim.waitForLog(3 + 1 + 37 + 8);
-    QCOMPARE(bytesOf(log, true), QByteArray("\xAA\x09\x02"));
-    QCOMPARE(bytesOf(log, false), QByteArray("\x01") + block + frame);
+    QCOMPARE(SimProcess::bytes(log, true), QByteArray("\xAA\x09\x02"));
+    QCOMPARE(SimProcess::bytes(log, false), QByteArray("\x01") + block + frame);
     for (int i = 1; i < log.size(); ++i)
       QVERIFY(log[i].t >= log[i - 1].t);
 

@@ -41,10 +41,10 @@ class TimerFdHandle : public TimerService::Handle {
     // A zero it_value would disarm the timer: "at once" is the next nanosecond.
     const Nanos first = firstDelay > Nanos(0) ? firstDelay : Nanos(1);
     const Nanos every = period > Nanos(0) ? period : Nanos(0);
-    itimerspec spec{};
-    spec.it_value = toTimespec(first);
-    spec.it_interval = toTimespec(every);
-    ::timerfd_settime(fd_, 0, &spec, nullptr);  // also clears expirations not yet read
+    itimerspec armed{};
+    armed.it_value = toTimespec(first);
+    armed.it_interval = toTimespec(every);
+    ::timerfd_settime(fd_, 0, &armed, nullptr);  // also clears expirations not yet read
     period_ = every;
     active_ = true;
   }

@@ -119,3 +119,11 @@ void SimProcess::stop() {
     process_.waitForFinished(3000);
   }
 }
+
+QByteArray SimProcess::bytes(const QList<LogEntry>& log, bool rx) {
+  QByteArray out;
+  for (const LogEntry& e : log) {
+    if (e.rx == rx) out.append(static_cast<char>(e.byte));
+  }
+  return out;
+}

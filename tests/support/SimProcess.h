@@ -45,6 +45,8 @@ class SimProcess {
   // Waits until the log has at least count entries; returns the log either way.
   QList<LogEntry> waitForLog(int count, int timeoutMs = 2000) const;
   static QList<LogEntry> parseLog(const QByteArray& text);
+  // The bytes of one direction, in order.
+  static QByteArray bytes(const QList<LogEntry>& log, bool rx);
 
   bool isRunning() const { return process_.state() != QProcess::NotRunning; }
   bool waitForFinished(int timeoutMs = 3000);
