@@ -327,6 +327,32 @@ class LinkControlTest : public QObject {
     QVERIFY(r.dialogs.boxes.isEmpty());
   }
 
+  // The controller answers AAh but the block never comes complete: the give-up brings the
+  // commands back, nothing is decoded, no editor, no message, no end of communication.
+  void exchangeWithoutACompleteBlockIsGivenUp_data() {
+    QTest::addColumn<int>("blockBytes");
+    QTest::newRow("no block at all") << 0;
+    QTest::newRow("a block that stops short") << 36;
+  }
+  void exchangeWithoutACompleteBlockIsGivenUp() {
+    QFETCH(int, blockBytes);
+    Rig r;
+    r.link.startSettingsExchange();
+    r.line.inject({0x01});
+    r.clock.advanceMs(1100);
+    QCOMPARE(r.writesOf(0x09).size(), 1);
+    r.line.inject(block().left(blockBytes));
+    r.clock.advanceMs(6200 - 1200 - 1);
+    QCOMPARE(r.view.disabledSet(), kAllButtons | kAllItems);
+    r.clock.advanceMs(1);
+    QCOMPARE(r.view.disabledSet(), MainCommands(0));
+    QCOMPARE(r.view.status, QString());
+    QCOMPARE(r.decoded, 0);
+    QCOMPARE(r.editorShown, 0);
+    QVERIFY(r.dialogs.boxes.isEmpty());
+    QCOMPARE(r.line.written(), QByteArray("\xAA\x09"));
+  }
+
   void uncalibratedControllerIsReportedOnce_data() {
     QTest::addColumn<bool>("polish");
     QTest::newRow("Polish") << true;
