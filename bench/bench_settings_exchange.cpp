@@ -12,11 +12,13 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTemporaryDir>
-#include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 using namespace orvel;
 
@@ -47,6 +49,21 @@ std::unique_ptr<Program> startProgram(QtSerialTransport& link, QtTimerService& t
   return std::make_unique<Program>(std::move(env));
 }
 
+// Runs the real event loop until `done` holds (QTest::qWait would sleep between slices and
+// delay the very events being timed).
+void waitUntil(const std::function<bool()>& done, int timeoutMs) {
+  QEventLoop loop;
+  QTimer poll;
+  poll.setTimerType(Qt::PreciseTimer);
+  poll.setInterval(1);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (done()) loop.quit();
+  });
+  QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+  poll.start();
+  loop.exec();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,10 +87,7 @@ int main(int argc, char** argv) {
     QtSerialTransport link;
     auto program = startProgram(link, timers, dir.path());
     program->form1().ui().SpeedButton3->click();
-    QElapsedTimer wait;
-    wait.start();
-    while (!program->editor().isVisible() && wait.elapsed() < 5000)
-      QTest::qWait(5);
+    waitUntil([&] { return program->editor().isVisible(); }, 5000);
     double lastAnswer = -1;
     double request = -1;
     for (const auto& e : sim.log()) {
@@ -82,7 +96,7 @@ int main(int argc, char** argv) {
     }
     if (request > 0 && lastAnswer > 0) answerTo09.add(request - lastAnswer);
     program->editor().close();
-    QTest::qWait(50);
+    waitUntil([] { return false; }, 50);
   }
 
   Stats giveUp;
@@ -96,9 +110,7 @@ int main(int argc, char** argv) {
     QElapsedTimer clock;
     clock.start();
     program->form1().ui().SpeedButton3->click();
-    while (!program->form1().ui().SpeedButton3->isEnabled() && clock.elapsed() < 10000) {
-      QTest::qWait(1);
-    }
+    waitUntil([&] { return program->form1().ui().SpeedButton3->isEnabled(); }, 10000);
     giveUp.add(clock.nsecsElapsed() / 1e9);
     bool sent09 = false;
     for (const auto& e : sim.log())
