@@ -4,7 +4,7 @@
 # Numbers only: nothing here passes or fails.
 set -eu
 src=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-"$src/build-monitor"}
+build=${1:-"$src/build"}
 seconds=${2:-30}
 
 if [ ! -f "$build/build.ninja" ]; then
