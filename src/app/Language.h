@@ -22,4 +22,9 @@ inline QString plIt(const QString& polish, const QString& italian) {
   return CurrentLanguage::isPolish() ? polish : italian;
 }
 
+// The title of the program's own warnings (the link's and the like).
+inline QString attentionTitle() {
+  return plIt(QStringLiteral("Uwaga"), QStringLiteral("!!!"));
+}
+
 }  // namespace orvel

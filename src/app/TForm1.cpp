@@ -25,10 +25,6 @@ const QString kConfigFileName = QStringLiteral("config.cfg");
 const QString kHelpFileName = QStringLiteral("pomoc.html");
 const QString kHelpTopic = QStringLiteral("IDH_5310");
 
-int half(double x) {
-  return static_cast<int>(roundHalfEven(x * 0.5));
-}
-
 }  // namespace
 
 TForm1::TForm1(Environment environment, QWidget* parent)
@@ -147,7 +143,7 @@ void TForm1::FormCreate() {
     return;
   }
   // 7. Centre the logo.
-  ui_->Image1->move(half(clientWidth()) - half(ui_->Image1->width()),
+  ui_->Image1->move(halfRounded(clientWidth()) - halfRounded(ui_->Image1->width()),
                     static_cast<int>(roundHalfEven(
                         (clientHeight() + statusBarHeight() - ui_->Image1->height()) * 0.5)));
 }
@@ -233,13 +229,13 @@ void TForm1::SpeedButton9Click() {
   const int ch = clientHeight();
   const int sb = statusBarHeight();
   QWidget* panel = ui_->Panel1;
-  panel->move(half(cw) - half(panel->width()) - 5,
+  panel->move(halfRounded(cw) - halfRounded(panel->width()) - 5,
               static_cast<int>(roundHalfEven((ch - panel->height()) * 0.5)));
   QWidget* logo = ui_->Image1;
-  logo->move(half(cw) - half(logo->width()),
+  logo->move(halfRounded(cw) - halfRounded(logo->width()),
              static_cast<int>(roundHalfEven((ch + sb - logo->height()) * 0.5)));
   QWidget* kalib = ui_->PanelKalib;
-  kalib->move(half(cw) - half(kalib->width()) - 5,
+  kalib->move(halfRounded(cw) - halfRounded(kalib->width()) - 5,
               static_cast<int>(roundHalfEven((ch + sb - kalib->height()) * 0.5)));
   laying_ = false;
 }
@@ -320,7 +316,7 @@ void TForm1::Opis1Click() {
       break;
     }
   }
-  const QString title = plIt(QStringLiteral("Uwaga"), QStringLiteral("!!!"));
+  const QString title = attentionTitle();
   if (found.isEmpty()) {
     const QString expected =
         QDir::toNativeSeparators(QFileInfo(candidates.first()).absoluteFilePath());

@@ -7,13 +7,9 @@
 
 namespace orvel {
 
-namespace {
-
-QString scopeStatusText() {
+QString oscilloscopeStatusText() {
   return plIt(QStringLiteral("Tryb oscyloskopu"), QStringLiteral("Stato Osciloscopo"));
 }
-
-}  // namespace
 
 LinkControl::LinkControl(SerialTransport& link, TimerService& timers, LinkView& view,
                          ControllerState& state)
@@ -96,7 +92,7 @@ void LinkControl::EditDaneChange() {
       showMessage(plIt(QStringLiteral("Sterownik nie ma skalibrowanych wolnych obrotów.\r\n"
                                       "Wciśnij przycisk autokalibracji."),
                        QStringLiteral("Sistema non calibrate giri.\r\nScalare giri.")),
-                  plIt(QStringLiteral("Uwaga"), QStringLiteral("!!!")), MessageIcon::Warning);
+                  attentionTitle(), MessageIcon::Warning);
       settingsReadOut = false;
       return;
     }
@@ -153,7 +149,7 @@ void LinkControl::Timer1Timer() {
   showMessage(plIt(QStringLiteral("Sterownik nie został włączony.\r\nWłącz sterownik i spróbuj "
                                   "ponownie"),
                    QStringLiteral("Sistema non acceso.\r\naccendi sistema e riprova")),
-              plIt(QStringLiteral("Uwaga"), QStringLiteral("!!!")), MessageIcon::Warning);
+              attentionTitle(), MessageIcon::Warning);
   view_.setCommandsEnabled(kAllButtons | kItemScope | kItemScaling, true);
 }
 
@@ -168,7 +164,7 @@ void LinkControl::Timer3Timer() {
   Timer3.stop();
   sweepPaused = false;
   wykres_on1.start();
-  view_.setStatusText(scopeStatusText());
+  view_.setStatusText(oscilloscopeStatusText());
 }
 
 void LinkControl::Timer6Timer() {

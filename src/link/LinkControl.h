@@ -30,6 +30,9 @@ using MainCommands = unsigned;
 constexpr MainCommands kAllButtons = kButtonF5 | kButtonF6 | kButtonF7 | kButtonF8;
 constexpr MainCommands kAllItems = kItemSettings | kItemAutocal | kItemScope | kItemScaling;
 
+// The status text of a running oscilloscope mode.
+QString oscilloscopeStatusText();
+
 // What the link control needs of the main window.
 class LinkView {
  public:

@@ -21,20 +21,12 @@ namespace orvel {
 
 namespace {
 
-QString scopeStatusText() {
-  return plIt(QStringLiteral("Tryb oscyloskopu"), QStringLiteral("Stato Osciloscopo"));
-}
-
 QString pauseCaption() {
   return plIt(QStringLiteral("Pauza"), QStringLiteral("Pausa"));
 }
 
 QString resumeCaption() {
   return plIt(QStringLiteral("Dalej"), QStringLiteral("Next"));
-}
-
-int half(int v) {
-  return static_cast<int>(roundHalfEven(v * 0.5));
 }
 
 // A number of the settings template; a line that is not one is reported like any failed
@@ -125,10 +117,10 @@ void OscilloscopePanel::WykresyClick() {
   link_.Timer2.resetCount();
   form_.setCommandsEnabled(kButtonF8 | kItemScaling, false);
 
-  form_.setStatusText(scopeStatusText());
+  form_.setStatusText(oscilloscopeStatusText());
   ui_->BtnPauza->setText(pauseCaption());
 
-  frame->move(half(form_.clientWidth()) - half(frame->width()),
+  frame->move(halfRounded(form_.clientWidth()) - halfRounded(frame->width()),
               static_cast<int>(roundHalfEven((form_.clientHeight() - frame->height()) * 0.5)));
 
   const QString lambdaKey = state_.szablon.line(SettingsTemplate::kLambdaMaximumLine);
@@ -168,7 +160,7 @@ void OscilloscopePanel::BtnPauzaClick() {
     link_.sweepPaused = false;
     link_.wykres_on1.start();
     ui_->BtnPauza->setText(pauseCaption());
-    form_.setStatusText(scopeStatusText());
+    form_.setStatusText(oscilloscopeStatusText());
   }
 }
 

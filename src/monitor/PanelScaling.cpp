@@ -13,7 +13,7 @@ namespace {
 
 // A label centred on a 25-pixel bar.
 int centredOn(const QWidget* label, const QWidget* bar) {
-  return bar->x() - static_cast<int>(roundHalfEven(label->width() * 0.5)) + 12;
+  return bar->x() - halfRounded(label->width()) + 12;
 }
 
 // Bottom edge as the layout rules count it: one past the last row.

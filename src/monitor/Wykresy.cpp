@@ -171,8 +171,7 @@ void Wykresy::restore(Chart chart) {
   setGroupVisible(g, false);
   for (QWidget* w : g.controls())
     moveBy(w, -g.zoomOffset);
-  const auto half = [](int v) { return static_cast<int>(roundHalfEven(v * 0.5)); };
-  g.image->resize(half(g.image->width()), half(g.image->height()));
+  g.image->resize(halfRounded(g.image->width()), halfRounded(g.image->height()));
   moveBy(g.image, -kImageShift);
   moveBy(g.x, -kXLabelShift);
   moveBy(g.caption, -kCaptionShift);

@@ -147,6 +147,10 @@ QString tpsVoltText(int raw) {
   return hundredthsText(std::max(raw, 0) * 1200LL / 240);
 }
 
+int halfRounded(int v) {
+  return static_cast<int>(roundHalfEven(v * 0.5));
+}
+
 long long editorRpm(long long rpm) {
   return roundHalfEven(static_cast<double>(rpm) * 0.01) * 100;
 }

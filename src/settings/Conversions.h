@@ -60,6 +60,9 @@ long long lambdaRawFromHundredths(long long hundredths);
 QString lambdaVoltText(int raw);  // raw * 5 / 255 V
 QString tpsVoltText(int raw);     // raw * 12 / 240 V, 0.05 V per count
 
+// round(v / 2): the half of a width or height in the layout rules.
+int halfRounded(int v);
+
 // The rpm shown in the settings editor: round(rpm * 0.01) * 100.
 long long editorRpm(long long rpm);
 
