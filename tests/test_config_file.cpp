@@ -1,7 +1,7 @@
 // config.cfg through a whole program run: what is read at start, what the window becomes, and
 // the exact bytes written at close.
-#include "app/ConfigFile.h"
-#include "app/TextFile.h"
+#include "core/ConfigFile.h"
+#include "core/TextFile.h"
 #include "support/ProgramFixture.h"
 #include "ui_TForm1.h"
 

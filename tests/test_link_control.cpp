@@ -1,5 +1,5 @@
 // Reception, dispatch, requests and timers of the link on virtual time and an in-memory line.
-#include "app/Language.h"
+#include "core/Language.h"
 #include "link/LinkControl.h"
 #include "settings/ControllerState.h"
 #include "support/FakeTimerService.h"

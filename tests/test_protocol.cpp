@@ -1,5 +1,5 @@
 // The command catalogue as bytes on the line, and the unit conversions behind the arguments.
-#include "app/Dialogs.h"
+#include "core/Dialogs.h"
 #include "link/Protocol.h"
 #include "settings/Conversions.h"
 #include "support/FakeTransport.h"

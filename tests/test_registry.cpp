@@ -1,6 +1,6 @@
 // The INI file that stands in for the registry: the installation directory and the devices
 // behind COM1 and COM2.
-#include "app/Registry.h"
+#include "core/Registry.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 // What each of the editor's OK buttons sends for the texts of its fields, or why it refuses.
 #include <QtTest>
 
-#include "app/Dialogs.h"
+#include "core/Dialogs.h"
 #include "settings/Conversions.h"
 #include "settings/SettingsSends.h"
 

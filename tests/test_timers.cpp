@@ -1,7 +1,7 @@
 // Timer semantics on virtual time: window timers expire on the tick their count reaches, and the
 // pacing timers tick at once after a start only when a full interval has passed since their
 // previous tick.
-#include "app/Dialogs.h"
+#include "core/Dialogs.h"
 #include "link/Timers.h"
 #include "support/FakeTimerService.h"
 #include "support/RecordingDialogs.h"

@@ -1,7 +1,7 @@
 #include "app/Program.h"
 
-#include "app/Handlers.h"
 #include "app/TAboutBox.h"
+#include "core/Handlers.h"
 #include "records/TForm2.h"
 #include "records/TForm3.h"
 #include "service/TForm7.h"

@@ -1,7 +1,7 @@
 #include "app/TAboutBox.h"
 
-#include "app/Artwork.h"
-#include "app/WindowPlacement.h"
+#include "core/Artwork.h"
+#include "core/WindowPlacement.h"
 #include "ui_TAboutBox.h"
 
 namespace orvel {

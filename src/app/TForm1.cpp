@@ -1,9 +1,9 @@
 #include "app/TForm1.h"
 
-#include "app/Artwork.h"
-#include "app/Dialogs.h"
-#include "app/Handlers.h"
-#include "app/Registry.h"
+#include "core/Artwork.h"
+#include "core/Dialogs.h"
+#include "core/Handlers.h"
+#include "core/Registry.h"
 #include "link/SerialTransport.h"
 #include "settings/Conversions.h"
 #include "ui_TForm1.h"

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "app/ConfigFile.h"
-#include "app/Language.h"
+#include "core/ConfigFile.h"
+#include "core/Language.h"
+#include "core/WorkArea.h"
 #include "link/LinkControl.h"
 #include "settings/ControllerState.h"
 
@@ -33,7 +34,7 @@ struct Environment {
 // choice, help and About. The conversations with the controller live in LinkControl, which the
 // window owns as it owns everything shared; the panels of the work area are bound by their own
 // classes.
-class TForm1 : public QMainWindow, public LinkView {
+class TForm1 : public QMainWindow, public LinkView, public WorkArea {
   Q_OBJECT
  public:
   explicit TForm1(Environment environment, QWidget* parent = nullptr);
@@ -74,12 +75,13 @@ class TForm1 : public QMainWindow, public LinkView {
   using CaptionTable = std::function<void(Language)>;
   void addCaptionTable(CaptionTable table) { captionTables_.push_back(std::move(table)); }
 
-  // Client-area geometry as the layout rules use it: the area below the menu, toolbar and status
-  // bar included.
-  int clientWidth() const;
-  int clientHeight() const;
+  // ---- WorkArea
+  QWidget* windowWidget() override { return this; }
+  int clientWidth() const override;
+  int clientHeight() const override;
+  int statusBarHeight() const override;
+  void relayout() override { SpeedButton9Click(); }
   int toolBarHeight() const;
-  int statusBarHeight() const;
   // Sets the outer (frame) size of the window.
   void setOuterSize(int width, int height);
 

@@ -1,6 +1,6 @@
-#include "app/Dialogs.h"
 #include "app/Program.h"
-#include "app/Registry.h"
+#include "core/Dialogs.h"
+#include "core/Registry.h"
 #include "link/QtSerialTransport.h"
 #include "link/Timers.h"
 

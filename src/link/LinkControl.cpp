@@ -1,7 +1,7 @@
 #include "link/LinkControl.h"
 
-#include "app/Dialogs.h"
-#include "app/Language.h"
+#include "core/Dialogs.h"
+#include "core/Language.h"
 #include "link/SerialTransport.h"
 #include "settings/ControllerState.h"
 

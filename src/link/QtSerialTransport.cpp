@@ -1,7 +1,7 @@
 #include "link/QtSerialTransport.h"
 
-#include "app/Dialogs.h"
-#include "app/Registry.h"
+#include "core/Dialogs.h"
+#include "core/Registry.h"
 #include "link/LinkError.h"
 
 #include <QTimer>

@@ -1,6 +1,6 @@
 #include "link/SerialTransport.h"
 
-#include "app/Dialogs.h"
+#include "core/Dialogs.h"
 #include "link/LinkError.h"
 
 #include <cerrno>

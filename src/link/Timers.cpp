@@ -1,6 +1,6 @@
 #include "link/Timers.h"
 
-#include "app/Dialogs.h"
+#include "core/Dialogs.h"
 
 #include <QElapsedTimer>
 #include <QSocketNotifier>

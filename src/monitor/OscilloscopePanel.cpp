@@ -1,17 +1,18 @@
 #include "monitor/OscilloscopePanel.h"
 
-#include "app/Artwork.h"
-#include "app/Dialogs.h"
-#include "app/Handlers.h"
-#include "app/Language.h"
-#include "app/TForm1.h"
+#include "core/Artwork.h"
+#include "core/Dialogs.h"
+#include "core/Handlers.h"
+#include "core/Language.h"
+#include "core/WorkArea.h"
+#include "link/LinkControl.h"
 #include "monitor/ChartView.h"
 #include "monitor/Gauge.h"
 #include "monitor/PanelScaling.h"
 #include "monitor/Wykresy.h"
+#include "settings/ControllerState.h"
 #include "settings/Conversions.h"
 #include "ui_Panel1.h"
-#include "ui_TForm1.h"
 
 #include <QKeyEvent>
 
@@ -40,13 +41,16 @@ int templateNumber(const QString& text) {
 
 }  // namespace
 
-OscilloscopePanel::OscilloscopePanel(TForm1& form)
-    : QObject(form.ui().Panel1),
-      form_(form),
-      link_(form.link()),
-      state_(form.controller()),
+OscilloscopePanel::OscilloscopePanel(QFrame* host, WorkArea& area, LinkView& view,
+                                     LinkControl& link, ControllerState& state)
+    : QObject(host),
+      host_(host),
+      area_(area),
+      view_(view),
+      link_(link),
+      state_(state),
       ui_(std::make_unique<Ui::Panel1>()) {
-  QFrame* frame = form.ui().Panel1;
+  QFrame* frame = host;
   ui_->setupUi(frame);
   // The layout is absolute and was drawn for a narrow interface face; a semi-condensed face
   // keeps every caption inside its place whatever sans-serif the desktop offers.
@@ -82,13 +86,13 @@ OscilloscopePanel::OscilloscopePanel(TForm1& form)
 
   // "Koniec" is the panel's default button. Qt honours default buttons only in dialogs, so an
   // Enter that nothing on the main window took is caught on its way up to the window.
-  form.installEventFilter(this);
+  area.windowWidget()->installEventFilter(this);
 }
 
 OscilloscopePanel::~OscilloscopePanel() = default;
 
 QFrame* OscilloscopePanel::panel() const {
-  return form_.ui().Panel1;
+  return host_;
 }
 
 int OscilloscopePanel::lambdaBarRange() const {
@@ -99,7 +103,7 @@ void OscilloscopePanel::afterWidthChange() {
   // The window follows the panel in its normal state, instead of cutting the enlarged panel off;
   // a maximised window has room and keeps the panel where the enlargement put it.
   const Qt::WindowStates fixed = Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen;
-  if (!(form_.windowState() & fixed)) form_.SpeedButton9Click();
+  if (!(area_.windowWidget()->windowState() & fixed)) area_.relayout();
 }
 
 void OscilloscopePanel::takeLambdaBarRange() {
@@ -115,13 +119,13 @@ void OscilloscopePanel::takeLambdaBarRange() {
 void OscilloscopePanel::WykresyClick() {
   QFrame* frame = panel();
   link_.Timer2.resetCount();
-  form_.setCommandsEnabled(kButtonF8 | kItemScaling, false);
+  view_.setCommandsEnabled(kButtonF8 | kItemScaling, false);
 
-  form_.setStatusText(oscilloscopeStatusText());
+  view_.setStatusText(oscilloscopeStatusText());
   ui_->BtnPauza->setText(pauseCaption());
 
-  frame->move(halfRounded(form_.clientWidth()) - halfRounded(frame->width()),
-              static_cast<int>(roundHalfEven((form_.clientHeight() - frame->height()) * 0.5)));
+  frame->move(halfRounded(area_.clientWidth()) - halfRounded(frame->width()),
+              static_cast<int>(roundHalfEven((area_.clientHeight() - frame->height()) * 0.5)));
 
   const QString lambdaKey = state_.szablon.line(SettingsTemplate::kLambdaMaximumLine);
   const TpsRange tpsRange = chooseTpsRange(state_.tpsLow, state_.tpsHigh);
@@ -129,7 +133,7 @@ void OscilloscopePanel::WykresyClick() {
 
   frame->show();
   frame->raise();
-  form_.setCommandsEnabled(kButtonF7 | kItemScope, false);
+  view_.setCommandsEnabled(kButtonF7 | kItemScope, false);
   link_.sweepPaused = false;
   link_.oscilloscopeMode = true;
 
@@ -154,18 +158,18 @@ void OscilloscopePanel::BtnPauzaClick() {
     // The request in flight is still shown; the loop stops at the next sweep tick.
     link_.sweepPaused = true;
     ui_->BtnPauza->setText(resumeCaption());
-    form_.setStatusText(
+    view_.setStatusText(
         plIt(QStringLiteral("Przebiegi zatrzymane"), QStringLiteral("Pausa osciloscopo")));
   } else {
     link_.sweepPaused = false;
     link_.wykres_on1.start();
     ui_->BtnPauza->setText(pauseCaption());
-    form_.setStatusText(oscilloscopeStatusText());
+    view_.setStatusText(oscilloscopeStatusText());
   }
 }
 
 void OscilloscopePanel::KoniecClick() {
-  form_.setCommandsEnabled(
+  view_.setCommandsEnabled(
       kButtonF8 | kButtonF5 | kButtonF6 | kItemSettings | kItemAutocal | kItemScaling, true);
   link_.Timer2.stop();
   link_.Timer3.stop();
@@ -177,8 +181,8 @@ void OscilloscopePanel::KoniecClick() {
   link_.Timer2.resetCount();
   link_.Timer3.resetCount();
   link_.oscilloscopeMode = false;
-  form_.setCommandsEnabled(kButtonF7 | kItemScope, true);
-  form_.setStatusText(QString());
+  view_.setCommandsEnabled(kButtonF7 | kItemScope, true);
+  view_.setStatusText(QString());
   ui_->BtnPauza->setText(resumeCaption());
   link_.EditDane.clear();
 }
@@ -226,7 +230,7 @@ void OscilloscopePanel::display(const LiveReadings& r) {
 }
 
 bool OscilloscopePanel::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == &form_ && event->type() == QEvent::KeyPress) {
+  if (watched == area_.windowWidget() && event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
     const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
     const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;

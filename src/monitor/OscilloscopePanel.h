@@ -17,7 +17,8 @@ namespace orvel {
 class Gauge;
 class LinkControl;
 class PanelScaling;
-class TForm1;
+class LinkView;
+class WorkArea;
 class Wykresy;
 struct ControllerState;
 
@@ -29,7 +30,8 @@ class OscilloscopePanel : public QObject {
   Q_OBJECT
  public:
   // Builds the panel's contents into the main window's Panel1 frame and binds its controls.
-  explicit OscilloscopePanel(TForm1& form);
+  OscilloscopePanel(QFrame* host, WorkArea& area, LinkView& view, LinkControl& link,
+                    ControllerState& state);
   ~OscilloscopePanel() override;
 
   Ui::Panel1& ui() { return *ui_; }
@@ -56,7 +58,9 @@ class OscilloscopePanel : public QObject {
   void takeLambdaBarRange();
   void afterWidthChange();
 
-  TForm1& form_;
+  QFrame* host_;
+  WorkArea& area_;
+  LinkView& view_;
   LinkControl& link_;
   ControllerState& state_;
   std::unique_ptr<Ui::Panel1> ui_;

@@ -1,6 +1,6 @@
 #include "records/TForm2.h"
 
-#include "app/WindowPlacement.h"
+#include "core/WindowPlacement.h"
 #include "ui_TForm2.h"
 
 namespace orvel {

@@ -1,6 +1,6 @@
 #include "records/TForm3.h"
 
-#include "app/WindowPlacement.h"
+#include "core/WindowPlacement.h"
 #include "ui_TForm3.h"
 
 namespace orvel {

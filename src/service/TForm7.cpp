@@ -1,6 +1,6 @@
 #include "service/TForm7.h"
 
-#include "app/WindowPlacement.h"
+#include "core/WindowPlacement.h"
 #include "ui_TForm7.h"
 
 namespace orvel {

@@ -1,6 +1,6 @@
 #include "settings/SettingsSends.h"
 
-#include "app/Dialogs.h"
+#include "core/Dialogs.h"
 #include "settings/Conversions.h"
 
 namespace orvel::sends {

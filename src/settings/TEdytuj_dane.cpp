@@ -1,8 +1,8 @@
 #include "settings/TEdytuj_dane.h"
 
-#include "app/Dialogs.h"
-#include "app/Handlers.h"
-#include "app/WindowPlacement.h"
+#include "core/Dialogs.h"
+#include "core/Handlers.h"
+#include "core/WindowPlacement.h"
 #include "settings/ControllerState.h"
 #include "settings/ShapePictogram.h"
 #include "ui_TEdytuj_dane.h"

@@ -1,6 +1,6 @@
 #include "support/ProgramFixture.h"
 
-#include "app/TextFile.h"
+#include "core/TextFile.h"
 
 namespace orvel::test {
 

@@ -1,5 +1,5 @@
-#include "app/Handlers.h"
 #include "app/Program.h"
+#include "core/Handlers.h"
 #include "settings/SettingsDecoder.h"
 #include "settings/TEdytuj_dane.h"
 

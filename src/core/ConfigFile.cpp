@@ -1,6 +1,6 @@
-#include "app/ConfigFile.h"
+#include "core/ConfigFile.h"
 
-#include "app/TextFile.h"
+#include "core/TextFile.h"
 
 namespace orvel {
 

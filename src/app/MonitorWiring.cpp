@@ -1,5 +1,5 @@
-#include "app/Handlers.h"
 #include "app/Program.h"
+#include "core/Handlers.h"
 #include "monitor/OscilloscopePanel.h"
 #include "ui_TForm1.h"
 
@@ -8,7 +8,8 @@ namespace orvel {
 void Program::wireOscilloscope() {
   TForm1* main = form1_.get();
   // Owned by the panel frame it fills, so it lives exactly as long as the main window's widgets.
-  auto* scope = new OscilloscopePanel(*main);
+  auto* scope =
+      new OscilloscopePanel(main->ui().Panel1, *main, *main, main->link(), main->controller());
 
   LinkHooks& hooks = main->link().hooks;
   hooks.showLiveFrame = [scope] { scope->showLiveFrame(); };

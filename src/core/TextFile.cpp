@@ -1,6 +1,6 @@
-#include "app/TextFile.h"
+#include "core/TextFile.h"
 
-#include "app/Dialogs.h"
+#include "core/Dialogs.h"
 
 #include <QFile>
 #include <QFileInfo>

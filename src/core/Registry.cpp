@@ -1,4 +1,4 @@
-#include "app/Registry.h"
+#include "core/Registry.h"
 
 #include <QDir>
 #include <QFileInfo>
