@@ -27,6 +27,10 @@ LinkControl::LinkControl(SerialTransport& link, TimerService& timers, LinkView& 
   link_.setRxHandler([this](int count) { ComPort1RxChar(count); });
 }
 
+void LinkControl::ensureOpen() {
+  link_.open();
+}
+
 void LinkControl::send(const Command& command) {
   orvel::send(link_, command);
 }

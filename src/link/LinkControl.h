@@ -84,6 +84,12 @@ class LinkControl {
   // A blocking pause of the user-interface thread, n × 1 ms; nothing is processed meanwhile.
   void delay(int n);
 
+  // Every command that starts a conversation (F5, F6, F7, F8, the console's send) calls this
+  // first: a link that was lost (an unplugged adapter, a controller that hung up) or never opened
+  // is opened again on its port name, silently when that works. When it does not, the open error
+  // is raised and the command goes no further, so the fitter sees one box, not one per send.
+  void ensureOpen();
+
   void send(const Command& command);
   SerialTransport& transport() { return link_; }
   TimerService& timerService() { return timers_; }
