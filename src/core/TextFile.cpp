@@ -8,6 +8,12 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace orvel {
 
 namespace {
@@ -44,13 +50,77 @@ QStringList splitLines(const QString& text) {
   return lines;
 }
 
-std::optional<QStringList> readTextLines(const QString& path) {
-  if (QFileInfo(path).isDir()) return std::nullopt;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) return std::nullopt;
-  return splitLines(decodeCp1250(bytes));
+FileContent readRegularFile(const QString& path, qint64 maxBytes) {
+  using Failure = FileContent::Failure;
+  FileContent result;
+  const QByteArray native = QFile::encodeName(path);
+  // O_NONBLOCK: opening a FIFO for reading must not wait for a writer; the type is checked on
+  // the descriptor itself, so nothing can be swapped in after the check.
+  const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    result.osError = errno;
+    result.failure = errno == ENOENT || errno == ENOTDIR ? Failure::Missing : Failure::Unreadable;
+    return result;
+  }
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    result.osError = errno;
+    result.failure = Failure::Unreadable;
+    return result;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    result.osError = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    result.failure = Failure::NotRegular;
+    return result;
+  }
+  if (st.st_size > maxBytes) {
+    result.osError = EFBIG;
+    result.failure = Failure::TooLarge;
+    return result;
+  }
+  // The file may grow while it is read; one byte more than allowed is enough to tell.
+  QByteArray bytes(static_cast<qsizetype>(maxBytes) + 1, Qt::Uninitialized);
+  qsizetype filled = 0;
+  while (filled < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + filled, static_cast<size_t>(bytes.size() - filled));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      result.osError = errno;
+      result.failure = Failure::Unreadable;
+      return result;
+    }
+    if (n == 0) break;
+    filled += n;
+  }
+  if (filled > maxBytes) {
+    result.osError = EFBIG;
+    result.failure = Failure::TooLarge;
+    return result;
+  }
+  bytes.truncate(filled);
+  result.bytes = std::move(bytes);
+  return result;
+}
+
+std::optional<QStringList> readTextLines(const QString& path, qint64 maxBytes) {
+  const FileContent content = readRegularFile(path, maxBytes);
+  if (!content.ok()) return std::nullopt;
+  return splitLines(decodeCp1250(content.bytes));
+}
+
+void writeFileBytes(const QString& path, const QByteArray& bytes) {
+  QSaveFile file(path);
+  // A folder the user cannot write (a program installed by root) cannot take the temporary file
+  // of the atomic replacement; a file there that the user may write is then written in place
+  // rather than losing what was to be saved.
+  file.setDirectWriteFallback(true);
+  const bool ok = !QFileInfo(path).isDir() && file.open(QIODevice::WriteOnly) &&
+                  file.write(bytes) == bytes.size() && file.commit();
+  if (!ok) throw AppError(QStringLiteral("Cannot create file %1").arg(path));
 }
 
 void writeTextLines(const QString& path, const QStringList& lines) {
@@ -59,10 +129,7 @@ void writeTextLines(const QString& path, const QStringList& lines) {
     bytes += encodeCp1250(line);
     bytes += "\r\n";
   }
-  QSaveFile file(path);
-  const bool ok = !QFileInfo(path).isDir() && file.open(QIODevice::WriteOnly) &&
-                  file.write(bytes) == bytes.size() && file.commit();
-  if (!ok) throw AppError(QStringLiteral("Cannot create file %1").arg(path));
+  writeFileBytes(path, bytes);
 }
 
 }  // namespace orvel
