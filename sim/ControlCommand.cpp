@@ -49,13 +49,14 @@ std::optional<ControlCommand> parseControlLine(std::string_view line, std::strin
       cmd = {Kind::Silent, *flag, 0};
     } else if (verb == "uncalibrated" && flag) {
       cmd = {Kind::Uncalibrated, *flag, 0};
-    } else if (verb == "short" && flag == false) {
-      cmd = {Kind::Short, false, 0};
-    } else if (verb == "short") {
+    } else if ((verb == "short" || verb == "noise") && flag == false) {
+      cmd = {verb == "short" ? Kind::Short : Kind::Noise, false, 0};
+    } else if (verb == "short" || verb == "noise") {
+      const int limit = verb == "short" ? 1000 : kMaxNoiseRate;
       int n = -1;
       const auto [end, ec] = std::from_chars(w[1].data(), w[1].data() + w[1].size(), n);
-      if (ec == std::errc() && end == w[1].data() + w[1].size() && n >= 0) {
-        cmd = {Kind::Short, true, n};
+      if (ec == std::errc() && end == w[1].data() + w[1].size() && n >= 0 && n <= limit) {
+        cmd = {verb == "short" ? Kind::Short : Kind::Noise, verb == "short" || n > 0, n};
       }
     }
   }

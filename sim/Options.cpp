@@ -85,6 +85,10 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     } else if (name == "--stray") {
       if (!noValue()) return result;
       o.stray = true;
+    } else if (name == "--noise") {
+      if (!takeValue()) return result;
+      if (!parseInt(value, 0, kMaxNoiseRate, &n)) return bad("0..960 bytes a second");
+      o.noiseRate = static_cast<int>(n);
     } else if (name == "--uncalibrated") {
       if (!noValue()) return result;
       o.uncalibrated = true;
@@ -136,6 +140,8 @@ Faults:
   --silent               carry out commands but never answer
   --short N              send only the first N bytes of each reply
   --stray                send a stray FFh byte before each reply
+  --noise RATE           line noise: random bursts of 1-4 random bytes at random
+                         times, RATE bytes a second on average (0..960)
   --uncalibrated         report idle period reference 0101h until 1Fh sets it
   --hangup-after SECONDS close the line after that time and exit
 
@@ -149,6 +155,7 @@ Commands on standard input, one per line:
   silent on|off                   stop / resume answering
   short N | short off             truncate replies to N bytes / stop truncating
   stray                           one stray byte before the next reply
+  noise RATE | noise off          line noise at RATE bytes a second / none
   uncalibrated on|off             hide / show the idle period reference
   hangup                          close the line now and exit
   quit                            exit

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/ControlCommand.h"
 #include "sim/SettingsBlock.h"
 
 namespace orvel::sim {
@@ -18,6 +19,7 @@ struct Options {
   bool silent = false;
   int shortLength = -1;
   bool stray = false;
+  int noiseRate = 0;  // stray bytes per second
   bool uncalibrated = false;
   double hangupAfter = -1.0;  // seconds; negative: never
   std::uint64_t seed = 1;

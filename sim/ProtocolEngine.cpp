@@ -237,6 +237,7 @@ void ProtocolEngine::control(const ControlCommand& command, double t) {
       faults_.uncalibrated = command.on;
       break;
     case Kind::Blank:
+    case Kind::Noise:  // the line's business, not the controller's
     case Kind::Hangup:
     case Kind::Quit:
       break;

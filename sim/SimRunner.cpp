@@ -36,7 +36,10 @@ SimRunner::SimRunner(ProtocolEngine& engine, SerialLine& line, ByteLog& log,
       settings_(settings),
       startNs_(startNs),
       pacer_(settings.pace),
-      lastFlushNs_(startNs) {}
+      noise_(settings.seed),
+      lastFlushNs_(startNs) {
+  noise_.setRate(settings.noiseRate, startNs);
+}
 
 double SimRunner::seconds(std::int64_t ns) const {
   return static_cast<double>(ns - startNs_) * 1e-9;
@@ -66,6 +69,8 @@ int SimRunner::run(const sigset_t* pollMask, const volatile std::sig_atomic_t* s
       return 0;
     }
 
+    const std::vector<std::uint8_t> burst = noise_.popDue(now);
+    if (!burst.empty()) pacer_.enqueue(burst, now);
     Outcome outcome = sendDue();
     if (outcome == Outcome::Failure) return 1;
 
@@ -78,6 +83,7 @@ int SimRunner::run(const sigset_t* pollMask, const volatile std::sig_atomic_t* s
     std::int64_t wake = hangupAt;
     if (!pacer_.empty()) wake = std::min(wake, pacer_.nextDueNs());
     if (log_.dirty()) wake = std::min(wake, lastFlushNs_ + kFlushIntervalNs);
+    wake = std::min(wake, noise_.nextDueNs());
     timespec timeout{};
     timespec* timeoutPtr = nullptr;
     if (wake != kNever) {
@@ -207,6 +213,9 @@ SimRunner::Outcome SimRunner::handleControlLine(const std::string& line) {
       return Outcome::Quit;
     case ControlCommand::Kind::Hangup:
       return Outcome::Hangup;
+    case ControlCommand::Kind::Noise:
+      noise_.setRate(command->on ? command->value : 0.0, monotonicNs());
+      return Outcome::Continue;
     default:
       engine_.control(*command, seconds(monotonicNs()));
       return Outcome::Continue;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "sim/ByteLog.h"
+#include "sim/LineNoise.h"
 #include "sim/ProtocolEngine.h"
 #include "sim/SerialLine.h"
 #include "sim/TxPacer.h"
@@ -22,6 +23,8 @@ class SimRunner {
     bool pace = true;
     double hangupAfter = -1.0;  // seconds since start; negative: never
     int controlFd = 0;          // run-time commands; -1 for none
+    double noiseRate = 0.0;     // stray bytes per second on the line; 0: none
+    std::uint64_t seed = 1;     // of the line noise
   };
 
   // startNs: the monotonic time taken as 0 in the log and by the engine.
@@ -50,6 +53,7 @@ class SimRunner {
   Settings settings_;
   std::int64_t startNs_;
   TxPacer pacer_;
+  LineNoise noise_;
   std::int64_t lastFlushNs_ = 0;
   std::string controlBuffer_;
   bool droppedReported_ = false;

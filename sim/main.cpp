@@ -134,6 +134,8 @@ int main(int argc, char** argv) {
   settings.pace = opt.pace;
   settings.hangupAfter = opt.hangupAfter;
   settings.controlFd = STDIN_FILENO;
+  settings.noiseRate = opt.noiseRate;
+  settings.seed = opt.seed;
   SimRunner runner(engine, line, log, settings, startNs);
   const int status = runner.run(&pollMask, &gStop);
 

@@ -7,11 +7,15 @@
 #include "support/RecordingDialogs.h"
 
 #include <QFile>
+#include <QThread>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace orvel;
 using orvel::test::PseudoTerminal;
@@ -212,6 +216,53 @@ class SerialLinkTest : public QObject {
     QCOMPARE(dialogs.boxes.first().icon, MessageIcon::Error);
     // Later writes fail with the write error, as on any closed link.
     QVERIFY_THROWS_EXCEPTION(LinkError, t->write("\x02"));
+  }
+
+  // Read reports that are no loss of the device: a notification finding nothing to read (the
+  // bytes went elsewhere) must neither drop the link nor leave it deaf.
+  void aReadThatFindsNothingKeepsTheLink() {
+    RecordingDialogs dialogs;
+    PseudoTerminal pty;
+    auto t = transportFor(pty.slavePath());
+    t->setPortName("COM1");
+    t->open();
+    QByteArray received;
+    t->setRxHandler([&](int count) { received += t->read(count); });
+    for (int round = 0; round < 20; ++round) {
+      pty.write("noise");
+      QThread::msleep(5);
+      // Handled in the same pass of the event loop as the port's read notification, but
+      // before it: the notification then finds nothing, as when a write waiting for the line
+      // has already read what came in.
+      QMetaObject::invokeMethod(
+          t.get(), [&pty] { pty.stealFromSlave(); }, Qt::QueuedConnection);
+      QCoreApplication::processEvents();
+      QTest::qWait(5);
+    }
+    QTest::qWait(300);
+    QVERIFY(t->isConnected());
+    QVERIFY2(dialogs.boxes.isEmpty(), qPrintable(dialogs.texts().join('|')));
+    received.clear();
+    pty.write("frame");
+    QTRY_COMPARE(received, QByteArray("frame"));
+  }
+
+  void deviceStateSeenOnTheDescriptor() {
+    PseudoTerminal pty;
+    auto t = transportFor(pty.slavePath());
+    t->setPortName("COM1");
+    t->open();
+    const int fd = ::open(qPrintable(pty.slavePath()), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    bool hungUp = true;
+    QCOMPARE(deviceGoneErrno(fd, &hungUp), 0);
+    QVERIFY(!hungUp);
+    pty.hangUp();
+    const int gone = deviceGoneErrno(fd, &hungUp);
+    QVERIFY2(gone == EIO || hungUp, qPrintable(QString::number(gone)));
+    ::close(fd);
+    QCOMPARE(deviceGoneErrno(fd, &hungUp), EBADF);
+    QCOMPARE(deviceGoneErrno(-1, nullptr), EBADF);
   }
 
   void errnoRecoveredFromSerialPortErrors_data() {

@@ -4,11 +4,28 @@
 #include "core/Registry.h"
 #include "link/LinkError.h"
 
-#include <QTimer>
+#include <QDeadlineTimer>
 
 #include <cerrno>
 
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+
 namespace orvel {
+
+namespace {
+
+// A hang-up is believed when it is still there after this many looks, this far apart: a
+// pseudo-terminal whose other side is being reopened, or a line glitch, is not a lost device.
+constexpr int kHangupChecks = 3;
+constexpr int kHangupCheckIntervalMs = 100;
+
+bool isGoneErrno(int e) {
+  return e == EIO || e == ENXIO || e == ENODEV || e == EBADF;
+}
+
+}  // namespace
 
 int errnoFromSerialPortError(QSerialPort::SerialPortError error, const QString& errorString) {
   if (error == QSerialPort::PermissionError &&
@@ -36,10 +53,26 @@ int errnoFromSerialPortError(QSerialPort::SerialPortError error, const QString& 
   }
 }
 
+int deviceGoneErrno(int fd, bool* hungUp) {
+  if (hungUp) *hungUp = false;
+  if (fd < 0) return EBADF;
+  // A device that was unplugged or hung up refuses its ioctls; one that is merely quiet answers.
+  int waiting = 0;
+  if (::ioctl(fd, TIOCINQ, &waiting) != 0 && isGoneErrno(errno)) return errno;
+  pollfd p{fd, POLLIN, 0};
+  if (::poll(&p, 1, 0) < 0) return errno == EINTR ? 0 : errno;
+  if (p.revents & POLLNVAL) return EBADF;
+  if (hungUp) *hungUp = (p.revents & (POLLHUP | POLLERR)) != 0;
+  return 0;
+}
+
 QtSerialTransport::QtSerialTransport(QObject* parent)
     : QObject(parent), resolve_(&Registry::devicePathForPort) {
   connect(&port_, &QSerialPort::readyRead, this, &QtSerialTransport::onReadyRead);
   connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialTransport::onPortError);
+  hangupCheck_.setInterval(kHangupCheckIntervalMs);
+  hangupCheck_.setSingleShot(true);
+  connect(&hangupCheck_, &QTimer::timeout, this, &QtSerialTransport::checkDevice);
 }
 
 QtSerialTransport::~QtSerialTransport() {
@@ -60,6 +93,10 @@ void QtSerialTransport::openDevice(const QString& portName) {
     port_.close();
     throw LinkError(LinkFailure::Open, err);
   }
+  // QSerialPort's lock file keeps out programs that honour lock files; TIOCEXCL keeps out the
+  // rest (a terminal program, a second copy of a tool that takes no lock): their open fails with
+  // EBUSY while we hold the port.
+  ::ioctl(port_.handle(), TIOCEXCL);
   const bool lineOk =
       port_.setBaudRate(QSerialPort::Baud9600) && port_.setDataBits(QSerialPort::Data8) &&
       port_.setParity(QSerialPort::NoParity) && port_.setStopBits(QSerialPort::OneStop) &&
@@ -78,12 +115,15 @@ void QtSerialTransport::openDevice(const QString& portName) {
   port_.clear(QSerialPort::AllDirections);
   port_.clearError();
   pending_ = false;
+  hangupChecks_ = 0;
 }
 
 void QtSerialTransport::closeDevice() {
   pending_ = false;
+  hangupCheck_.stop();
   const bool purged = port_.clear(QSerialPort::AllDirections);
   const int err = purged ? 0 : lastErrno();
+  if (port_.isOpen()) ::ioctl(port_.handle(), TIOCNXCL);
   port_.close();
   port_.clearError();
   if (!purged) throw LinkError(LinkFailure::Purge, err);
@@ -101,21 +141,32 @@ void QtSerialTransport::writeDevice(const QByteArray& bytes) {
 
   port_.clearError();
   if (port_.write(bytes) != bytes.size()) throw LinkError(LinkFailure::Write, lastErrno());
-  // The write timeout of the line: one second per byte plus one second.
-  const int timeoutMs = 1000 * static_cast<int>(bytes.size()) + 1000;
+  // The write timeout of the line: one second per byte plus one second. The bytes are pushed
+  // out with flush() and the wait is a poll for room to write, never waitForBytesWritten(): that
+  // one also reads what arrived meanwhile, which leaves the port's read notification to find
+  // nothing and report it as a read error.
+  const QDeadlineTimer deadline(1000 * static_cast<qint64>(bytes.size()) + 1000);
   while (port_.bytesToWrite() > 0) {
-    if (!port_.waitForBytesWritten(timeoutMs)) {
-      const int err = port_.error() == QSerialPort::TimeoutError ? ETIMEDOUT : lastErrno();
-      throw LinkError(LinkFailure::Write, err);
-    }
+    port_.flush();
+    if (port_.bytesToWrite() == 0) break;
+    bool hungUp = false;
+    const int gone = deviceGoneErrno(port_.handle(), &hungUp);
+    if (gone != 0) throw LinkError(LinkFailure::Write, gone);
+    const qint64 left = deadline.remainingTime();
+    if (left <= 0) throw LinkError(LinkFailure::Write, ETIMEDOUT);
+    pollfd p{port_.handle(), POLLOUT, 0};
+    ::poll(&p, 1, static_cast<int>(qMin<qint64>(left, 50)));
   }
 }
 
 QByteArray QtSerialTransport::readDevice(int count) {
   port_.clearError();
   QByteArray bytes = port_.read(count);
-  if (port_.error() == QSerialPort::ReadError || port_.error() == QSerialPort::ResourceError) {
-    throw LinkError(LinkFailure::Read, lastErrno());
+  if (bytes.isEmpty() && count > 0 &&
+      (port_.error() == QSerialPort::ReadError || port_.error() == QSerialPort::ResourceError)) {
+    bool hungUp = false;
+    const int gone = deviceGoneErrno(port_.handle(), &hungUp);
+    if (gone != 0) throw LinkError(LinkFailure::Read, gone);
   }
   return bytes;
 }
@@ -151,23 +202,62 @@ void QtSerialTransport::deliver() {
 }
 
 void QtSerialTransport::onPortError(QSerialPort::SerialPortError error) {
-  // A vanished device (an unplugged adapter, a simulator that hung up) keeps signalling; drop it
-  // at once and tell the user, outside QSerialPort's own signal.
-  if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) && isConnected() &&
-      !lossQueued_) {
-    lossQueued_ = true;
-    QTimer::singleShot(0, this, [this] { dropLostDevice(); });
+  // Looked at outside QSerialPort's own signal, once per burst of reports.
+  const bool suspicious = error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+                          error == QSerialPort::WriteError;
+  if (suspicious && isConnected() && !checkQueued_) {
+    checkQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+      checkQueued_ = false;
+      hangupChecks_ = 0;
+      checkDevice();
+    });
   }
 }
 
-void QtSerialTransport::dropLostDevice() {
-  lossQueued_ = false;
+void QtSerialTransport::checkDevice() {
+  if (!isConnected() || !port_.isOpen()) return;
+  bool hungUp = false;
+  const int gone = deviceGoneErrno(port_.handle(), &hungUp);
+  if (gone != 0) {
+    dropLostDevice(gone);
+    return;
+  }
+  if (hungUp) {
+    if (++hangupChecks_ >= kHangupChecks) {
+      dropLostDevice(EIO);
+    } else {
+      hangupCheck_.start();
+    }
+    return;
+  }
+  // Nothing wrong with the device: the report was about a read that found nothing.
+  ++spuriousErrors_;
+  hangupChecks_ = 0;
+  port_.clearError();
+  resumeReading();
+}
+
+void QtSerialTransport::resumeReading() {
+  // A ResourceError switches QSerialPort's read notification off; a read that finds its buffer
+  // empty switches it on again. With bytes buffered they are simply delivered.
+  if (port_.bytesAvailable() > 0) {
+    scheduleDelivery();
+    return;
+  }
+  char none = 0;
+  port_.read(&none, 1);
+  port_.clearError();
+  if (port_.bytesAvailable() > 0) scheduleDelivery();
+}
+
+void QtSerialTransport::dropLostDevice(int osError) {
   if (!isConnected()) return;
-  markDisconnected();
   pending_ = false;
+  hangupCheck_.stop();
   port_.close();
   port_.clearError();
-  guarded([] { throw LinkError(LinkFailure::Read, EIO); });
+  deviceLost(LinkError(LinkFailure::Read, osError).text());
 }
 
 }  // namespace orvel

@@ -42,6 +42,15 @@ QByteArray SerialTransport::read(int count) {
   return readDevice(count);
 }
 
+void SerialTransport::deviceLost(const QString& errorText) {
+  connected_ = false;
+  if (lossHandler_) {
+    guarded([&] { lossHandler_(errorText); });
+  } else {
+    showErrorBox(errorText);
+  }
+}
+
 void SerialTransport::notifyReceived(int count) {
   if (count <= 0 || !rxHandler_) return;
   guarded([&] { rxHandler_(count); });

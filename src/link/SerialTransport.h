@@ -39,6 +39,15 @@ class SerialTransport {
   // waiting (never 0).
   void setRxHandler(RxHandler handler) { rxHandler_ = std::move(handler); }
 
+  // Called once when the device goes away underneath an open link (an unplugged adapter, a
+  // peer that hung up), after the link has been marked closed. Without a handler the error is
+  // shown in the standard error box.
+  using LossHandler = std::function<void(const QString& errorText)>;
+  void setLossHandler(LossHandler handler) { lossHandler_ = std::move(handler); }
+
+  // The device a port name stands for, for messages ("COM1" -> "/dev/ttyUSB0").
+  virtual QString deviceFor(const QString& portName) const { return portName; }
+
  protected:
   // Implementations leave the device closed when they throw.
   virtual void openDevice(const QString& portName) = 0;
@@ -46,8 +55,9 @@ class SerialTransport {
   virtual void writeDevice(const QByteArray& bytes) = 0;
   virtual QByteArray readDevice(int count) = 0;
 
-  // For implementations: marks the link closed after the device was lost underneath it.
-  void markDisconnected() { connected_ = false; }
+  // For implementations: marks the link closed after the device was lost underneath it and
+  // reports the loss.
+  void deviceLost(const QString& errorText);
   // For implementations: runs the notification handler, guarded like every event handler.
   void notifyReceived(int count);
 
@@ -55,6 +65,7 @@ class SerialTransport {
   QString name_;
   bool connected_ = false;
   RxHandler rxHandler_;
+  LossHandler lossHandler_;
 };
 
 // The operating system's error number for a link that is not open (what a write to a closed

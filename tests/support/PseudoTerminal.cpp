@@ -59,6 +59,18 @@ QByteArray PseudoTerminal::read(int expected, int timeoutMs) {
   return out;
 }
 
+QByteArray PseudoTerminal::stealFromSlave() {
+  QByteArray out;
+  pollfd pfd{spareSlave_, POLLIN, 0};
+  while (spareSlave_ >= 0 && ::poll(&pfd, 1, 50) > 0 && (pfd.revents & POLLIN)) {
+    char buf[256];
+    const ssize_t n = ::read(spareSlave_, buf, sizeof buf);
+    if (n <= 0) break;
+    out.append(buf, static_cast<int>(n));
+  }
+  return out;
+}
+
 void PseudoTerminal::hangUp() {
   if (spareSlave_ >= 0) ::close(spareSlave_);
   if (master_ >= 0) ::close(master_);

@@ -20,6 +20,9 @@ class PseudoTerminal {
   void write(const QByteArray& bytes);
   // Everything that arrives within the timeout (returns early once `expected` bytes are in).
   QByteArray read(int expected, int timeoutMs = 1000);
+  // Reads what the program's side would have read, through the spare slave descriptor: the
+  // program's read notification then finds nothing.
+  QByteArray stealFromSlave();
   // Closes both the master and the spare slave: the program's side sees a hang-up.
   void hangUp();
 
