@@ -35,7 +35,15 @@ class MainWindowTest : public QObject {
     QTest::addColumn<QString>("port");  // name in force after start
     QTest::addColumn<bool>("connected");
     QTest::addColumn<QStringList>("messages");
-    const QString openError = "Unable to open com port (win error code: 2).";
+    // The message of the port finally chosen, then what each port said.
+    const QString com1First =
+        "Unable to open com port (win error code: 2).\r\n"
+        "COM1: Device or resource busy [16]\r\n"
+        "COM2: No such file or directory [2].";
+    const QString com2First =
+        "Unable to open com port (win error code: 16).\r\n"
+        "COM2: No such file or directory [2]\r\n"
+        "COM1: Device or resource busy [16].";
     QTest::newRow("com1 works") << "com1" << QStringList{} << "COM1" << true << QStringList{};
     QTest::newRow("com1 fails: silent fall-back to COM2")
         << "com1" << QStringList{"COM1"} << "COM2" << true << QStringList{};
@@ -43,9 +51,9 @@ class MainWindowTest : public QObject {
     QTest::newRow("com2 fails: silent fall-back to COM1")
         << "com2" << QStringList{"COM2"} << "COM1" << true << QStringList{};
     QTest::newRow("both fail from com1: one message, link closed")
-        << "com1" << QStringList{"COM1", "COM2"} << "COM2" << false << QStringList{openError};
+        << "com1" << QStringList{"COM1", "COM2"} << "COM2" << false << QStringList{com1First};
     QTest::newRow("both fail from com2: one message, link closed")
-        << "com2" << QStringList{"COM1", "COM2"} << "COM1" << false << QStringList{openError};
+        << "com2" << QStringList{"COM1", "COM2"} << "COM1" << false << QStringList{com2First};
   }
   void startupProbe() {
     QFETCH(QString, stored);
@@ -56,6 +64,7 @@ class MainWindowTest : public QObject {
     ProgramFixture f;
     for (const QString& p : failing)
       f.link.failingPorts.insert(p);
+    f.link.openErrnos["COM1"] = EBUSY;
     f.writeConfig(configWithPort(stored));
     f.start();
     QCOMPARE(f.link.portName(), port);
@@ -76,13 +85,23 @@ class MainWindowTest : public QObject {
     QVERIFY(f.link.written().isEmpty());  // nothing is sent at start
   }
 
-  void aClosedLinkFailsEverySendWithTheWriteError() {
+  void aCommandOpensALinkThatIsNotOpen() {
     ProgramFixture f;
     f.link.failingPorts = {"COM1", "COM2"};
     f.start();
     f.dialogs.boxes.clear();
+    // Still unavailable: one open error, the command does not start, nothing is written.
     f.form().ui().SpeedButton3->click();
-    QCOMPARE(f.dialogs.texts(), QStringList{"WriteFile function failed (win error code: 9)."});
+    QCOMPARE(f.dialogs.texts(), QStringList{"Unable to open com port (win error code: 2)."});
+    QVERIFY(f.form().ui().SpeedButton3->isEnabled());
+    QVERIFY(f.form().statusText().isEmpty());
+    QVERIFY(f.link.written().isEmpty());
+    // The adapter is back: the next command opens the port silently and goes ahead.
+    f.link.failingPorts.clear();
+    f.form().ui().SpeedButton3->click();
+    QCOMPARE(f.dialogs.boxes.size(), 1);
+    QVERIFY(f.link.isConnected());
+    QCOMPARE(f.link.written(), QByteArray("\xAA"));
   }
 
   void menuItemsAndShortcuts_data() {
@@ -218,14 +237,23 @@ class MainWindowTest : public QObject {
     QVERIFY(!f.link.isConnected());
     QVERIFY(ui.COM21->isChecked());
     QVERIFY(!ui.COM11->isChecked());
-    QCOMPARE(f.link.portName(), QString("COM1"));
+    // The name follows the marks, so the next command reopens the port that worked.
+    QCOMPARE(f.link.portName(), QString("COM2"));
 
-    // With the link closed a choice only stores the name and moves the marks.
-    f.link.failingPorts.clear();
+    // With the link closed, choosing the port again opens it: the adapter is back.
     ui.COM21->trigger();
-    QVERIFY(!f.link.isConnected());
+    QVERIFY(f.link.isConnected());
     QVERIFY(ui.COM21->isChecked());
     QCOMPARE(f.dialogs.boxes.size(), 1);
+
+    // A closed link and a port that still fails: the marks move to the choice, as they do
+    // without a link, and the failure is said once.
+    f.link.close();
+    ui.COM11->trigger();
+    QCOMPARE(f.dialogs.boxes.size(), 2);
+    QVERIFY(!f.link.isConnected());
+    QVERIFY(ui.COM11->isChecked());
+    QCOMPARE(f.link.portName(), QString("COM1"));
   }
 
   void aboutDisablesTheMainWindowWhileShown() {

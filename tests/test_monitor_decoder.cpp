@@ -118,8 +118,8 @@ class TestMonitorDecoder : public QObject {
     QTest::newRow("1 V probe, 2 V: above the bitmap") << "51" << 102 << -76;
     QTest::newRow("1 V probe, 5 V") << "51" << 255 << -310;
     QTest::newRow("1.6 V probe, 1.6 V") << "82" << 82 << 2;
-    // 41 * 255 / 82 = 127.5 exactly: ties to even gives 128, row 80 - round(39.14).
-    QTest::newRow("1.6 V probe, tie") << "82" << 41 << 41;
+    // 41 * 255 / 82 = 127.5 exactly: 128, row 80 - round(39.14).
+    QTest::newRow("1.6 V probe, 0.8 V") << "82" << 41 << 41;
     QTest::newRow("1.6 V probe, 0.8 V plus one") << "82" << 42 << 40;
     QTest::newRow("unknown key scales as 1 V") << "0" << 51 << 2;
     QTest::newRow("empty key scales as 1 V") << "" << 10 << 65;
@@ -129,6 +129,21 @@ class TestMonitorDecoder : public QObject {
     QFETCH(int, byte0);
     QFETCH(int, row);
     QCOMPARE(chartRow(lambdaChartValue(byte0, lambdaKey)), row);
+  }
+
+  // The only exact halves on the way to a chart row are those of the 1.6 V scale (bytes 41, 123
+  // and 205); 123 is the one where halves to even and halves up part.
+  void lambdaChartValueTies_data() {
+    QTest::addColumn<int>("byte0");
+    QTest::addColumn<int>("value");
+    QTest::newRow("127.5 -> 128") << 41 << 128;
+    QTest::newRow("382.5 -> 382, not 383") << 123 << 382;
+    QTest::newRow("637.5 -> 638") << 205 << 638;
+  }
+  void lambdaChartValueTies() {
+    QFETCH(int, byte0);
+    QFETCH(int, value);
+    QCOMPARE(lambdaChartValue(byte0, QStringLiteral("82")), value);
   }
 
   void chartRowOfValue() {

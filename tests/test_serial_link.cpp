@@ -7,14 +7,15 @@
 #include "support/RecordingDialogs.h"
 
 #include <QFile>
-#include <QThread>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <cerrno>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 using namespace orvel;
@@ -108,6 +109,34 @@ class SerialLinkTest : public QObject {
     first->close();
     second->open();  // free again
     QVERIFY(second->isConnected());
+  }
+
+  // Exclusive use holds also against programs that take no lock file: their open fails with
+  // EBUSY (root is let through by the kernel, but then sees the exclusive flag set).
+  void anOpenPortIsExclusiveWithoutLockFiles() {
+    PseudoTerminal pty;
+    auto t = transportFor(pty.slavePath());
+    t->setPortName("COM1");
+    t->open();
+    const auto exclusive = [&pty]() -> int {
+      const int fd = ::open(qPrintable(pty.slavePath()), O_RDWR | O_NOCTTY | O_NONBLOCK);
+      if (fd < 0) return errno == EBUSY ? 1 : -errno;
+      int flag = -1;
+      const int rc = ::ioctl(fd, TIOCGEXCL, &flag);
+      ::close(fd);
+      return rc == 0 ? flag : -errno;
+    };
+    QCOMPARE(exclusive(), 1);
+    t->close();
+    QCOMPARE(exclusive(), 0);
+  }
+
+  void permissionRefusedSaysWhatToDo() {
+    const QString text = LinkError(LinkFailure::Open, EACCES).text();
+    QVERIFY(text.startsWith("Unable to open com port (win error code: 13).\r\n"));
+    QVERIFY(text.contains("dialout"));
+    QVERIFY(!LinkError(LinkFailure::Open, ENOENT).text().contains("dialout"));
+    QVERIFY(!LinkError(LinkFailure::Write, EACCES).text().contains("dialout"));
   }
 
   void writeOrReadOnAClosedLinkFails() {

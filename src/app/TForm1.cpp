@@ -4,6 +4,7 @@
 #include "core/Dialogs.h"
 #include "core/Handlers.h"
 #include "core/Registry.h"
+#include "link/PortProbe.h"
 #include "link/SerialTransport.h"
 #include "settings/Conversions.h"
 #include "ui_TForm1.h"
@@ -110,36 +111,12 @@ void TForm1::FormCreate() {
   const QString language = ConfigFile::value(ConfigEdit, ConfigFile::kLanguageLine);
   if (language == QLatin1String("1") || language == QLatin1String("2")) Timer7->start();
   // 6. Serial port: probe the configured one silently, fall back to the other.
-  SerialTransport& port = *env_.link;
-  const auto probe = [&port] {
-    try {
-      port.open();
-      port.close();
-      return true;
-    } catch (const AppError&) {
-      try {
-        port.close();
-      } catch (const AppError&) {
-      }
-      return false;
-    }
-  };
-  const bool com1First =
-      ConfigFile::value(ConfigEdit, ConfigFile::kPortLine) == QLatin1String("com1");
-  const QString first = com1First ? QStringLiteral("COM1") : QStringLiteral("COM2");
-  const QString second = com1First ? QStringLiteral("COM2") : QStringLiteral("COM1");
-  ui_->COM11->setChecked(com1First);
-  ui_->COM21->setChecked(!com1First);
-  port.setPortName(first);
-  if (!probe()) {
-    ui_->COM11->setChecked(!com1First);
-    ui_->COM21->setChecked(com1First);
-    port.setPortName(second);
-  }
-  try {
-    port.open();
-  } catch (const AppError& e) {
-    showErrorBox(e.text());
+  const StartupPort port = openAtStartup(
+      *env_.link, ConfigFile::value(ConfigEdit, ConfigFile::kPortLine) == QLatin1String("com1"));
+  ui_->COM11->setChecked(port.name == QLatin1String("COM1"));
+  ui_->COM21->setChecked(port.name != QLatin1String("COM1"));
+  if (port.error) {
+    showErrorBox(*port.error);
     return;
   }
   // 7. Centre the logo.
@@ -289,11 +266,29 @@ bool TForm1::oscilloscopePanelVisible() const {
 // Menu commands
 
 void TForm1::choosePort(const QString& name) {
-  // A failing reopen raises here, before the check marks move.
-  env_.link->setPortName(name);
-  const bool com1 = name == QLatin1String("COM1");
-  ui_->COM11->setChecked(com1);
-  ui_->COM21->setChecked(!com1);
+  SerialTransport& port = *env_.link;
+  const QString previous = port.portName();
+  const bool wasConnected = port.isConnected();
+  const auto check = [this](const QString& chosen) {
+    ui_->COM11->setChecked(chosen == QLatin1String("COM1"));
+    ui_->COM21->setChecked(chosen != QLatin1String("COM1"));
+  };
+  try {
+    port.setPortName(name);
+    // Choosing a port also brings back a link that was lost or never opened, the same port
+    // chosen again included.
+    port.open();
+  } catch (const AppError&) {
+    if (wasConnected) {
+      // The marks keep showing the port that worked, and the name follows them, so that the
+      // next command reopens that port rather than the one that failed.
+      port.setPortName(previous);
+    } else {
+      check(name);
+    }
+    throw;
+  }
+  check(name);
 }
 
 void TForm1::COM11Click() {

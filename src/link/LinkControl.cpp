@@ -2,6 +2,7 @@
 
 #include "core/Dialogs.h"
 #include "core/Language.h"
+#include "link/LinkError.h"
 #include "link/SerialTransport.h"
 #include "settings/ControllerState.h"
 
@@ -25,6 +26,7 @@ LinkControl::LinkControl(SerialTransport& link, TimerService& timers, LinkView& 
       view_(view),
       state_(state) {
   link_.setRxHandler([this](int count) { ComPort1RxChar(count); });
+  link_.setLossHandler([this](const QString& text) { linkFailed(text); });
 }
 
 void LinkControl::ensureOpen() {
@@ -33,6 +35,51 @@ void LinkControl::ensureOpen() {
 
 void LinkControl::send(const Command& command) {
   orvel::send(link_, command);
+}
+
+void LinkControl::sendRequest(const Command& command) {
+  try {
+    send(command);
+  } catch (const LinkError& e) {
+    linkFailed(e.text());
+  }
+}
+
+void LinkControl::linkFailed(const QString& errorText) {
+  endLoopsAfterFailure();
+  if (failureShown_) return;
+  failureShown_ = true;
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{failureShown_};
+  showErrorBox(errorText);
+}
+
+void LinkControl::endLoopsAfterFailure() {
+  if (oscilloscopeMode || view_.oscilloscopePanelVisible()) {
+    if (hooks.endOscilloscopeMode) hooks.endOscilloscopeMode();
+  }
+  const bool sampling =
+      idleSampling || highRpmSampling || Timer1.isRunning() || Timerznak.isRunning();
+  Timer1.stop();
+  Timer2.stop();
+  Timer3.stop();
+  wykres_on1.stop();
+  Timerznak.stop();
+  oscilloscopeMode = false;
+  sweepPaused = true;
+  if (sampling) {
+    // As when the controller does not answer: the commands come back and a wizard step's OK
+    // starts its run again.
+    idleSampling = false;
+    highRpmSampling = false;
+    view_.setStatusText(QString());
+    view_.setCommandsEnabled(kAllButtons | kItemScope | kItemScaling, true);
+  }
+  // Nothing can be read out any more; the exchange's give-up timer brings the commands back.
+  Timer4.stop();
+  readSettingsOnReply = false;
 }
 
 void LinkControl::delay(int n) {
@@ -118,7 +165,7 @@ void LinkControl::liveFrameRequest() {
   EditDane.clear();
   Timer2.resetCount();
   Timer2.start();
-  send(commands::liveData());
+  sendRequest(commands::liveData());
 }
 
 void LinkControl::sampleRequest() {
@@ -130,7 +177,7 @@ void LinkControl::sampleRequest() {
   sweepPaused = true;
   Timer2.stop();
   Timer1.start();
-  send(commands::liveData());
+  sendRequest(commands::liveData());
 }
 
 void LinkControl::settingsReadOutRequest() {
@@ -191,6 +238,7 @@ void LinkControl::TimerznakTimer() {
 // Settings exchange
 
 void LinkControl::startSettingsExchange() {
+  ensureOpen();
   if (view_.oscilloscopePanelVisible()) {
     if (hooks.endOscilloscopeMode) hooks.endOscilloscopeMode();
     resumeOscilloscope = true;

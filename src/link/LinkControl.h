@@ -92,6 +92,11 @@ class LinkControl {
 
   void send(const Command& command);
   SerialTransport& transport() { return link_; }
+
+  // The link failed (a write in a loop, or the device went away): the live loop and any sampling
+  // run end as "Koniec" ends them, a pending settings read-out is dropped, and the error is
+  // shown once; a failure while that box is open adds no second one.
+  void linkFailed(const QString& errorText);
   TimerService& timerService() { return timers_; }
 
   // ---- Link state, all 0 or false at start
@@ -119,6 +124,10 @@ class LinkControl {
 
  private:
   void EditDaneChange();
+  // Sends the request of a loop; a link failure ends the loop instead of leaving it to send
+  // again and again into a dead port.
+  void sendRequest(const Command& command);
+  void endLoopsAfterFailure();
   void Timer1Timer();
   void Timer2Timer();
   void Timer3Timer();
@@ -130,6 +139,7 @@ class LinkControl {
   TimerService& timers_;
   LinkView& view_;
   ControllerState& state_;
+  bool failureShown_ = false;
 };
 
 }  // namespace orvel

@@ -1,5 +1,9 @@
 #include "link/LinkError.h"
 
+#include "core/Language.h"
+
+#include <cerrno>
+
 namespace orvel {
 
 QString linkFailureText(LinkFailure failure) {
@@ -24,10 +28,28 @@ QString linkFailureText(LinkFailure failure) {
   return QString();
 }
 
+QString permissionHint() {
+  return plIt(QStringLiteral("Brak dostępu do portu: użytkownik musi należeć do grupy dialout "
+                             "(sudo usermod -aG dialout <użytkownik>, potem ponowne zalogowanie)"),
+              QStringLiteral("Accesso alla porta negato: l'utente deve appartenere al gruppo "
+                             "dialout (sudo usermod -aG dialout <utente>, poi un nuovo accesso)"));
+}
+
+namespace {
+
+QString linkErrorText(LinkFailure failure, int osError) {
+  QString text =
+      QStringLiteral("%1 (win error code: %2)").arg(linkFailureText(failure)).arg(osError);
+  // The error box ends the text with a full stop; the hint goes on a line of its own after it.
+  if (failure == LinkFailure::Open && osError == EACCES) {
+    text += QStringLiteral(".\r\n") + permissionHint();
+  }
+  return text;
+}
+
+}  // namespace
+
 LinkError::LinkError(LinkFailure failure, int osError)
-    : AppError(
-          QStringLiteral("%1 (win error code: %2)").arg(linkFailureText(failure)).arg(osError)),
-      failure_(failure),
-      osError_(osError) {}
+    : AppError(linkErrorText(failure, osError)), failure_(failure), osError_(osError) {}
 
 }  // namespace orvel

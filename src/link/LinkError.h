@@ -19,6 +19,10 @@ enum class LinkFailure {
 
 QString linkFailureText(LinkFailure failure);
 
+// Said after an open that the system refused for want of permission: on Linux serial devices
+// belong to the dialout group.
+QString permissionHint();
+
 class LinkError : public AppError {
  public:
   LinkError(LinkFailure failure, int osError);

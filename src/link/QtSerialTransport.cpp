@@ -151,7 +151,11 @@ void QtSerialTransport::writeDevice(const QByteArray& bytes) {
     if (port_.bytesToWrite() == 0) break;
     bool hungUp = false;
     const int gone = deviceGoneErrno(port_.handle(), &hungUp);
-    if (gone != 0) throw LinkError(LinkFailure::Write, gone);
+    if (gone != 0) {
+      // The device is gone: the link closes here and this write's error is the one report.
+      closeLostPort();
+      throw LinkError(LinkFailure::Write, gone);
+    }
     const qint64 left = deadline.remainingTime();
     if (left <= 0) throw LinkError(LinkFailure::Write, ETIMEDOUT);
     pollfd p{port_.handle(), POLLOUT, 0};
@@ -164,9 +168,8 @@ QByteArray QtSerialTransport::readDevice(int count) {
   QByteArray bytes = port_.read(count);
   if (bytes.isEmpty() && count > 0 &&
       (port_.error() == QSerialPort::ReadError || port_.error() == QSerialPort::ResourceError)) {
-    bool hungUp = false;
-    const int gone = deviceGoneErrno(port_.handle(), &hungUp);
-    if (gone != 0) throw LinkError(LinkFailure::Read, gone);
+    const int gone = deviceGoneErrno(port_.handle(), nullptr);
+    if (gone != 0) dropLostDevice(gone);
   }
   return bytes;
 }
@@ -251,12 +254,17 @@ void QtSerialTransport::resumeReading() {
   if (port_.bytesAvailable() > 0) scheduleDelivery();
 }
 
-void QtSerialTransport::dropLostDevice(int osError) {
-  if (!isConnected()) return;
+void QtSerialTransport::closeLostPort() {
   pending_ = false;
   hangupCheck_.stop();
   port_.close();
   port_.clearError();
+  markClosed();
+}
+
+void QtSerialTransport::dropLostDevice(int osError) {
+  if (!isConnected()) return;
+  closeLostPort();
   deviceLost(LinkError(LinkFailure::Read, osError).text());
 }
 

@@ -45,6 +45,7 @@ class QtSerialTransport : public QObject, public SerialTransport {
   void onPortError(QSerialPort::SerialPortError error);
   void checkDevice();
   void dropLostDevice(int osError);
+  void closeLostPort();
   void resumeReading();
   int lastErrno() const;
 

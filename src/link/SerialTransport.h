@@ -58,6 +58,9 @@ class SerialTransport {
   // For implementations: marks the link closed after the device was lost underneath it and
   // reports the loss.
   void deviceLost(const QString& errorText);
+  // For implementations: marks the link closed without a report, for a loss that the operation
+  // which found it raises as its own error.
+  void markClosed() { connected_ = false; }
   // For implementations: runs the notification handler, guarded like every event handler.
   void notifyReceived(int count);
 

@@ -117,6 +117,7 @@ void OscilloscopePanel::takeLambdaBarRange() {
 }
 
 void OscilloscopePanel::WykresyClick() {
+  link_.ensureOpen();
   QFrame* frame = panel();
   link_.Timer2.resetCount();
   view_.setCommandsEnabled(kButtonF8 | kItemScaling, false);

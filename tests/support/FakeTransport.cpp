@@ -36,7 +36,9 @@ QByteArray FakeTransport::written() const {
 }
 
 void FakeTransport::openDevice(const QString& portName) {
-  if (failingPorts.contains(portName)) throw LinkError(LinkFailure::Open, openErrno);
+  if (failingPorts.contains(portName)) {
+    throw LinkError(LinkFailure::Open, openErrnos.value(portName, openErrno));
+  }
   ++opens_;
   opened_ = portName;
 }
@@ -45,6 +47,11 @@ void FakeTransport::closeDevice() {
   ++closes_;
   opened_.clear();
   queue_.clear();
+}
+
+void FakeTransport::loseDevice(int osError) {
+  queue_.clear();
+  deviceLost(LinkError(LinkFailure::Read, osError).text());
 }
 
 void FakeTransport::writeDevice(const QByteArray& bytes) {

@@ -4,6 +4,7 @@
 #include "link/Timers.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QSet>
 #include <QString>
 
@@ -27,6 +28,7 @@ class FakeTransport : public SerialTransport {
   // Ports whose open fails with "Unable to open com port" and this errno.
   QSet<QString> failingPorts;
   int openErrno = 2;
+  QHash<QString, int> openErrnos;  // per port, overriding openErrno
   // The write with this index (counting from 0 over the link's life) fails, and all after it.
   int failWritesFrom = -1;
   // Called after every written byte, e.g. to let a scripted controller answer.
@@ -34,6 +36,10 @@ class FakeTransport : public SerialTransport {
 
   void inject(const QByteArray& bytes);
   void inject(std::initializer_list<int> bytes);
+
+  // The device goes away underneath the open link, as an unplugged adapter does.
+  void loseDevice(int osError);
+  int writesSoFar() const { return writes_; }
 
   QByteArray written() const;
   const std::vector<Written>& writeLog() const { return log_; }

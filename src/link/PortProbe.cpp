@@ -1,0 +1,64 @@
+#include "link/PortProbe.h"
+
+#include "link/LinkError.h"
+#include "link/SerialTransport.h"
+
+#include <QStringList>
+
+#include <cerrno>
+
+namespace orvel {
+
+namespace {
+
+// The errno of a failed open, or 0 when it opened.
+int tryOpen(SerialTransport& link) {
+  try {
+    link.open();
+    return 0;
+  } catch (const LinkError& e) {
+    try {
+      link.close();
+    } catch (const AppError&) {
+    }
+    return e.osError() != 0 ? e.osError() : EIO;
+  }
+}
+
+}  // namespace
+
+QString portFailureLine(const QString& portName, const QString& device, int osError) {
+  const QString where =
+      device == portName ? portName : QStringLiteral("%1 (%2)").arg(portName, device);
+  return QStringLiteral("%1: %2 [%3]").arg(where, qt_error_string(osError)).arg(osError);
+}
+
+StartupPort openAtStartup(SerialTransport& link, bool com1First) {
+  const QString first = com1First ? QStringLiteral("COM1") : QStringLiteral("COM2");
+  const QString second = com1First ? QStringLiteral("COM2") : QStringLiteral("COM1");
+  link.setPortName(first);
+  int firstError = tryOpen(link);
+  if (firstError == 0) {
+    link.close();
+  } else {
+    link.setPortName(second);
+  }
+  StartupPort result{link.portName(), std::nullopt};
+  const int finalError = tryOpen(link);
+  if (finalError == 0) return result;
+
+  // The message is the one of the port finally chosen, as for any failed open; which port was
+  // tried first, and why each failed, is what a fitter needs to put it right.
+  QStringList lines{QStringLiteral("%1 (win error code: %2).")
+                        .arg(linkFailureText(LinkFailure::Open))
+                        .arg(finalError)};
+  if (firstError != 0 && link.portName() != first) {
+    lines << portFailureLine(first, link.deviceFor(first), firstError);
+  }
+  lines << portFailureLine(link.portName(), link.deviceFor(link.portName()), finalError);
+  if (firstError == EACCES || finalError == EACCES) lines << permissionHint();
+  result.error = lines.join(QStringLiteral("\r\n"));
+  return result;
+}
+
+}  // namespace orvel
