@@ -2,15 +2,19 @@
 // the exact bytes written at close.
 #include "core/ConfigFile.h"
 #include "core/TextFile.h"
+#include "support/ConstrainedDir.h"
 #include "support/ProgramFixture.h"
 #include "ui_TForm1.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace orvel;
+using orvel::test::ConstrainedDir;
 using orvel::test::ProgramFixture;
 
 namespace {
@@ -189,24 +193,66 @@ class ConfigFileTest : public QObject {
     QCOMPARE(box.icon, MessageIcon::Error);
   }
 
-  void failedWriteLeavesThePreviousFile() {
-    if (geteuid() == 0) QSKIP("root writes into read-only directories");
-    ProgramFixture f;
-    const QString path = f.installDir.path() + "/config.cfg";
+  // Writing config.cfg where it cannot be replaced: the old file survives a failure, and a
+  // folder that cannot take a new file (a program installed by root) still gets the settings
+  // written in place.
+  void closeWhereTheFileCannotBeReplaced_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("reported");
+    QTest::addColumn<bool>("written");
+    using Kind = ConstrainedDir::Kind;
+    QTest::newRow("read-only folder and file") << int(Kind::ReadOnly) << true << false;
+    QTest::newRow("disk full") << int(Kind::Full) << true << false;
+    QTest::newRow("folder takes no new file") << int(Kind::NoNewFiles) << false << true;
+  }
+  void closeWhereTheFileCannotBeReplaced() {
+    QFETCH(int, kind);
+    QFETCH(bool, reported);
+    QFETCH(bool, written);
+    ConstrainedDir dir;
+    QVERIFY2(!dir.path().isEmpty(), qPrintable(dir.error()));
     const QByteArray normal = withLine(kTemplateBytes, 8, "wsnormal");
-    {
-      QFile file(path);
-      QVERIFY(file.open(QIODevice::WriteOnly));
-      file.write(normal);
-    }
+    QVERIFY(dir.addFile("config.cfg", normal));
+    QVERIFY2(dir.constrain(ConstrainedDir::Kind(kind)), qPrintable(dir.error()));
+    ProgramFixture f;
+    f.installPath = dir.path();
     f.start();
-    QFile::setPermissions(f.installDir.path(), QFile::ReadOwner | QFile::ExeOwner);
     f.form().setWindowState(Qt::WindowMaximized);
     f.form().close();
-    QFile::setPermissions(f.installDir.path(),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QCOMPARE(f.dialogs.boxes.size(), 1);
-    QCOMPARE(readAll(path), normal);
+    QCOMPARE(f.dialogs.boxes.size(), reported ? 1 : 0);
+    QCOMPARE(readAll(dir.filePath("config.cfg")),
+             written ? withLine(kTemplateBytes, 8, "wsmaximized") : normal);
+  }
+
+  // Only a small regular file is read as config.cfg; anything else gives the template, and the
+  // start neither waits on a FIFO nor reads an endless device.
+  void configThatIsNotAFileGivesTheTemplate_data() {
+    QTest::addColumn<QString>("what");
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("symlink to /dev/zero") << "zero";
+    QTest::newRow("directory") << "dir";
+    QTest::newRow("over 64 KiB") << "big";
+    QTest::newRow("symlink to nowhere") << "dangling";
+  }
+  void configThatIsNotAFileGivesTheTemplate() {
+    QFETCH(QString, what);
+    ProgramFixture f;
+    const QString path = f.installDir.path() + "/config.cfg";
+    const QByteArray native = QFile::encodeName(path);
+    if (what == "fifo") QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+    if (what == "zero") QCOMPARE(::symlink("/dev/zero", native.constData()), 0);
+    if (what == "dir") QVERIFY(QDir(f.installDir.path()).mkdir("config.cfg"));
+    if (what == "dangling") QCOMPARE(::symlink("/nonexistent/config", native.constData()), 0);
+    if (what == "big") {
+      QByteArray big = withLine(kTemplateBytes, 8, "wsnormal");
+      big += QByteArray(64 * 1024, ' ') + "\r\n";
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(big);
+    }
+    f.start();
+    QCOMPARE(f.form().windowState(), Qt::WindowMaximized);  // the template's state
+    QCOMPARE(f.form().configLines(), ConfigFile::templateLines());
   }
 
   void storedLanguageIsAppliedAfter600ms_data() {

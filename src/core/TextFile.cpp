@@ -112,15 +112,52 @@ std::optional<QStringList> readTextLines(const QString& path, qint64 maxBytes) {
   return splitLines(decodeCp1250(content.bytes));
 }
 
+namespace {
+
+// Rewrites an existing regular file in place, for a folder that cannot take the temporary file
+// of an atomic replacement. The old content is kept aside and put back when the new one does
+// not fit, so a failure leaves the file as it was.
+bool writeInPlace(const QString& path, const QByteArray& bytes) {
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxSmallFileBytes * 16) {
+    return false;
+  }
+  QByteArray old(static_cast<qsizetype>(st.st_size), Qt::Uninitialized);
+  if (::pread(fd, old.data(), static_cast<size_t>(old.size()), 0) != old.size()) return false;
+  const auto putAt0 = [fd](const QByteArray& b) {
+    return ::pwrite(fd, b.constData(), static_cast<size_t>(b.size()), 0) == b.size();
+  };
+  if (!putAt0(bytes) || ::ftruncate(fd, bytes.size()) != 0 || ::fdatasync(fd) != 0) {
+    putAt0(old);
+    ::ftruncate(fd, old.size());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 void writeFileBytes(const QString& path, const QByteArray& bytes) {
+  const auto fail = [&path] { return AppError(QStringLiteral("Cannot create file %1").arg(path)); };
+  if (QFileInfo(path).isDir()) throw fail();
   QSaveFile file(path);
-  // A folder the user cannot write (a program installed by root) cannot take the temporary file
-  // of the atomic replacement; a file there that the user may write is then written in place
-  // rather than losing what was to be saved.
-  file.setDirectWriteFallback(true);
-  const bool ok = !QFileInfo(path).isDir() && file.open(QIODevice::WriteOnly) &&
-                  file.write(bytes) == bytes.size() && file.commit();
-  if (!ok) throw AppError(QStringLiteral("Cannot create file %1").arg(path));
+  // Unbuffered, so that a write the disk refuses fails here: a buffered one fails only inside
+  // commit(), which then still puts the short file in place of the good one.
+  if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    if (file.write(bytes) == bytes.size() && file.commit()) return;
+    file.cancelWriting();
+    throw fail();
+  }
+  // A folder the user cannot write (a program installed by root) cannot take the temporary
+  // file; a file there that the user may write is rewritten in place rather than losing what
+  // was to be saved.
+  if (!writeInPlace(path, bytes)) throw fail();
 }
 
 void writeTextLines(const QString& path, const QStringList& lines) {

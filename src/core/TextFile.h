@@ -40,8 +40,9 @@ std::optional<QStringList> readTextLines(const QString& path, qint64 maxBytes = 
 
 // Writes every line followed by CR LF, replacing the file atomically: a failed or interrupted
 // write leaves the previous file as it was. Where the folder cannot take the temporary file (a
-// writable file in a read-only installation folder) the file is written in place instead.
-// Raises "Cannot create file <path>" when neither works.
+// writable file in a read-only installation folder) the file is rewritten in place instead,
+// again keeping the old content when that fails. Raises "Cannot create file <path>" when
+// neither works.
 void writeTextLines(const QString& path, const QStringList& lines);
 // The same for text that is already in its final bytes.
 void writeFileBytes(const QString& path, const QByteArray& bytes);

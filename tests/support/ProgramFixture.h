@@ -18,6 +18,7 @@ struct ProgramFixture {
   FakeTransport link{&timers};
   RecordingDialogs dialogs;
   QTemporaryDir installDir;
+  QString installPath;  // when set, the installation directory instead of installDir
   QUrl openedUrl;
   std::unique_ptr<Program> program;
 
