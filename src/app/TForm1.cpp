@@ -4,6 +4,7 @@
 #include "core/Dialogs.h"
 #include "core/Handlers.h"
 #include "core/Registry.h"
+#include "core/WindowPlacement.h"
 #include "link/PortProbe.h"
 #include "link/SerialTransport.h"
 #include "settings/Conversions.h"
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QWindow>
 
 namespace orvel {
 
@@ -226,6 +228,33 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shownOnce_) return;
+  shownOnce_ = true;
+  placeOnScreen();
+}
+
+bool TForm1::event(QEvent* event) {
+  const bool handled = QMainWindow::event(event);
+  // The window manager tells the frame after the window is mapped; until a frame has been
+  // seen, every change of it places the window again.
+  if (shownOnce_ && !frameSettled_ &&
+      (event->type() == QEvent::Move || event->type() == QEvent::Resize) && windowHandle() &&
+      windowHandle()->frameMargins() != framePlaced_) {
+    guarded([this] { placeOnScreen(); });
+  }
+  return handled;
+}
+
+void TForm1::placeOnScreen() {
+  framePlaced_ = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+  frameSettled_ = !framePlaced_.isNull();
+  if (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) return;
+  SpeedButton9Click();
+  centreOnScreen(this);
 }
 
 void TForm1::changeEvent(QEvent* event) {

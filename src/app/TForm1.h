@@ -95,6 +95,8 @@ class TForm1 : public QMainWindow, public LinkView, public WorkArea {
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   void FormCreate();
@@ -103,6 +105,9 @@ class TForm1 : public QMainWindow, public LinkView, public WorkArea {
   void choosePort(const QString& name);
   void bindMenu();
   ConfigFile::WindowState currentWindowState() const;
+  // The outer size of the normal state and the centred position need the window's frame, which
+  // exists only once the window is shown (and with some window managers a moment later).
+  void placeOnScreen();
 
   std::unique_ptr<Ui::TForm1> ui_;
   Environment env_;
@@ -115,6 +120,9 @@ class TForm1 : public QMainWindow, public LinkView, public WorkArea {
   QStringList ConfigEdit;
   std::vector<CaptionTable> captionTables_;
   bool laying_ = false;
+  bool shownOnce_ = false;
+  bool frameSettled_ = false;
+  QMargins framePlaced_;
   bool closedOnce_ = false;
 };
 
