@@ -43,6 +43,25 @@ cd "$demo/install"
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   "$root/build/src/orvel"
 else
-  echo "No display found: the program is served over VNC on localhost:5900 (connect a VNC viewer)."
-  "$root/build/src/orvel" -platform vnc:size=1280x900
+  # No desktop: a private virtual display, shown over VNC on the loopback interface only. The
+  # program drives a controller, so it must not be reachable from the workshop's network; from
+  # another machine, tunnel the port over SSH (see the README).
+  display=""
+  for n in $(seq 50 99); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+  done
+  [ -n "$display" ] || { echo "No free X display number." >&2; exit 1; }
+  Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp -nolisten unix-abstract >/dev/null 2>&1 &
+  xvfb=$!
+  trap 'kill "$revver" "$sim_pid" "$xvfb" ${wm:-} ${vnc:-} 2>/dev/null || true' EXIT
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+  DISPLAY=$display openbox >/dev/null 2>&1 &
+  wm=$!
+  x11vnc -display "$display" -localhost -rfbport 5900 -forever -shared -nopw -quiet \
+         -o "$demo/x11vnc.log" >/dev/null 2>&1 &
+  vnc=$!
+  echo "No display found: the program is served over VNC on localhost:5900 only."
+  echo "From another machine: ssh -L 5900:localhost:5900 <user>@<this machine>, then connect a"
+  echo "VNC viewer to localhost:5900 there."
+  DISPLAY=$display "$root/build/src/orvel"
 fi

@@ -6,7 +6,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
   fonts-dejavu-core
-  xvfb xauth
+  xvfb xauth x11vnc openbox
 )
 
 missing=()
