@@ -40,6 +40,11 @@ ServiceConsole::ServiceConsole(const ServiceControls& controls, WorkArea& area, 
       reference_(reference),
       ui_(std::make_unique<Ui::ServiceConsole>()) {
   ui_->setupUi(controls_.box);
+  // The layout is absolute and narrow; a semi-condensed face keeps every caption inside its
+  // place, as on the oscilloscope panel.
+  QFont face = controls_.box->font();
+  face.setStretch(QFont::SemiCondensed);
+  controls_.box->setFont(face);
   ui_->Edit1->setMaxLength(kConsoleEntryLength);
   ui_->Label24->setText(lineNumbersText());
   ui_->RichEdit2->document()->setDocumentMargin(2);
