@@ -18,7 +18,6 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTest>
-#include <QTextBlock>
 
 #include <cmath>
 
@@ -120,22 +119,6 @@ class ServiceConsoleTest : public QObject {
     QCOMPARE(console.replies().text(), line + "\r\n");
   }
 
-  void everyByteValueIsListed() {
-    ProgramFixture f;
-    f.start();
-    ServiceConsole& console = consoleOf(f);
-    openConsole(f);
-    QByteArray all;
-    for (int v = 0; v < 256; ++v)
-      all.append(static_cast<char>(v));
-    f.link.inject(all);
-    const QStringList lines = listLines(console);
-    QCOMPARE(lines.size(), 256);
-    for (int v = 0; v < 256; ++v)
-      QCOMPARE(lines.at(v).toInt(), v);
-    QCOMPARE(console.replies().storedBytes(), 256);
-  }
-
   // The phrase is checked on every change of the field, whole and case-sensitively.
   void accessPhrase_data() {
     QTest::addColumn<QStringList>("edits");  // successive texts of the field
@@ -164,17 +147,6 @@ class ServiceConsoleTest : public QObject {
     QCOMPARE(ui.GroupBox1->isHidden(), !opens);
     QCOMPARE(ui.Image1->isHidden(), opens);
     QCOMPARE(ui.MaskEdit1->text(), edits.last());  // a wrong phrase stays as typed
-  }
-
-  void typedKeyByKeyTheConsoleOpensOnTheLastLetter() {
-    ProgramFixture f;
-    f.start();
-    Ui::TForm1& ui = f.form().ui();
-    QTest::keyClicks(ui.MaskEdit1, "ster oscylato");
-    QVERIFY(!f.control().serviceMode);
-    QTest::keyClick(ui.MaskEdit1, Qt::Key_R);
-    QVERIFY(f.control().serviceMode);
-    QVERIFY(!ui.GroupBox1->isHidden());
   }
 
   void wayInAndOut() {
@@ -210,6 +182,9 @@ class ServiceConsoleTest : public QObject {
     QCOMPARE(box->y(), static_cast<int>(std::nearbyint((ch + sb - 521) / 2.0)));
     ServiceConsole& console = consoleOf(f);
     QVERIFY(console.ui().Edit1->hasFocus());
+    console.ui().SpeedButton13->click();  // "Lista poleceń": not modal, the console stays usable
+    QVERIFY(f.program->form7().isVisible());
+    QVERIFY(form.isEnabled());
 
     console.ui().SpeedButton7->click();  // "Koniec"
     QVERIFY(!f.control().serviceMode);
@@ -259,21 +234,6 @@ class ServiceConsoleTest : public QObject {
     QVERIFY(f.dialogs.boxes.isEmpty());
     QVERIFY(f.link.isConnected());
     QCOMPARE(f.link.written(), QByteArray("\xAA"));
-  }
-
-  void commandListOpensBesideTheConsole() {
-    ProgramFixture f;
-    f.start();
-    Ui::ServiceConsole& ui = consoleOf(f).ui();
-    openConsole(f);
-    ui.SpeedButton13->click();
-    TForm7& reference = f.program->form7();
-    QVERIFY(reference.isVisible());
-    QVERIFY(!reference.isModal());
-    QVERIFY(f.form().isEnabled());
-    ui.Edit1->setText("1");
-    ui.Button1->click();
-    QCOMPARE(f.link.written(), QByteArray("\x01"));
   }
 
   // The numbers 01: to 37: stand level with the lines they number, all 37 in view, also when
