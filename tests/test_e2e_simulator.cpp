@@ -3,12 +3,16 @@
 #include "app/Program.h"
 #include "link/QtSerialTransport.h"
 #include "link/Timers.h"
+#include "service/LineNumbers.h"
+#include "service/ServiceConsole.h"
 #include "settings/TEdytuj_dane.h"
 #include "support/RecordingDialogs.h"
 #include "support/SimProcess.h"
+#include "ui_ServiceConsole.h"
 #include "ui_TEdytuj_dane.h"
 #include "ui_TForm1.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -151,6 +155,54 @@ class EndToEndTest : public QObject {
     QCOMPARE(ui.Edit7->text(), QString("12"));
     QVERIFY(ui.RadioGroup3Item1->isChecked());
     editor.close();
+  }
+
+  // The hidden console against the simulator: 170 is answered by one line 001, 2 by the eight
+  // bytes of a live frame, numbered 01: to 08: beside them; the program dispatches none of it.
+  void serviceConsoleExchange() {
+    SimProcess sim;
+    const QString pty = sim.start();
+    QVERIFY(!pty.isEmpty());
+    LiveProgram p(pty);
+    TForm1& form = p.form();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.ui().MaskEdit1->setText("ster oscylator");
+    auto* console = form.ui().GroupBox1->findChild<ServiceConsole*>();
+    QVERIFY(console);
+    Ui::ServiceConsole& ui = console->ui();
+    const auto lines = [&ui] { return ui.RichEdit2->toPlainText().split('\n'); };
+
+    QTest::keyClicks(ui.Edit1, "170");
+    QTest::keyClick(ui.Edit1, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(ui.RichEdit2->toPlainText(), QString("001"), 2000);
+    QCOMPARE(console->replies().text(), QString("001\r\n"));
+    QVERIFY(ui.Edit1->text().isEmpty());
+
+    ui.Edit1->setText("2");
+    ui.Button1->click();
+    QTRY_COMPARE_WITH_TIMEOUT(lines().size(), 8, 2000);
+    QTest::qWait(100);  // nothing more follows
+    const QStringList frame = lines();
+    QCOMPARE(frame.size(), 8);
+    QCOMPARE(frame.last(), QString("001"));
+    for (const QString& line : frame)
+      QVERIFY(QRegularExpression("^\\d{3}$").match(line).hasMatch());
+    for (int k = 0; k < 8; ++k) {
+      QCOMPARE(ui.Label24->words().at(k), QString("%1:").arg(k + 1, 2, 10, QChar('0')));
+      QVERIFY(qAbs(console->replyLineTop(k) - (ui.Label24->y() + ui.Label24->wordTop(k))) < 0.5);
+    }
+    LinkControl& link = form.link();
+    QCOMPARE(link.replyCount, 0);
+    QVERIFY(!link.Timer4.isRunning());
+
+    ui.Edit1->setText("10");
+    ui.Button1->click();
+    const auto log = sim.waitForLog(12);
+    QCOMPARE(SimProcess::bytes(log, true), QByteArray("\xAA\x02\x0A"));
+    ui.SpeedButton7->click();
+    QVERIFY(!link.serviceMode);
+    QVERIFY(p.dialogs.boxes.isEmpty());
   }
 
   void aSimulatorThatHangsUpIsReportedOnce() {

@@ -13,6 +13,41 @@ QByteArray Command::bytes() const {
   return out;
 }
 
+std::optional<int> statedReplyLength(std::uint8_t code) {
+  switch (code) {
+    case cmd::EndCommunication:
+      return 0;
+    case cmd::Identify:
+    case cmd::ReadStepper:
+      return 2;
+    case cmd::LiveData:
+      return kLiveFrameLength;
+    case cmd::ReadSettings:
+      return kSettingsBlockLength;
+    case cmd::ReadPeriod:
+      return 3;
+    case cmd::StartCommunication:
+    case cmd::OpenValve:
+    case cmd::CloseValve:
+    case cmd::GasThreshold:
+    case cmd::Lambda1Shape:
+    case cmd::TpsThreshold:
+    case cmd::ChangeoverSpeed:
+    case cmd::InstallationFlags:
+    case cmd::SetStepper:
+    case cmd::LambdaThreshold:
+    case cmd::EraseEeprom:
+    case cmd::WriteEeprom:
+    case cmd::StepperRange:
+    case cmd::StepperStart:
+    case cmd::MaxSpeedOnGas:
+    case cmd::ChangeoverDelay:
+      return 1;
+    default:
+      return std::nullopt;
+  }
+}
+
 std::uint8_t lowByte(long long value) {
   return static_cast<std::uint8_t>(static_cast<unsigned long long>(value) & 0xFFu);
 }

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace orvel {
@@ -52,6 +53,14 @@ constexpr std::uint8_t StartCommunication = 0xAA;   // replies 01h, enters setti
 // Reply lengths the program relies on.
 constexpr int kLiveFrameLength = 8;
 constexpr int kSettingsBlockLength = 37;
+
+// The last byte of every reply the controller states, and the device number it gives to 01h.
+constexpr std::uint8_t kAcknowledge = 0x01;
+constexpr std::uint8_t kDeviceNumber = 0x03;
+
+// How many bytes the controller answers to a command: 0 for 0Ah, which is not acknowledged;
+// nothing for the commands whose reply is not stated (16h and later) or that do not exist.
+std::optional<int> statedReplyLength(std::uint8_t code);
 
 // One command with its argument bytes, exactly as they go on the line.
 struct Command {

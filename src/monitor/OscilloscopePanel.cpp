@@ -46,6 +46,7 @@ OscilloscopePanel::OscilloscopePanel(QFrame* host, WorkArea& area, LinkView& vie
     : QObject(host),
       host_(host),
       area_(area),
+      window_(area.windowWidget()),
       view_(view),
       link_(link),
       state_(state),
@@ -86,7 +87,7 @@ OscilloscopePanel::OscilloscopePanel(QFrame* host, WorkArea& area, LinkView& vie
 
   // "Koniec" is the panel's default button. Qt honours default buttons only in dialogs, so an
   // Enter that nothing on the main window took is caught on its way up to the window.
-  area.windowWidget()->installEventFilter(this);
+  window_->installEventFilter(this);
 }
 
 OscilloscopePanel::~OscilloscopePanel() = default;
@@ -103,7 +104,7 @@ void OscilloscopePanel::afterWidthChange() {
   // The window follows the panel in its normal state, instead of cutting the enlarged panel off;
   // a maximised window has room and keeps the panel where the enlargement put it.
   const Qt::WindowStates fixed = Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen;
-  if (!(area_.windowWidget()->windowState() & fixed)) area_.relayout();
+  if (!(window_->windowState() & fixed)) area_.relayout();
 }
 
 void OscilloscopePanel::takeLambdaBarRange() {
@@ -231,7 +232,7 @@ void OscilloscopePanel::display(const LiveReadings& r) {
 }
 
 bool OscilloscopePanel::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == area_.windowWidget() && event->type() == QEvent::KeyPress) {
+  if (watched == window_ && event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
     const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
     const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;

@@ -8,6 +8,7 @@
 #include <memory>
 
 class QFrame;
+class QWidget;
 namespace Ui {
 class Panel1;
 }
@@ -60,6 +61,9 @@ class OscilloscopePanel : public QObject {
 
   QFrame* host_;
   WorkArea& area_;
+  // The window whose keys the panel watches, taken once: its filter also sees the events of the
+  // window's own destruction, when the work area can no longer be asked.
+  QWidget* window_;
   LinkView& view_;
   LinkControl& link_;
   ControllerState& state_;

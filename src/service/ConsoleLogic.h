@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace orvel {
+
+// The phrase that opens the service console. It is compared whole and case-sensitively on every
+// change of the hidden password field, so it opens the console the moment it is complete.
+QString accessPhrase();
+bool isAccessPhrase(const QString& text);
+
+// Edit1 takes at most three characters: enough for "255" and "-1".
+constexpr int kConsoleEntryLength = 3;
+
+// The byte "Wyślij" sends for what was typed: the low byte of a signed decimal integer, so 256
+// sends 00h and -1 sends FFh. A text that is not an integer raises ConversionError with the text.
+std::uint8_t consoleByte(const QString& text);
+
+// The numbers beside the reply list, one per line: the settings block, the longest reply, has 37
+// bytes, so its bytes can be looked up by number in the command reference.
+constexpr int kNumberedLines = 37;
+QString lineNumbersText();  // "01: 02: ... 37:", one word per line of the list
+
+}  // namespace orvel
