@@ -6,6 +6,7 @@
 
 namespace orvel {
 
+class RecordsCommands;
 class TAboutBox;
 class TEdytuj_dane;
 class TForm2;
@@ -30,12 +31,14 @@ class Program {
   TEdytuj_dane& editor() { return *editor_; }
   TForm7& form7() { return *form7_; }
   TForm2& form2() { return *form2_; }
+  RecordsCommands& records() { return *records_; }
 
  private:
   void wire();
   // Each subsystem binds itself to the windows and the link in a function of its own.
   void wireSettingsEditor();  // settings/SettingsWiring.cpp
   void wireOscilloscope();    // monitor/MonitorWiring.cpp
+  void wireRecords();         // app/RecordsWiring.cpp
 
   std::unique_ptr<TForm1> form1_;
   std::unique_ptr<TForm3> form3_;
@@ -43,6 +46,7 @@ class Program {
   std::unique_ptr<TEdytuj_dane> editor_;
   std::unique_ptr<TForm7> form7_;
   std::unique_ptr<TForm2> form2_;
+  std::unique_ptr<RecordsCommands> records_;
 };
 
 }  // namespace orvel
