@@ -118,8 +118,10 @@ void writeFileBytes(const QString& path, const QByteArray& bytes) {
   // of the atomic replacement; a file there that the user may write is then written in place
   // rather than losing what was to be saved.
   file.setDirectWriteFallback(true);
+  // The explicit flush matters: commit() does not notice a buffered write that fails in it (a
+  // full disk), and would then put an empty or cut file in place of the previous one.
   const bool ok = !QFileInfo(path).isDir() && file.open(QIODevice::WriteOnly) &&
-                  file.write(bytes) == bytes.size() && file.commit();
+                  file.write(bytes) == bytes.size() && file.flush() && file.commit();
   if (!ok) throw AppError(QStringLiteral("Cannot create file %1").arg(path));
 }
 
