@@ -12,7 +12,7 @@ void ProgramFixture::start() {
   Environment env;
   env.link = &link;
   env.timers = &timers;
-  const QString dir = installDir.path();
+  const QString dir = installPath.isEmpty() ? installDir.path() : installPath;
   env.installationDirectory = [dir] { return dir; };
   env.openUrl = [this](const QUrl& url) {
     openedUrl = url;

@@ -18,6 +18,8 @@ struct ProgramFixture {
   FakeTransport link{&timers};
   RecordingDialogs dialogs;
   QTemporaryDir installDir;
+  // Where the program finds its files, when not installDir (set before start()).
+  QString installPath;
   QUrl openedUrl;
   std::unique_ptr<Program> program;
 
