@@ -171,6 +171,8 @@ class TestRecordsProgram : public QObject {
   void reportOfEditorNeverFilled();
   void reportFailures_data();
   void reportFailures();
+  void pdfFailures_data();
+  void pdfFailures();
 
  private:
   TForm3& userWindow() { return f->program->form3(); }
@@ -636,6 +638,46 @@ void TestRecordsProgram::reportFailures() {
   QVERIFY(!QFile::exists(scratchFile("report.pdf")));
   if (place != "directory")
     QCOMPARE(readBytes(volume.file("param.cfg")), QByteArray("last report\r\n"));
+}
+
+void TestRecordsProgram::pdfFailures_data() {
+  QTest::addColumn<QString>("print");  // "report" or "viewer"
+  QTest::addColumn<QString>("place");
+  QTest::newRow("report into a full disk") << "report"
+                                           << "full";
+  QTest::newRow("viewer beside a file on a full disk") << "viewer"
+                                                       << "full";
+  QTest::newRow("viewer beside a file in a read-only folder") << "viewer"
+                                                              << "read-only";
+}
+
+void TestRecordsProgram::pdfFailures() {
+  QFETCH(QString, print);
+  QFETCH(QString, place);
+  writeBytes(installFile("dane.cfg"), kDane);
+  ScratchVolume volume;
+  const QString opened = volume.file("car.orv");
+  const QString pdf = print == "report" ? volume.file("report.pdf") : opened + ".pdf";
+  writeBytes(opened, "Fiat\r\n");
+  writeBytes(pdf, "previous printout");
+  if (place == "read-only" && !volume.makeReadOnly()) {
+    // Root without the right to mount: a directory in the way of the PDF file.
+    QVERIFY(QFile::remove(pdf));
+    QVERIFY(QDir(volume.path()).mkdir(QFileInfo(pdf).fileName()));
+  }
+  // Where the disk is full for every file: param.cfg (2.4 KB) still fits, the PDF (10 KB) not.
+  if (place == "full") volume.fill(print == "report" ? 8 * 1024 : 16);
+  if (print == "report") {
+    dialogs->printAnswer = pdf;
+    mainUi().Drukowanieparametrw1->trigger();
+  } else {
+    dialogs->answers = {opened};
+    mainUi().Odczytajzpliku1->trigger();
+    QTest::mouseClick(viewer().ui().SpeedButton1, Qt::LeftButton);
+  }
+  QCOMPARE(f->dialogs.texts(), QStringList{QStringLiteral("Cannot create file %1.").arg(pdf)});
+  QCOMPARE(f->form().statusText(), QString());
+  if (QFileInfo(pdf).isFile()) QCOMPARE(readBytes(pdf), QByteArray("previous printout"));
 }
 
 QTEST_MAIN(TestRecordsProgram)

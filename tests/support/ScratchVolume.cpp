@@ -40,7 +40,7 @@ bool ScratchVolume::makeReadOnly() {
   return chmodded_ && ::geteuid() != 0;
 }
 
-void ScratchVolume::fill() {
+void ScratchVolume::fill(qint64 spareBytes) {
   if (mounted_) {
     QFile filler(file(QStringLiteral("filler")));
     if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return;
@@ -56,7 +56,7 @@ void ScratchVolume::fill() {
   std::signal(SIGXFSZ, SIG_IGN);
   ::getrlimit(RLIMIT_FSIZE, &savedLimit_);
   rlimit tight = savedLimit_;
-  tight.rlim_cur = 16;
+  tight.rlim_cur = static_cast<rlim_t>(spareBytes);
   limited_ = ::setrlimit(RLIMIT_FSIZE, &tight) == 0;
 }
 

@@ -25,8 +25,9 @@ class ScratchVolume {
   // No file in the folder can be created, changed or removed any more. False when that cannot
   // be made to hold for this process (root without the right to mount).
   bool makeReadOnly();
-  // Not one more byte can be written in the folder.
-  void fill();
+  // Not one more byte can be written in the folder. Without a mount the limit holds for every
+  // file this process writes anywhere: files of up to spareBytes then still fit.
+  void fill(qint64 spareBytes = 16);
 
  private:
   QTemporaryDir dir_;
