@@ -11,53 +11,15 @@ using namespace orvel;
 
 namespace {
 
-// The editor as designed, holding a typical read-out.
-EditorSnapshot typicalSnapshot() {
+// An editor that shows only the four radio groups' captions and the given selections.
+EditorSnapshot radioSnapshot(const QList<int>& selected) {
   EditorSnapshot s;
-  s.texts = {
-      {"Label4", "Próg wyzwalania TPS [0..10] V: "},
-      {"Label5", "Próg przełącznia B/G [rpm]: "},
-      {"Label7", "Próg sondy lambda [0..5] V: "},
-      {"Label13", "Opóźnienie startowe [1..50s]: "},
-      {"Label11", "Maksymalne obroty na gazie [rpm]:"},
-      {"Label15", "Otwarcie silnika krokowego [2..50]"},
-      {"Label3", "Liczba kroków otwarcia silnika krokowego przy braku gazu"},
-      {"Label16", "Delta obrotów [rpm]"},
-      {"Label1", "TH/TL Lambda1 [0..4000ms]: "},
-      {"Label2", "TH/TL Lambda2 [0..4000ms]: "},
-      {"Label8", "Silnik krokowy min,max [1..255]:"},
-      {"Label10", "Silnik krokowy start [1..255]:"},
-      {"Label9", "Pozycja silnika (cutoff) [1..255]:"},
-      {"Label6", "Obroty silnika dla cutoff [rpm]:"},
-      {"Label18", "Prędkość silnika krok. [1..24] razy wolniej"},
-      {"Label22", "Poniżej TPS"},
-      {"Label23", "Powyżej TPS"},
-      {"RadioGroup3", "Tryb pracy sterownika"},
-      {"RadioGroup4", "Czujnik gazu"},
-      {"RadioGroup2", "TPS"},
-      {"RadioGroup5", "Rodzaj obrotow"},
-      {"EditProgTPS", "1.00"},
-      {"EditProgGB", "800"},
-      {"EditProgLambda", "0.50"},
-      {"Edit5", "4"},
-      {"Editobrotymax", "5000"},
-      {"Edit4", "10"},
-      {"Edit6", "5"},
-      {"Edit3", "100"},
-      {"EditThLambda", "500"},
-      {"EditOkresLambda", "500"},
-      {"EditThLambda2", "61"},
-      {"EditOkresLambda2", "61"},
-      {"Editsilnikmax", "210"},
-      {"EditSilnikmin", "15"},
-      {"EditSilnikopt", "40"},
-      {"Edit1", "30"},
-      {"Edit2", "1500"},
-      {"Edit7", "10"},
-      {"Edit8", "1"},
-  };
-  for (FlagRadio radio : kFlagRadios)
-    s.selected[radio] = 0;
+  s.texts = {{"RadioGroup3", "Tryb pracy sterownika"},
+             {"RadioGroup4", "Czujnik gazu"},
+             {"RadioGroup2", "TPS"},
+             {"RadioGroup5", "Rodzaj obrotow"}};
+  for (int i = 0; i < selected.size(); ++i)
+    s.selected[kFlagRadios.at(static_cast<std::size_t>(i))] = selected.at(i);
   return s;
 }
 
@@ -81,97 +43,46 @@ QByteArray readBytes(const QString& path) {
 class TestRecordsListing : public QObject {
   Q_OBJECT
  private Q_SLOTS:
-  void listingLine_data();
-  void listingLine();
-  void listingHeadComesFromUserData_data();
-  void listingHeadComesFromUserData();
+  void optionLines_data();
+  void optionLines();
+  void listingHead();
   void listingReadsEveryNamedControl();
   void reportMargins();
-  void marginsStopAfterFiftyLines();
   void userDataFiles_data();
   void userDataFiles();
   void userDataKeepsStoreWhenFileCannotBeRead_data();
   void userDataKeepsStoreWhenFileCannotBeRead();
 };
 
-void TestRecordsListing::listingLine_data() {
-  QTest::addColumn<QStringList>("changes");  // "control=text", or "#radio=item" for a selection
-  QTest::addColumn<int>("line");
-  QTest::addColumn<QString>("expected");
-  QTest::newRow("13: TPS caption as shown, trailing blank kept")
-      << QStringList{} << 13 << "Próg wyzwalania TPS [0..10] V: ";
-  QTest::newRow("13: caption of another language")
-      << QStringList{"Label4=Trigger level TPS [0..10V]:"} << 13 << "Trigger level TPS [0..10V]:";
-  QTest::newRow("14: TPS threshold as shown") << QStringList{} << 14 << "1.00";
-  QTest::newRow("16: changeover rpm") << QStringList{} << 16 << "800";
-  QTest::newRow("22: maximum rpm switched off") << QStringList{"Editobrotymax=OFF"} << 22 << "OFF";
-  QTest::newRow("25: hidden label printed")
-      << QStringList{} << 25 << "Liczba kroków otwarcia silnika krokowego przy braku gazu";
-  QTest::newRow("26: always the hidden field's 5") << QStringList{} << 26 << "5";
-  QTest::newRow("30: lambda 1 TH; TL") << QStringList{} << 30 << "500; 500";
-  QTest::newRow("32: lambda 2 TH; TL") << QStringList{} << 32 << "61; 61";
-  QTest::newRow("30: one field empty") << QStringList{"EditOkresLambda="} << 30 << "500; ";
-  QTest::newRow("34: stepper maximum first") << QStringList{} << 34 << "210; 15";
-  QTest::newRow("41: caption pieces joined by a blank")
-      << QStringList{} << 41 << "Prędkość silnika krok. [1..24] razy wolniej Poniżej TPS";
-  QTest::newRow("43") << QStringList{} << 43
-                      << "Prędkość silnika krok. [1..24] razy wolniej Powyżej TPS";
-  QTest::newRow("44: above TPS") << QStringList{} << 44 << "1";
-  QTest::newRow("45: first item") << QStringList{} << 45
-                                  << "Tryb pracy sterownika:   Praca dynamiczna";
-  QTest::newRow("45: second item")
-      << QStringList{"#3=1"} << 45 << "Tryb pracy sterownika:   Praca ekonomiczna";
-  QTest::newRow("45: nothing selected yet")
-      << QStringList{"#3=-1"} << 45 << "Tryb pracy sterownika:   Praca ekonomiczna";
-  QTest::newRow("45: caption of another language")
-      << QStringList{"RadioGroup3=Stato sistema"} << 45 << "Stato sistema:   Praca dynamiczna";
-  QTest::newRow("46: gas sensor absent") << QStringList{} << 46 << "Czujnik gazu:   Brak";
-  QTest::newRow("46: present") << QStringList{"#2=1"} << 46 << "Czujnik gazu:   Obecny";
-  QTest::newRow("47: TPS rising") << QStringList{} << 47 << "TPS:   Rosnący";
-  QTest::newRow("47: falling") << QStringList{"#0=1"} << 47 << "TPS:   Malejący";
-  QTest::newRow("48: rpm rising") << QStringList{} << 48 << "Rodzaj obrotow:   Rosnące";
-  QTest::newRow("48: falling") << QStringList{"#1=1"} << 48 << "Rodzaj obrotow:   Malejące";
-  QTest::newRow("22: editor never filled") << QStringList{"Editobrotymax="} << 22 << "";
+void TestRecordsListing::optionLines_data() {
+  QTest::addColumn<QList<int>>("selected");  // TPS, rpm signal, gas sensor, operating mode
+  QTest::addColumn<QStringList>("lines");    // listing lines 45..48
+  QTest::newRow("first items") << QList<int>{0, 0, 0, 0}
+                               << QStringList{"Tryb pracy sterownika:   Praca dynamiczna",
+                                              "Czujnik gazu:   Brak", "TPS:   Rosnący",
+                                              "Rodzaj obrotow:   Rosnące"};
+  const QStringList others{"Tryb pracy sterownika:   Praca ekonomiczna", "Czujnik gazu:   Obecny",
+                           "TPS:   Malejący", "Rodzaj obrotow:   Malejące"};
+  QTest::newRow("second items") << QList<int>{1, 1, 1, 1} << others;
+  QTest::newRow("nothing selected before a read-out") << QList<int>{} << others;
 }
 
-void TestRecordsListing::listingLine() {
-  QFETCH(QStringList, changes);
-  QFETCH(int, line);
-  QFETCH(QString, expected);
-  EditorSnapshot s = typicalSnapshot();
-  for (const QString& change : changes) {
-    const QString name = change.section(QLatin1Char('='), 0, 0);
-    const QString value = change.section(QLatin1Char('='), 1);
-    if (name.startsWith(QLatin1Char('#')))
-      s.selected[kFlagRadios.at(name.mid(1).toUInt())] = value.toInt();
-    else
-      s.texts[name] = value;
-  }
-  const QStringList listing = parameterListing({}, s);
+void TestRecordsListing::optionLines() {
+  QFETCH(QList<int>, selected);
+  QFETCH(QStringList, lines);
+  const QStringList listing = parameterListing({}, radioSnapshot(selected));
   QCOMPARE(listing.size(), kListingLineCount);
-  QCOMPARE(listing.at(line), expected);
+  QCOMPARE(listing.mid(45), lines);
 }
 
-void TestRecordsListing::listingHeadComesFromUserData_data() {
-  QTest::addColumn<QStringList>("userData");
-  QTest::addColumn<QStringList>("head");  // listing lines 0..12
-  const QStringList empty13(13);
-  QTest::newRow("missing dane.cfg: thirteen empty lines") << QStringList{} << empty13;
-  QStringList eight{"Warsztat", "ul. Łąkowa 5", "00-950 Łódź", "tel. 1",
-                    "NIP",      "AB",           "Fiat",        "1.2 8V"};
-  QTest::newRow("eight lines, then five empty") << eight << eight + QStringList(5);
-  QTest::newRow("short file: the rest empty")
-      << QStringList{"Warsztat"} << QStringList{"Warsztat"} + QStringList(12);
-  QTest::newRow("long file: only eight lines")
-      << eight + QStringList{"ninth", "tenth"} << eight + QStringList(5);
-}
-
-void TestRecordsListing::listingHeadComesFromUserData() {
-  QFETCH(QStringList, userData);
-  QFETCH(QStringList, head);
-  const QStringList listing = parameterListing(userData, typicalSnapshot());
-  QCOMPARE(listing.mid(0, 13), head);
-  QCOMPARE(listing.at(13), QStringLiteral("Próg wyzwalania TPS [0..10] V: "));
+void TestRecordsListing::listingHead() {
+  // A missing dane.cfg: eight empty lines, then the five empty ones.
+  QCOMPARE(parameterListing({}, {}).mid(0, 13), QStringList(13));
+  // Only eight lines of a longer file.
+  QStringList ten;
+  for (int i = 0; i < 10; ++i)
+    ten << QString::number(i);
+  QCOMPARE(parameterListing(ten, {}).mid(0, 13), ten.mid(0, 8) + QStringList(5));
 }
 
 void TestRecordsListing::listingReadsEveryNamedControl() {
@@ -187,27 +98,17 @@ void TestRecordsListing::listingReadsEveryNamedControl() {
 }
 
 void TestRecordsListing::reportMargins() {
-  const QStringList listing = parameterListing({"Warsztat"}, typicalSnapshot());
-  const QStringList report = reportLines(listing);
-  QCOMPARE(report.size(), 2 + 50);
-  QCOMPARE(report.at(0), QString());
-  QCOMPARE(report.at(1), QString());
-  for (int i = 0; i < 49; ++i)
-    QCOMPARE(report.at(2 + i), QStringLiteral("     ") + listing.at(i));
-  QCOMPARE(report.at(51), QStringLiteral("     "));
-  QCOMPARE(report.at(2 + 30), QStringLiteral("     500; 500"));
-}
-
-void TestRecordsListing::marginsStopAfterFiftyLines() {
+  const QStringList listing = parameterListing({"Warsztat"}, radioSnapshot({0, 0, 0, 0}));
+  QStringList expected{"", ""};
+  for (const QString& line : listing + QStringList{""})
+    expected << QStringLiteral("     ") + line;
+  QCOMPARE(reportLines(listing), expected);
+  // Any text: the first 50 lines only.
   QStringList sixty;
   for (int i = 0; i < 60; ++i)
     sixty << QString::number(i);
   const QStringList printed = withPrintMargins(sixty);
-  QCOMPARE(printed.size(), 62);
-  QCOMPARE(printed.at(2), QStringLiteral("     0"));
-  QCOMPARE(printed.at(51), QStringLiteral("     49"));
-  QCOMPARE(printed.at(52), QStringLiteral("50"));
-  QCOMPARE(withPrintMargins({}), QStringList(2));
+  QCOMPARE(printed.mid(51, 2), (QStringList{"     49", "50"}));
 }
 
 void TestRecordsListing::userDataFiles_data() {
@@ -216,18 +117,9 @@ void TestRecordsListing::userDataFiles_data() {
   QTest::addColumn<QStringList>("carLines");  // what the fitter leaves in lines 6 and 7
   QTest::addColumn<QByteArray>("saved");      // dane.cfg after saving
 
-  const QByteArray polish =
-      "Zak\xb3\x61\x64 Gazowy\r\nul. \xa3\xb9kowa 5\r\n";  // "Zakład", "Łąkowa"
   QTest::newRow("missing: eight lines, the car lines typed")
       << QByteArray("<none>") << QStringList(8) << QStringList{"Fiat", "Punto"}
       << QByteArray("\r\n\r\n\r\n\r\n\r\n\r\nFiat\r\nPunto\r\n");
-  QTest::newRow("empty file") << QByteArray() << QStringList(8) << QStringList{"", ""}
-                              << QByteArray("\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n");
-  QTest::newRow("Windows-1250 read and written back")
-      << polish + "a\r\nb\r\nc\r\nXY12\r\nFord\r\nKa\r\n"
-      << QStringList{"Zakład Gazowy", "ul. Łąkowa 5", "a", "b", "c", "XY12", "Ford", "Ka"}
-      << QStringList{"Škoda", "Fabia 1.4 żółta"}
-      << polish + "a\r\nb\r\nc\r\nXY12\r\n\x8akoda\r\nFabia 1.4 \xbf\xf3\xb3ta\r\n";
   QTest::newRow("bytes without meaning in the code page carried byte for byte")
       << QByteArray("\x81\x83\x88\r\n\x90\x98\r\n\r\n\r\n\r\n\x98\r\nA\r\nB\r\n")
       << QStringList{"\u0081\u0083\u0088", "\u0090\u0098", "", "", "", "\u0098", "A", "B"}
