@@ -31,7 +31,6 @@ class Program {
   TEdytuj_dane& editor() { return *editor_; }
   TForm7& form7() { return *form7_; }
   TForm2& form2() { return *form2_; }
-  RecordsCommands& records() { return *records_; }
 
  private:
   void wire();
