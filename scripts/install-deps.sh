@@ -5,7 +5,8 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-liberation
+  poppler-utils
   xvfb xauth x11vnc openbox
 )
 

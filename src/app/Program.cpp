@@ -2,6 +2,7 @@
 
 #include "app/TAboutBox.h"
 #include "core/Handlers.h"
+#include "records/RecordsCommands.h"
 #include "records/TForm2.h"
 #include "records/TForm3.h"
 #include "service/TForm7.h"
@@ -21,6 +22,7 @@ Program::Program(Environment environment) {
 
 Program::~Program() {
   // The secondary windows go before the main window whose state they refer to.
+  records_.reset();
   form2_.reset();
   form7_.reset();
   editor_.reset();
@@ -41,6 +43,7 @@ void Program::wire() {
   wireSettingsEditor();
   wireOscilloscope();
   wireService();
+  wireRecords();
 
   // The program ends with its main window, whatever other windows are open.
   QObject::connect(main, &TForm1::closed, main, [this] {

@@ -6,6 +6,7 @@
 
 namespace orvel {
 
+class RecordsCommands;
 class TAboutBox;
 class TEdytuj_dane;
 class TForm2;
@@ -34,9 +35,10 @@ class Program {
  private:
   void wire();
   // Each subsystem binds itself to the windows and the link in a function of its own.
-  void wireSettingsEditor();  // settings/SettingsWiring.cpp
-  void wireOscilloscope();    // monitor/MonitorWiring.cpp
+  void wireSettingsEditor();  // app/SettingsWiring.cpp
+  void wireOscilloscope();    // app/MonitorWiring.cpp
   void wireService();         // app/ServiceWiring.cpp
+  void wireRecords();         // app/RecordsWiring.cpp
 
   std::unique_ptr<TForm1> form1_;
   std::unique_ptr<TForm3> form3_;
@@ -44,6 +46,7 @@ class Program {
   std::unique_ptr<TEdytuj_dane> editor_;
   std::unique_ptr<TForm7> form7_;
   std::unique_ptr<TForm2> form2_;
+  std::unique_ptr<RecordsCommands> records_;
 };
 
 }  // namespace orvel

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -10,16 +12,40 @@ class TForm2;
 
 namespace orvel {
 
-// The file viewer ("Odczyt pliku"), created once at start, not modal.
+// The file viewer ("Odczyt pliku"), created once at start, not modal: shows a settings file, or
+// any text file, as Windows-1250 plain text and prints it. Nothing in the file is parsed and
+// nothing goes to the controller.
 class TForm2 : public QWidget {
   Q_OBJECT
  public:
+  // The viewer shows files of at most this size; a bigger one is refused with a message rather
+  // than freezing the window over it.
+  static constexpr qint64 kMaxFileBytes = 1024 * 1024;
+
   explicit TForm2(QWidget* parent = nullptr);
   ~TForm2() override;
   Ui::TForm2& ui() { return *ui_; }
 
+  // Where a print's status goes (the main window's status bar). Set once by the wiring.
+  void setStatusText(std::function<void(const QString&)> sink) { statusText_ = std::move(sink); }
+
+  // Loads the file into the text area, replacing what it showed, and shows the window. A file
+  // that cannot be shown (missing, unreadable, not a regular file, too big) leaves the viewer as
+  // it was and unshown: "Cannot open file %s" is raised, or a message says why.
+  void showFile(const QString& path);
+  // The file last loaded, as its full path; the print job's title.
+  const QString& fileName() const { return fileName_; }
+  QString text() const;
+
+  // The print button: the text with the report's margins on the default printer, without a
+  // dialog; on a machine with no printer into "<file>.pdf" beside the file. The margins go on a
+  // copy: the viewer keeps showing the file as loaded, and every print is the same.
+  void SpeedButton1Click();
+
  private:
   std::unique_ptr<Ui::TForm2> ui_;
+  std::function<void(const QString&)> statusText_;
+  QString fileName_;
 };
 
 }  // namespace orvel

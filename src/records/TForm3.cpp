@@ -1,17 +1,82 @@
 #include "records/TForm3.h"
 
+#include "core/Handlers.h"
 #include "core/WindowPlacement.h"
 #include "ui_TForm3.h"
+
+#include <QHideEvent>
+#include <QPalette>
+
+#include <algorithm>
 
 namespace orvel {
 
 TForm3::TForm3(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), ui_(std::make_unique<Ui::TForm3>()) {
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::WindowStaysOnTopHint),
+      ui_(std::make_unique<Ui::TForm3>()) {
   ui_->setupUi(this);
+  // The workshop's lines read as printed text on the window, not as entry fields.
+  for (QLineEdit* line : {ui_->Edit1, ui_->Edit2, ui_->Edit3, ui_->Edit4, ui_->Edit5}) {
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+    palette.setColor(QPalette::Text, Qt::black);
+    line->setPalette(palette);
+  }
+  ui_->Edit6->hide();
+  for (QLineEdit* field : {ui_->Edit6, ui_->Edit7, ui_->Edit8}) {
+    designLengths_.insert(field, field->maxLength());
+    connect(field, &QLineEdit::textEdited, this, [this, field] { keepTypingLimit(field); });
+  }
+  onEvent(ui_->SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2aClick(); });
+  onEvent(ui_->SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1aClick(); });
   fixSize(this);
   centreOnScreen(this);
 }
 
 TForm3::~TForm3() = default;
+
+void TForm3::setFieldText(QLineEdit* field, const QString& text) {
+  // The design's length limits typing only: a longer line read from the file is shown whole and
+  // saved back unchanged unless the fitter edits it.
+  const int design = designLengths_.value(field, field->maxLength());
+  field->setMaxLength(std::max(design, static_cast<int>(text.size())));
+  field->setText(text);
+}
+
+void TForm3::keepTypingLimit(QLineEdit* field) {
+  const int design = designLengths_.value(field, field->maxLength());
+  field->setMaxLength(std::max(design, static_cast<int>(field->text().size())));
+}
+
+void TForm3::showUserData() {
+  show();
+  raise();
+  activateWindow();
+  RichEdit1.load(userDataFile_);
+  const QList<QLineEdit*> fields{ui_->Edit1, ui_->Edit2, ui_->Edit3, ui_->Edit4,
+                                 ui_->Edit5, ui_->Edit6, ui_->Edit7, ui_->Edit8};
+  for (int i = 0; i < fields.size(); ++i)
+    setFieldText(fields.at(i), RichEdit1.line(i));
+  ui_->Edit7->setFocus();
+}
+
+void TForm3::SpeedButton2aClick() {
+  RichEdit1.setLine(5, ui_->Edit6->text());
+  RichEdit1.setLine(UserData::kCarLine1, ui_->Edit7->text());
+  RichEdit1.setLine(UserData::kCarLine2, ui_->Edit8->text());
+  RichEdit1.save(userDataFile_);
+  hide();
+}
+
+void TForm3::SpeedButton1aClick() {
+  hide();
+}
+
+void TForm3::hideEvent(QHideEvent* event) {
+  QDialog::hideEvent(event);
+  // A window system that unmaps the window (minimising it) has not closed it.
+  if (!event->spontaneous()) Q_EMIT hidden();
+}
 
 }  // namespace orvel

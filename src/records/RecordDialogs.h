@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class QPrinter;
+class QWidget;
+
+namespace orvel {
+
+// The printers and the standard print, save and open dialogs go through here, so that tests
+// answer them instead of blocking on a modal dialog (as Dialogs does for message boxes).
+class RecordDialogs {
+ public:
+  virtual ~RecordDialogs() = default;
+
+  // The printer a print without a dialog goes to: the system's default printer, else any
+  // installed one; nothing on a machine without a printer.
+  virtual std::optional<QString> defaultPrinter() = 0;
+  // The print dialog on printer; false when the user cancelled it.
+  virtual bool choosePrinter(QPrinter& printer, QWidget* parent) = 0;
+  // The save dialog starting in directory; an empty name when the user cancelled it. An existing
+  // file is chosen without asking.
+  virtual QString saveFileName(QWidget* parent, const QString& directory, const QString& filter,
+                               const QString& defaultSuffix) = 0;
+  // The open dialog; an empty name when the user cancelled it.
+  virtual QString openFileName(QWidget* parent, const QString& directory,
+                               const QString& filter) = 0;
+
+  static RecordDialogs& current();
+  // Installs a replacement (not owned); nullptr restores the widget dialogs.
+  static void install(RecordDialogs* dialogs);
+};
+
+// The platform's print dialog and Qt's file dialogs.
+class WidgetRecordDialogs : public RecordDialogs {
+ public:
+  std::optional<QString> defaultPrinter() override;
+  bool choosePrinter(QPrinter& printer, QWidget* parent) override;
+  QString saveFileName(QWidget* parent, const QString& directory, const QString& filter,
+                       const QString& defaultSuffix) override;
+  QString openFileName(QWidget* parent, const QString& directory, const QString& filter) override;
+};
+
+}  // namespace orvel

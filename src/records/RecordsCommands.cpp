@@ -1,0 +1,104 @@
+#include "records/RecordsCommands.h"
+
+#include "core/Dialogs.h"
+#include "core/Language.h"
+#include "core/Registry.h"
+#include "core/TextFile.h"
+#include "records/RecordDialogs.h"
+#include "records/TForm2.h"
+#include "records/TextPrinting.h"
+#include "records/UserData.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPrinter>
+
+namespace orvel {
+
+namespace {
+
+const QString kUserDataFileName = QStringLiteral("dane.cfg");
+const QString kReportFileName = QStringLiteral("param.cfg");
+const QString kReportPdfFileName = QStringLiteral("param.pdf");
+const QString kSettingsSuffix = QStringLiteral("orv");
+constexpr int kReportPointSize = 12;
+
+}  // namespace
+
+RecordsCommands::RecordsCommands(Context context) : ctx_(std::move(context)) {
+  Q_ASSERT(ctx_.userData && ctx_.viewer && ctx_.editor);
+}
+
+QString RecordsCommands::userDataFile() const {
+  return installationFile(ctx_.installationDirectory, kUserDataFileName);
+}
+QString RecordsCommands::reportFile() const {
+  return installationFile(ctx_.installationDirectory, kReportFileName);
+}
+QString RecordsCommands::reportPdfFile() const {
+  return QFileInfo(installationFile(ctx_.installationDirectory, kReportPdfFileName))
+      .absoluteFilePath();
+}
+
+QString RecordsCommands::fileFilter() {
+  return QStringLiteral("Pliki programu Orvel (*.orv)");
+}
+
+QString RecordsCommands::withDefaultSuffix(const QString& fileName) {
+  if (!QFileInfo(fileName).suffix().isEmpty()) return fileName;
+  return fileName + QLatin1Char('.') + kSettingsSuffix;
+}
+
+QString RecordsCommands::startDirectory() const {
+  return lastDirectory_.isEmpty() ? QDir::homePath() : lastDirectory_;
+}
+
+void RecordsCommands::Drukowanieparametrw1Click() {
+  QPrinter printer(QPrinter::HighResolution);
+  RecordDialogs& dialogs = RecordDialogs::current();
+  aimPrinter(printer, dialogs.defaultPrinter(), reportPdfFile());
+  if (!dialogs.choosePrinter(printer, ctx_.dialogParent)) return;
+
+  // Read here without forgiveness: a report without the workshop's data is not printed.
+  const QString userData = userDataFile();
+  if (!ctx_.userData->load(userData).ok())
+    throw AppError(QStringLiteral("Cannot open file %1").arg(userData));
+  const QStringList report = reportLines(parameterListing(ctx_.userData->lines(), ctx_.editor()));
+
+  const QString reportPath = reportFile();
+  writeTextLines(reportPath, report);
+  printPlainText(printer, QFileInfo(reportPath).absoluteFilePath(), report,
+                 printFont(kReportPointSize));
+  const QString pdf = pdfTarget(printer);
+  if (!pdf.isEmpty() && ctx_.setStatusText) ctx_.setStatusText(pdfWrittenText(pdf));
+}
+
+void RecordsCommands::Zapiszdopliku1Click() {
+  if (ctx_.editor().text(QStringLiteral("EditProgTPS")).isEmpty()) {
+    showMessage(plIt(QStringLiteral("Przed zapisaniem do pliku odczytaj dane ze sterownika\r\n"
+                                    "za pomocą ręcznego podawania parametrów"),
+                     QStringLiteral("Prima di salvare nel file leggere i dati dalla centralina\r\n"
+                                    "con l'inserimento manuale dei parametri")),
+                attentionTitle());
+    return;
+  }
+  const QString chosen = RecordDialogs::current().saveFileName(ctx_.dialogParent, startDirectory(),
+                                                               fileFilter(), kSettingsSuffix);
+  if (chosen.isEmpty()) return;
+  const QString path = withDefaultSuffix(chosen);
+  lastDirectory_ = QFileInfo(path).absolutePath();
+
+  // A dane.cfg that cannot be read leaves the lines the store holds.
+  ctx_.userData->load(userDataFile());
+  writeTextLines(path, parameterListing(ctx_.userData->lines(), ctx_.editor()));
+}
+
+void RecordsCommands::Odczytajzpliku1Click() {
+  const QString chosen =
+      RecordDialogs::current().openFileName(ctx_.dialogParent, startDirectory(), fileFilter());
+  if (chosen.isEmpty()) return;
+  lastDirectory_ = QFileInfo(chosen).absolutePath();
+  ctx_.viewer->showFile(chosen);
+}
+
+}  // namespace orvel

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "records/ParameterListing.h"
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace orvel {
+
+class TForm2;
+class UserData;
+
+// The records commands of the main window's "&Opcje" menu: the printed parameter report
+// ("Drukowanie parametrów", Ctrl+P), saving the settings to a file ("Zapisz do pliku", Ctrl+S)
+// and opening a file in the viewer ("Odczytaj z pliku", Ctrl+O). The dialogs go through
+// RecordDialogs, the message boxes through Dialogs.
+class RecordsCommands {
+ public:
+  struct Context {
+    QString installationDirectory;
+    UserData* userData = nullptr;  // the user-data window's store of dane.cfg
+    TForm2* viewer = nullptr;
+    std::function<EditorSnapshot()> editor;             // what the settings editor shows now
+    std::function<void(const QString&)> setStatusText;  // the main window's status bar
+    QWidget* dialogParent = nullptr;
+  };
+
+  explicit RecordsCommands(Context context);
+
+  QString userDataFile() const;
+  QString reportFile() const;     // param.cfg
+  QString reportPdfFile() const;  // param.pdf, where the report goes on a machine with no printer
+
+  // The report: the print dialog (cancel: nothing happens), dane.cfg read (a file that cannot be
+  // read: "Cannot open file %s", nothing printed or saved), the listing with its margins written
+  // to param.cfg (failure: "Cannot create file %s", nothing printed), then printed as one job
+  // titled with param.cfg's full path.
+  void Drukowanieparametrw1Click();
+  // Refused before any read-out; then the save dialog, dane.cfg read as it is (a failure keeps
+  // the stored lines), the listing written to the chosen file, replaced atomically.
+  void Zapiszdopliku1Click();
+  // The open dialog, then the chosen file in the viewer.
+  void Odczytajzpliku1Click();
+
+  // The filter of the settings-file dialogs and the extension a name without one gets.
+  static QString fileFilter();
+  static QString withDefaultSuffix(const QString& fileName);
+
+ private:
+  QString startDirectory() const;
+
+  Context ctx_;
+  QString lastDirectory_;
+};
+
+}  // namespace orvel
