@@ -2,8 +2,8 @@
 // the exact bytes written at close.
 #include "core/ConfigFile.h"
 #include "core/TextFile.h"
-#include "support/ConstrainedDir.h"
 #include "support/ProgramFixture.h"
+#include "support/ScratchVolume.h"
 #include "ui_TForm1.h"
 
 #include <QDir>
@@ -14,8 +14,8 @@
 #include <unistd.h>
 
 using namespace orvel;
-using orvel::test::ConstrainedDir;
 using orvel::test::ProgramFixture;
+using orvel::test::ScratchVolume;
 
 namespace {
 
@@ -197,31 +197,36 @@ class ConfigFileTest : public QObject {
   // folder that cannot take a new file (a program installed by root) still gets the settings
   // written in place.
   void closeWhereTheFileCannotBeReplaced_data() {
-    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("place");
     QTest::addColumn<bool>("reported");
     QTest::addColumn<bool>("written");
-    using Kind = ConstrainedDir::Kind;
-    QTest::newRow("read-only folder and file") << int(Kind::ReadOnly) << true << false;
-    QTest::newRow("disk full") << int(Kind::Full) << true << false;
-    QTest::newRow("folder takes no new file") << int(Kind::NoNewFiles) << false << true;
+    QTest::newRow("read-only folder and file") << "read-only" << true << false;
+    QTest::newRow("disk full") << "full" << true << false;
+    QTest::newRow("folder takes no new file") << "no new files" << false << true;
   }
   void closeWhereTheFileCannotBeReplaced() {
-    QFETCH(int, kind);
+    QFETCH(QString, place);
     QFETCH(bool, reported);
     QFETCH(bool, written);
-    ConstrainedDir dir;
-    QVERIFY2(!dir.path().isEmpty(), qPrintable(dir.error()));
+    ScratchVolume volume;
+    const QString path = volume.file("config.cfg");
     const QByteArray normal = withLine(kTemplateBytes, 8, "wsnormal");
-    QVERIFY(dir.addFile("config.cfg", normal));
-    QVERIFY2(dir.constrain(ConstrainedDir::Kind(kind)), qPrintable(dir.error()));
+    {
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(normal);
+    }
     ProgramFixture f;
-    f.installPath = dir.path();
+    f.installPath = volume.path();
     f.start();
+    if (place == "read-only") QVERIFY2(volume.makeReadOnly(), "no read-only folder here");
+    if (place == "no new files") QVERIFY2(volume.blockNewFiles(), "no such folder here");
+    // Without a mount the stand-in for a full disk is a file-size limit: the whole file is over it.
+    if (place == "full") volume.fill(16);
     f.form().setWindowState(Qt::WindowMaximized);
     f.form().close();
     QCOMPARE(f.dialogs.boxes.size(), reported ? 1 : 0);
-    QCOMPARE(readAll(dir.filePath("config.cfg")),
-             written ? withLine(kTemplateBytes, 8, "wsmaximized") : normal);
+    QCOMPARE(readAll(path), written ? withLine(kTemplateBytes, 8, "wsmaximized") : normal);
   }
 
   // Only a small regular file is read as config.cfg; anything else gives the template, and the

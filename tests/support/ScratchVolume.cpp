@@ -14,7 +14,9 @@ namespace orvel::test {
 
 ScratchVolume::ScratchVolume(int kilobytes) {
   const QByteArray where = QFile::encodeName(dir_.path());
-  const QByteArray options = QByteArray("size=") + QByteArray::number(kilobytes) + "k,mode=0755";
+  // Few inodes, so that blockNewFiles() can use them up.
+  const QByteArray options =
+      QByteArray("size=") + QByteArray::number(kilobytes) + "k,nr_inodes=64,mode=0755";
   mounted_ =
       ::mount("tmpfs", where.constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData()) == 0;
 }
@@ -36,6 +38,18 @@ bool ScratchVolume::makeReadOnly() {
   QDirIterator it(dir_.path(), QDir::Files);
   while (it.hasNext())
     ::chmod(QFile::encodeName(it.next()).constData(), 0444);
+  chmodded_ = ::chmod(where.constData(), 0555) == 0;
+  return chmodded_ && ::geteuid() != 0;
+}
+
+bool ScratchVolume::blockNewFiles() {
+  if (mounted_) {
+    for (int i = 0;; ++i) {
+      QFile inode(file(QStringLiteral(".inode%1").arg(i)));
+      if (!inode.open(QIODevice::WriteOnly)) return inode.exists() || i > 0;
+    }
+  }
+  const QByteArray where = QFile::encodeName(dir_.path());
   chmodded_ = ::chmod(where.constData(), 0555) == 0;
   return chmodded_ && ::geteuid() != 0;
 }

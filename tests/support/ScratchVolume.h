@@ -25,6 +25,9 @@ class ScratchVolume {
   // No file in the folder can be created, changed or removed any more. False when that cannot
   // be made to hold for this process (root without the right to mount).
   bool makeReadOnly();
+  // Files already in the folder stay writable in place, but no file can be added (a folder a
+  // program installed by root keeps its files in). False where that cannot be made to hold.
+  bool blockNewFiles();
   // Not one more byte can be written in the folder. Without a mount the limit holds for every
   // file this process writes anywhere: files of up to spareBytes then still fit.
   void fill(qint64 spareBytes = 16);
