@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config dpkg-dev
   qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
   fonts-dejavu-core fonts-liberation
   poppler-utils

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The Debian package: what it installs and what it depends on. Builds it with CPack from the
+# build tree given as $1 into a scratch folder and reads it back with dpkg-deb.
+set -euo pipefail
+build=${1:?build directory}
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$out" >/dev/null
+deb=$(ls "$out"/orvel_*_*.deb)
+case "$(basename "$deb")" in
+  orvel_[0-9]*.[0-9]*_"$(dpkg --print-architecture)".deb) ;;
+  *) echo "unexpected package name: $(basename "$deb")"; exit 1 ;;
+esac
+files=$(dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '/$' | sort)
+expected=$(sort <<'LIST'
+./usr/bin/orvel
+./usr/bin/orvel-sim
+./usr/share/applications/orvel.desktop
+./usr/share/icons/hicolor/scalable/apps/orvel.svg
+./usr/share/orvel/pomoc.html
+LIST
+)
+if [ "$files" != "$expected" ]; then
+  echo "files differ:"; diff <(echo "$expected") <(echo "$files") || true; exit 1
+fi
+depends=$(dpkg-deb -f "$deb" Depends)
+for need in libqt6widgets6 libqt6serialport6 libqt6printsupport6 qt6-qpa-plugins fonts-liberation; do
+  grep -q "\b$need\b" <<<"$depends" || { echo "Depends lacks $need: $depends"; exit 1; }
+done
+# The desktop entry starts the installed program by name and shows the installed icon.
+entry=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/applications/orvel.desktop)
+grep -qx 'Exec=orvel' <<<"$entry" && grep -qx 'Icon=orvel' <<<"$entry" || {
+  echo "desktop entry does not name the program and its icon"; exit 1; }
+echo "package $(basename "$deb"), $(stat -c %s "$deb") bytes, $(wc -l <<<"$files") files"
