@@ -5,6 +5,7 @@
 #include "core/Handlers.h"
 #include "core/Registry.h"
 #include "core/WindowPlacement.h"
+#include "link/PortDeviceDialog.h"
 #include "link/PortProbe.h"
 #include "link/SerialTransport.h"
 #include "settings/Conversions.h"
@@ -84,6 +85,7 @@ void TForm1::bindMenu() {
   };
   checkedItem(ui_->COM11, &TForm1::COM11Click);
   checkedItem(ui_->COM21, &TForm1::COM21Click);
+  onEvent(ui_->Urzadzenieportu1, &QAction::triggered, this, [this] { Urzadzenieportu1Click(); });
   checkedItem(ui_->Polski1, &TForm1::Polski1Click);
   checkedItem(ui_->Angielski1, &TForm1::Angielski1Click);
   checkedItem(ui_->Woski1, &TForm1::Woski1Click);
@@ -116,7 +118,8 @@ void TForm1::FormCreate() {
   if (language == QLatin1String("1") || language == QLatin1String("2")) Timer7->start();
   // 6. Serial port: probe the configured one silently, fall back to the other.
   const StartupPort port = openAtStartup(
-      *env_.link, ConfigFile::value(ConfigEdit, ConfigFile::kPortLine) == QLatin1String("com1"));
+      *env_.link, ConfigFile::value(ConfigEdit, ConfigFile::kPortLine) == QLatin1String("com1"),
+      env_.serialDevices);
   ui_->COM11->setChecked(port.name == QLatin1String("COM1"));
   ui_->COM21->setChecked(port.name != QLatin1String("COM1"));
   if (port.error) {
@@ -327,6 +330,21 @@ void TForm1::COM11Click() {
 }
 void TForm1::COM21Click() {
   choosePort(QStringLiteral("COM2"));
+}
+
+void TForm1::Urzadzenieportu1Click() {
+  if (!portDialog_) {
+    portDialog_ = new PortDeviceDialog(env_.serialDevices, this);
+    portDialog_->setObjectName(QStringLiteral("PortDeviceDialog"));
+    onEvent(portDialog_, &QDialog::accepted, this, [this] {
+      assignPortDevice(*env_.link, portDialog_->portName(), portDialog_->devicePath(),
+                       &Registry::setDevicePathForPort);
+    });
+  }
+  portDialog_->prepare(env_.link->portName(),
+                       [this](const QString& port) { return env_.link->deviceFor(port); });
+  // Window-modal without a nested event loop: the live loop and the tests go on meanwhile.
+  portDialog_->open();
 }
 
 void TForm1::Opis1Click() {

@@ -4,6 +4,7 @@
 #include "core/Language.h"
 #include "core/WorkArea.h"
 #include "link/LinkControl.h"
+#include "link/SerialDevices.h"
 #include "settings/ControllerState.h"
 
 #include <QMainWindow>
@@ -19,6 +20,7 @@ class TForm1;
 
 namespace orvel {
 
+class PortDeviceDialog;
 class SerialTransport;
 class TimerService;
 
@@ -28,6 +30,7 @@ struct Environment {
   TimerService* timers = nullptr;
   std::function<QString()> installationDirectory;
   std::function<bool(const QUrl&)> openUrl;  // the desktop's browser, for the help page
+  SerialDeviceLister serialDevices;          // the machine's serial adapters
 };
 
 // The main window: the frame (menu, toolbar, status bar, logo), start-up and shut-down, the port
@@ -60,6 +63,7 @@ class TForm1 : public QMainWindow, public LinkView, public WorkArea {
   void SpeedButton9Click();
   void COM11Click();
   void COM21Click();
+  void Urzadzenieportu1Click();
   void Opis1Click();
   void Oprogramie1Click();
   void Polski1Click();
@@ -116,6 +120,7 @@ class TForm1 : public QMainWindow, public LinkView, public WorkArea {
   std::unique_ptr<WindowTimer> Timer7;
   QLabel* statusPanel_ = nullptr;
   QWidget* aboutBox_ = nullptr;
+  PortDeviceDialog* portDialog_ = nullptr;
   QString installDir_;
   QStringList ConfigEdit;
   std::vector<CaptionTable> captionTables_;

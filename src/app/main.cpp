@@ -2,6 +2,7 @@
 #include "core/Dialogs.h"
 #include "core/Registry.h"
 #include "link/QtSerialTransport.h"
+#include "link/SerialDevices.h"
 #include "link/Timers.h"
 
 #include <QApplication>
@@ -33,6 +34,7 @@ int main(int argc, char* argv[]) {
   environment.link = &link;
   environment.timers = &timers;
   environment.installationDirectory = &orvel::Registry::installationDirectory;
+  environment.serialDevices = &orvel::serialDevices;
 
   orvel::Program program(std::move(environment));
   QObject::connect(&program.form1(), &orvel::TForm1::closed, &app, &QCoreApplication::quit,

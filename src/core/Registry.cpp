@@ -59,6 +59,25 @@ QString Registry::devicePathForPort(const QString& portName) {
   return value.isEmpty() ? fallback : value;
 }
 
+bool Registry::setDevicePathForPort(const QString& portName, const QString& devicePath) {
+  if (portName != QLatin1String("COM1") && portName != QLatin1String("COM2")) return false;
+  const QString path = filePath();
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QSettings ini(path, QSettings::IniFormat);
+  if (ini.status() != QSettings::NoError) return false;
+  ini.setValue(kPortsGroup + QLatin1Char('/') + portName, devicePath);
+  ini.sync();
+  return ini.status() == QSettings::NoError;
+}
+
+QString Registry::overridingVariable(const QString& portName) {
+  const char* name = portName == QLatin1String("COM1")   ? "ORVEL_COM1"
+                     : portName == QLatin1String("COM2") ? "ORVEL_COM2"
+                                                         : nullptr;
+  if (!name || qgetenv(name).isEmpty()) return QString();
+  return QString::fromLatin1(name);
+}
+
 QString installationFile(const QString& directory, const QString& fileName) {
   if (directory.isEmpty()) return fileName;
   return directory + QLatin1Char('/') + fileName;

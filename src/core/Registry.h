@@ -19,6 +19,11 @@ class Registry {
   // The device behind "COM1" or "COM2": the environment variable ORVEL_COM1 / ORVEL_COM2 when set,
   // else the [ports] entry, else /dev/ttyS0 / /dev/ttyS1. Any other name is taken as a path.
   static QString devicePathForPort(const QString& portName);
+  // Stores the device behind "COM1" or "COM2" in [ports]; false when the file cannot be written.
+  static bool setDevicePathForPort(const QString& portName, const QString& devicePath);
+  // The environment variable that overrides the file for this port ("ORVEL_COM1"), empty when
+  // none is set.
+  static QString overridingVariable(const QString& portName);
 };
 
 // A file of the program: the installation directory, a separator and the name; with an empty

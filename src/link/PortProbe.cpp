@@ -1,5 +1,6 @@
 #include "link/PortProbe.h"
 
+#include "core/Registry.h"
 #include "link/LinkError.h"
 #include "link/SerialTransport.h"
 
@@ -33,7 +34,18 @@ QString portFailureLine(const QString& portName, const QString& device, int osEr
   return QStringLiteral("%1: %2 [%3]").arg(where, qt_error_string(osError)).arg(osError);
 }
 
-StartupPort openAtStartup(SerialTransport& link, bool com1First) {
+void assignPortDevice(SerialTransport& link, const QString& portName, const QString& devicePath,
+                      const std::function<bool(const QString&, const QString&)>& store) {
+  if (!store(portName, devicePath)) {
+    throw AppError(QStringLiteral("Cannot create file %1").arg(Registry::filePath()));
+  }
+  if (link.portName() != portName || !link.isConnected()) return;
+  link.close();
+  link.open();
+}
+
+StartupPort openAtStartup(SerialTransport& link, bool com1First,
+                          const SerialDeviceLister& listDevices) {
   const QString first = com1First ? QStringLiteral("COM1") : QStringLiteral("COM2");
   const QString second = com1First ? QStringLiteral("COM2") : QStringLiteral("COM1");
   link.setPortName(first);
@@ -56,6 +68,7 @@ StartupPort openAtStartup(SerialTransport& link, bool com1First) {
     lines << portFailureLine(first, link.deviceFor(first), firstError);
   }
   lines << portFailureLine(link.portName(), link.deviceFor(link.portName()), finalError);
+  if (listDevices) lines << adaptersLine(listDevices());
   if (firstError == EACCES || finalError == EACCES) lines << permissionHint();
   result.error = lines.join(QStringLiteral("\r\n"));
   return result;

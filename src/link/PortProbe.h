@@ -1,7 +1,10 @@
 #pragma once
 
+#include "link/SerialDevices.h"
+
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace orvel {
@@ -15,7 +18,17 @@ struct StartupPort {
   std::optional<QString> error;  // the one message when neither opens; the link stays closed
 };
 
-StartupPort openAtStartup(SerialTransport& link, bool com1First);
+// When neither port opens, the message also names the serial adapters the machine has (from
+// listDevices), so that a fitter sees which device to assign.
+StartupPort openAtStartup(SerialTransport& link, bool com1First,
+                          const SerialDeviceLister& listDevices = {});
+
+// Assigns a device to "COM1" or "COM2" through store (the registry file) and lets it take
+// effect at once: a link open on that port is closed and opened again on the new device (a
+// failure is raised; the next command tries again). A port not in use, or a closed link, is
+// opened by the next command. Raises "Cannot create file" when the choice cannot be stored.
+void assignPortDevice(SerialTransport& link, const QString& portName, const QString& devicePath,
+                      const std::function<bool(const QString&, const QString&)>& store);
 
 // A line of a start-up message naming one port, its device and what the system said, e.g.
 // "COM1 (/dev/ttyS0): No such file or directory [2]".

@@ -14,6 +14,7 @@ void ProgramFixture::start() {
   env.timers = &timers;
   const QString dir = installPath.isEmpty() ? installDir.path() : installPath;
   env.installationDirectory = [dir] { return dir; };
+  env.serialDevices = serialDevices;
   env.openUrl = [this](const QUrl& url) {
     openedUrl = url;
     return true;

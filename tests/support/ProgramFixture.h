@@ -19,6 +19,7 @@ struct ProgramFixture {
   RecordingDialogs dialogs;
   QTemporaryDir installDir;
   QString installPath;  // when set, the installation directory instead of installDir
+  SerialDeviceLister serialDevices;  // the machine's adapters as the program sees them
   QUrl openedUrl;
   std::unique_ptr<Program> program;
 

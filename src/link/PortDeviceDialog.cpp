@@ -1,0 +1,147 @@
+#include "link/PortDeviceDialog.h"
+
+#include "core/Registry.h"
+#include "ui_PortDeviceDialog.h"
+
+#include <QPushButton>
+
+namespace orvel {
+
+namespace {
+
+// Polish, English, Italian: the dialog is part of the interface, so it follows all three
+// languages as the captions of the windows do.
+struct Caption {
+  const char* pl;
+  const char* en;
+  const char* it;
+};
+
+QString pick(const Caption& c) {
+  switch (CurrentLanguage::get()) {
+    case Language::English:
+      return QString::fromUtf8(c.en);
+    case Language::Italian:
+      return QString::fromUtf8(c.it);
+    case Language::Polish:
+      break;
+  }
+  return QString::fromUtf8(c.pl);
+}
+
+const Caption kTitle{"Urządzenie portu", "Port device", "Dispositivo porta"};
+const Caption kMenu{"Urządzenie portu...", "Port device...", "Dispositivo porta..."};
+const Caption kList{"Urządzenia szeregowe w systemie:", "Serial devices of this machine:",
+                    "Dispositivi seriali nel sistema:"};
+const Caption kPath{"Ścieżka urządzenia:", "Device path:", "Percorso del dispositivo:"};
+const Caption kRefresh{"Odśwież listę", "Refresh", "Aggiorna"};
+const Caption kColumns[] = {{"Urządzenie", "Device", "Dispositivo"},
+                            {"Opis", "Description", "Descrizione"},
+                            {"Producent", "Manufacturer", "Produttore"},
+                            {"Numer seryjny", "Serial number", "Numero di serie"},
+                            {"Nazwa stała", "Stable name", "Nome stabile"}};
+const Caption kNone{"Nie znaleziono żadnego urządzenia szeregowego. Można wpisać dowolną ścieżkę.",
+                    "No serial device found. Any path may be typed in.",
+                    "Nessun dispositivo seriale trovato. Si può scrivere qualsiasi percorso."};
+const Caption kOverride{
+    "Zmienna środowiskowa %1 jest ustawiona i ma pierwszeństwo przed tym "
+    "wyborem, dopóki nie zostanie usunięta.",
+    "The environment variable %1 is set and takes precedence over this "
+    "choice until it is removed.",
+    "La variabile d'ambiente %1 è impostata e prevale su questa scelta finché "
+    "non viene rimossa."};
+
+}  // namespace
+
+QString PortDeviceDialog::menuCaption(Language language) {
+  switch (language) {
+    case Language::English:
+      return QString::fromUtf8(kMenu.en);
+    case Language::Italian:
+      return QString::fromUtf8(kMenu.it);
+    case Language::Polish:
+      break;
+  }
+  return QString::fromUtf8(kMenu.pl);
+}
+
+PortDeviceDialog::PortDeviceDialog(SerialDeviceLister listDevices, QWidget* parent)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::PortDeviceDialog>()),
+      listDevices_(std::move(listDevices)) {
+  ui_->setupUi(this);
+  connect(ui_->Buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(ui_->Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(ui_->Refresh, &QPushButton::clicked, this, &PortDeviceDialog::refresh);
+  connect(ui_->PortName, &QComboBox::currentIndexChanged, this, &PortDeviceDialog::showMapping);
+  // Choosing a device fills in the path; the stable name is preferred, as it survives plugging
+  // the adapter into another socket.
+  connect(ui_->DeviceList, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+    if (item) ui_->DevicePath->setText(item->data(0, Qt::UserRole).toString());
+  });
+  connect(ui_->DeviceList, &QTreeWidget::itemDoubleClicked, this, &QDialog::accept);
+  connect(ui_->DevicePath, &QLineEdit::textChanged, this, [this](const QString& text) {
+    ui_->Buttons->button(QDialogButtonBox::Ok)->setEnabled(!text.trimmed().isEmpty());
+  });
+}
+
+PortDeviceDialog::~PortDeviceDialog() = default;
+
+void PortDeviceDialog::prepare(const QString& portName,
+                               std::function<QString(const QString&)> mappedPath) {
+  mappedPath_ = std::move(mappedPath);
+  retranslate();
+  ui_->PortName->setCurrentIndex(portName == QLatin1String("COM2") ? 1 : 0);
+  refresh();
+  showMapping();
+}
+
+QString PortDeviceDialog::portName() const {
+  return ui_->PortName->currentText();
+}
+
+QString PortDeviceDialog::devicePath() const {
+  return ui_->DevicePath->text().trimmed();
+}
+
+void PortDeviceDialog::retranslate() {
+  setWindowTitle(pick(kTitle));
+  ui_->ListLabel->setText(pick(kList));
+  ui_->PathLabel->setText(pick(kPath));
+  ui_->Refresh->setText(pick(kRefresh));
+  QStringList headers;
+  for (const Caption& c : kColumns)
+    headers << pick(c);
+  ui_->DeviceList->setHeaderLabels(headers);
+}
+
+void PortDeviceDialog::refresh() {
+  ui_->DeviceList->clear();
+  const QList<SerialDevice> devices = listDevices_ ? listDevices_() : QList<SerialDevice>();
+  for (const SerialDevice& d : devices) {
+    auto* item = new QTreeWidgetItem(
+        ui_->DeviceList, {d.path, d.description, d.manufacturer, d.serialNumber, d.stableName});
+    item->setData(0, Qt::UserRole, d.preferredPath());
+  }
+  for (int c = 0; c < ui_->DeviceList->columnCount(); ++c)
+    ui_->DeviceList->resizeColumnToContents(c);
+  ui_->Note->setText(devices.isEmpty() ? pick(kNone) : QString());
+  showMapping();
+}
+
+void PortDeviceDialog::showMapping() {
+  const QString port = portName();
+  if (mappedPath_) ui_->DevicePath->setText(mappedPath_(port));
+  // The device already assigned is selected, so Enter keeps it.
+  for (int i = 0; i < ui_->DeviceList->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* item = ui_->DeviceList->topLevelItem(i);
+    if (item->data(0, Qt::UserRole).toString() == devicePath() || item->text(0) == devicePath()) {
+      QSignalBlocker block(ui_->DeviceList);
+      ui_->DeviceList->setCurrentItem(item);
+    }
+  }
+  const QString variable = Registry::overridingVariable(port);
+  if (!variable.isEmpty()) ui_->Note->setText(pick(kOverride).arg(variable));
+}
+
+}  // namespace orvel
