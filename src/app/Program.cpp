@@ -1,5 +1,6 @@
 #include "app/Program.h"
 
+#include "app/CaptionTables.h"
 #include "app/TAboutBox.h"
 #include "core/Handlers.h"
 #include "records/RecordsCommands.h"
@@ -39,7 +40,14 @@ void Program::wire() {
   TForm1* main = form1_.get();
   main->setAboutBox(aboutBox_.get());
   QObject::connect(aboutBox_.get(), &TAboutBox::hidden, main, [main] { main->setEnabled(true); });
-  main->addCaptionTable([this](Language language) { aboutBox_->applyCaptions(language); });
+  main->addCaptionTable([this](Language language) {
+    const QList<QWidget*> windows{form1_.get(), aboutBox_.get(), form3_.get(), form2_.get(),
+                                  editor_.get()};
+    QStringList faults = applyCaptions(captionTable(language), windows);
+    faults << applyCaptions(additionalCaptions(language), windows);
+    for (const QString& fault : faults)
+      qWarning("caption table: %s", qPrintable(fault));
+  });
   wireSettingsEditor();
   wireOscilloscope();
   wireService();

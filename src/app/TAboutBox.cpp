@@ -27,21 +27,4 @@ void TAboutBox::hideEvent(QHideEvent* event) {
   Q_EMIT hidden();
 }
 
-void TAboutBox::applyCaptions(Language language) {
-  switch (language) {
-    case Language::Polish:
-      ui_->Version->setText(QStringLiteral("Wersja 2.2    03.01.2002"));
-      setWindowTitle(QStringLiteral("O programie"));
-      break;
-    case Language::English:
-      ui_->Version->setText(QStringLiteral("Version 2.2    03.01.2002"));
-      setWindowTitle(QStringLiteral("About"));
-      break;
-    case Language::Italian:
-      ui_->Version->setText(QStringLiteral("Wersione 2.2    3.01.2002"));
-      setWindowTitle(QStringLiteral("Su programma"));
-      break;
-  }
-}
-
 }  // namespace orvel

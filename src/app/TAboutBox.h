@@ -20,7 +20,6 @@ class TAboutBox : public QDialog {
   explicit TAboutBox(QWidget* parent = nullptr);
   ~TAboutBox() override;
   Ui::TAboutBox& ui() { return *ui_; }
-  void applyCaptions(Language language);
 
  Q_SIGNALS:
   void hidden();

@@ -156,7 +156,10 @@ void OscilloscopePanel::WykresyClick() {
 
 void OscilloscopePanel::BtnPauzaClick() {
   const QString caption = ui_->BtnPauza->text();
-  if (caption == QLatin1String("Pauza") || caption == QLatin1String("Pausa")) {
+  // Running shows the pause caption of whichever language set it: the message rule gives
+  // "Pauza" or "Pausa", the English caption table "Pause".
+  if (caption == QLatin1String("Pauza") || caption == QLatin1String("Pausa") ||
+      caption == QLatin1String("Pause")) {
     // The request in flight is still shown; the loop stops at the next sweep tick.
     link_.sweepPaused = true;
     ui_->BtnPauza->setText(resumeCaption());
