@@ -8,11 +8,15 @@
 namespace orvel::sim {
 
 struct ControlCommand {
-  enum class Kind { Blank, Rev, Idle, Silent, Short, Stray, Uncalibrated, Hangup, Quit };
+  enum class Kind { Blank, Rev, Idle, Silent, Short, Stray, Uncalibrated, Steady, Hangup, Quit };
   Kind kind = Kind::Blank;
-  bool on = false;  // silent, short, uncalibrated
-  int value = 0;    // short: reply length
+  bool on = false;  // silent, short, uncalibrated, steady
+  int value = 0;    // short: reply length; steady: the state (SteadyState)
 };
+
+// The steady engine states of "steady idle|high|off" and --steady.
+enum class SteadyState { Off = 0, Idle = 1, High = 2 };
+std::optional<SteadyState> parseSteadyState(std::string_view word);
 
 // nullopt with *error set for a line that is not a known command.
 std::optional<ControlCommand> parseControlLine(std::string_view line, std::string* error);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/ControlCommand.h"
 #include "sim/SettingsBlock.h"
 
 namespace orvel::sim {
@@ -22,6 +23,7 @@ struct Options {
   double hangupAfter = -1.0;  // seconds; negative: never
   std::uint64_t seed = 1;
   int idlePeriod = kDefaultIdlePeriod;
+  SteadyState steady = SteadyState::Off;
   bool help = false;
 };
 
