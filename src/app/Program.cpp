@@ -40,6 +40,7 @@ void Program::wire() {
   main->addCaptionTable([this](Language language) { aboutBox_->applyCaptions(language); });
   wireSettingsEditor();
   wireOscilloscope();
+  wireCalibration();
 
   // The program ends with its main window, whatever other windows are open.
   QObject::connect(main, &TForm1::closed, main, [this] {

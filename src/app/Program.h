@@ -36,6 +36,7 @@ class Program {
   // Each subsystem binds itself to the windows and the link in a function of its own.
   void wireSettingsEditor();  // settings/SettingsWiring.cpp
   void wireOscilloscope();    // monitor/MonitorWiring.cpp
+  void wireCalibration();     // app/CalibrationWiring.cpp
 
   std::unique_ptr<TForm1> form1_;
   std::unique_ptr<TForm3> form3_;

@@ -191,6 +191,7 @@ void LinkControl::TimerznakTimer() {
 // Settings exchange
 
 void LinkControl::startSettingsExchange() {
+  if (hooks.endCalibration) hooks.endCalibration();
   if (view_.oscilloscopePanelVisible()) {
     if (hooks.endOscilloscopeMode) hooks.endOscilloscopeMode();
     resumeOscilloscope = true;
