@@ -8,6 +8,10 @@
 
 #include <cerrno>
 
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
+
 namespace orvel {
 
 int errnoFromSerialPortError(QSerialPort::SerialPortError error, const QString& errorString) {
@@ -150,7 +154,27 @@ void QtSerialTransport::deliver() {
   }
 }
 
+bool QtSerialTransport::deviceStillThere() const {
+#ifdef Q_OS_UNIX
+  const int fd = static_cast<int>(port_.handle());
+  if (fd < 0) return false;
+  pollfd p{fd, POLLIN, 0};
+  if (::poll(&p, 1, 0) < 0) return false;
+  return !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
+#else
+  return false;
+#endif
+}
+
 void QtSerialTransport::onPortError(QSerialPort::SerialPortError error) {
+  // A read notification can find the bytes already taken when a write in the same pass of the
+  // event loop waited for the line and read them meanwhile (an acknowledgement arriving just as
+  // the next request goes out); the read then comes back empty and is reported as a read error.
+  // Only a device that is really gone ends the link.
+  if (error == QSerialPort::ReadError && isConnected() && deviceStillThere()) {
+    port_.clearError();
+    return;
+  }
   // A vanished device (an unplugged adapter, a simulator that hung up) keeps signalling; drop it
   // at once and tell the user, outside QSerialPort's own signal.
   if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) && isConnected() &&

@@ -33,6 +33,7 @@ class QtSerialTransport : public QObject, public SerialTransport {
   void scheduleDelivery();
   void onPortError(QSerialPort::SerialPortError error);
   void dropLostDevice();
+  bool deviceStillThere() const;
   int lastErrno() const;
 
   QSerialPort port_;
