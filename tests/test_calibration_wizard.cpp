@@ -221,27 +221,6 @@ class TestCalibrationWizard : public QObject {
                "Podaj próg obrotów przy hamowaniu silnika (cutoff).",
                savePl,
                "Kalibracja zakończona"};
-    QTest::newRow("Italian, cutoff on")
-        << Language::Italian << 0
-        << QStringList{"Scrivi i giri della commutazione dalla benzina a gaz (1000..9000):",
-                       "Scrivi iniziale giri",
-                       "Scrivi giri a circa 3000",
-                       "Soglia commutazione sonda lambda (registrata = 50% limite)",
-                       "Soglia commutazione tps",
-                       "Fuori giri (registrati 5000)",
-                       "Giri crescendi / diminuendi",
-                       "Delta giri",
-                       "Scrivi reset attuatore",
-                       "I limiti lavoro attuatore",
-                       "Parametri sonda lambda 1:",
-                       "Parametri sonda lambda 2:",
-                       "Ritardo dopo accendere:",
-                       "Funzione frenata motore (CUTOFF):",
-                       "Scrivi valore attuatore (cutoff):",
-                       "Soglia giri freno motore (cutoff).",
-                       "Per salvare i parametri premere OK. Per lasciare i valori precedenti "
-                       "premere Cancella",
-                       "Calibrazione terminata"};
     QTest::newRow("English shows the Italian wording; cutoff off")
         << Language::English << 1
         << QStringList{"Scrivi i giri della commutazione dalla benzina a gaz (1000..9000):",
