@@ -15,7 +15,11 @@ namespace orvel {
 
 CalibrationPanel::CalibrationPanel(QFrame* host, WorkArea& area, LinkView& view, LinkControl& link,
                                    ControllerState& state, EditorFieldSink editor)
-    : QObject(host), host_(host), area_(area), ui_(std::make_unique<Ui::PanelKalib>()) {
+    : QObject(host),
+      host_(host),
+      area_(area),
+      window_(area.windowWidget()),
+      ui_(std::make_unique<Ui::PanelKalib>()) {
   ui_->setupUi(host);
   // Drawn for a narrow interface face, like the oscilloscope panel: a semi-condensed face keeps
   // the Italian captions inside their places too.
@@ -52,7 +56,7 @@ CalibrationPanel::CalibrationPanel(QFrame* host, WorkArea& area, LinkView& view,
 
   // Qt honours default buttons only in dialogs: an Enter that nothing on the panel took is
   // caught on its way up to the window.
-  area.windowWidget()->installEventFilter(this);
+  window_->installEventFilter(this);
 }
 
 CalibrationPanel::~CalibrationPanel() = default;
@@ -187,14 +191,15 @@ void CalibrationPanel::setPanelVisible(bool visible) {
 }
 
 bool CalibrationPanel::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == area_.windowWidget() && event->type() == QEvent::KeyPress && !host_->isHidden()) {
+  // The window is asked by its pointer: while it is being destroyed it is no work area any more.
+  if (event->type() == QEvent::KeyPress && watched == window_ && !host_->isHidden()) {
     const auto* key = static_cast<QKeyEvent*>(event);
     const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
     const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
     if (enter && mods == Qt::NoModifier) {
       // A button that has the keyboard takes Enter itself, as on the desktop the fitter knows
       // (Enter on a focused "Anuluj" cancels); anywhere else Enter is the default button's.
-      auto* focused = qobject_cast<QPushButton*>(area_.windowWidget()->focusWidget());
+      auto* focused = qobject_cast<QPushButton*>(window_->focusWidget());
       QPushButton* target = focused && focused->isVisibleTo(host_) && host_->isAncestorOf(focused)
                                 ? focused
                                 : default_;

@@ -12,6 +12,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QWidget;
 namespace Ui {
 class PanelKalib;
 }
@@ -67,6 +68,7 @@ class CalibrationPanel : public QObject, public CalibrationView {
 
   QFrame* host_;
   WorkArea& area_;
+  QWidget* window_;
   std::unique_ptr<Ui::PanelKalib> ui_;
   std::unique_ptr<CalibrationSampler> sampler_;
   std::unique_ptr<CalibrationWizard> wizard_;

@@ -231,28 +231,44 @@ void CalibrationWizard::yieldLink() {
 // Steps
 
 void CalibrationWizard::confirm(int step) {
-  using Handler = void (CalibrationWizard::*)();
-  static constexpr Handler kHandlers[kWizardSteps] = {
-      &CalibrationWizard::medrpmClick,
-      &CalibrationWizard::Slowrpm1Click,
-      &CalibrationWizard::Maxrpm1Click,
-      &CalibrationWizard::Slowbisrpm1Click,
-      &CalibrationWizard::ButtonTPS1Click,
-      &CalibrationWizard::ButtonMaxRpmGaz1Click,
-      &CalibrationWizard::ButtonWarunekRpm1Click,
-      &CalibrationWizard::ButtonDeltaRpm1Click,
-      &CalibrationWizard::ButtonSilnikKrok1Click,
-      &CalibrationWizard::ButtonMinMax1Click,
-      &CalibrationWizard::ButtonlambdaoldClick,
-      &CalibrationWizard::ButtonLambda12Click,
-      &CalibrationWizard::ButtonDelayStart1Click,
-      &CalibrationWizard::Button151Click,
-      &CalibrationWizard::Button161Click,
-      &CalibrationWizard::Button171Click,
-      &CalibrationWizard::ZapisEEprom1Click,
-  };
-  if (step < 1 || step > kWizardSteps) return;
-  (this->*kHandlers[step - 1])();
+  switch (step) {
+    case 1:
+      return medrpmClick();
+    case 2:
+      return Slowrpm1Click();
+    case 3:
+      return Maxrpm1Click();
+    case 4:
+      return Slowbisrpm1Click();
+    case 5:
+      return ButtonTPS1Click();
+    case 6:
+      return ButtonMaxRpmGaz1Click();
+    case 7:
+      return ButtonWarunekRpm1Click();
+    case 8:
+      return ButtonDeltaRpm1Click();
+    case 9:
+      return ButtonSilnikKrok1Click();
+    case 10:
+      return ButtonMinMax1Click();
+    case 11:
+      return ButtonlambdaoldClick();
+    case 12:
+      return ButtonLambda12Click();
+    case 13:
+      return ButtonDelayStart1Click();
+    case 14:
+      return Button151Click();
+    case 15:
+      return Button161Click();
+    case 16:
+      return Button171Click();
+    case 17:
+      return ZapisEEprom1Click();
+    default:
+      return;
+  }
 }
 
 // 1. Probe type and changeover speed.

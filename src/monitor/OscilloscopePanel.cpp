@@ -46,6 +46,7 @@ OscilloscopePanel::OscilloscopePanel(QFrame* host, WorkArea& area, LinkView& vie
     : QObject(host),
       host_(host),
       area_(area),
+      window_(area.windowWidget()),
       view_(view),
       link_(link),
       state_(state),
@@ -86,7 +87,7 @@ OscilloscopePanel::OscilloscopePanel(QFrame* host, WorkArea& area, LinkView& vie
 
   // "Koniec" is the panel's default button. Qt honours default buttons only in dialogs, so an
   // Enter that nothing on the main window took is caught on its way up to the window.
-  area.windowWidget()->installEventFilter(this);
+  window_->installEventFilter(this);
 }
 
 OscilloscopePanel::~OscilloscopePanel() = default;
@@ -231,7 +232,9 @@ void OscilloscopePanel::display(const LiveReadings& r) {
 }
 
 bool OscilloscopePanel::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == area_.windowWidget() && event->type() == QEvent::KeyPress) {
+  // The window is asked by its pointer: while it is being destroyed (its layout and actions go
+  // first, each reported to it) it is no work area any more.
+  if (event->type() == QEvent::KeyPress && watched == window_) {
     const auto* key = static_cast<QKeyEvent*>(event);
     const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
     const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;

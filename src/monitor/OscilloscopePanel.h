@@ -8,6 +8,7 @@
 #include <memory>
 
 class QFrame;
+class QWidget;
 namespace Ui {
 class Panel1;
 }
@@ -60,6 +61,7 @@ class OscilloscopePanel : public QObject {
 
   QFrame* host_;
   WorkArea& area_;
+  QWidget* window_;
   LinkView& view_;
   LinkControl& link_;
   ControllerState& state_;
