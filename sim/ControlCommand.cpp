@@ -30,6 +30,13 @@ std::optional<bool> onOff(std::string_view word) {
 
 }  // namespace
 
+std::optional<SteadyState> parseSteadyState(std::string_view word) {
+  if (word == "idle") return SteadyState::Idle;
+  if (word == "high") return SteadyState::High;
+  if (word == "off") return SteadyState::Off;
+  return std::nullopt;
+}
+
 std::optional<ControlCommand> parseControlLine(std::string_view line, std::string* error) {
   using Kind = ControlCommand::Kind;
   const std::vector<std::string_view> w = words(line);
@@ -47,6 +54,9 @@ std::optional<ControlCommand> parseControlLine(std::string_view line, std::strin
     const auto flag = onOff(w[1]);
     if (verb == "silent" && flag) {
       cmd = {Kind::Silent, *flag, 0};
+    } else if (verb == "steady" && parseSteadyState(w[1])) {
+      const SteadyState state = *parseSteadyState(w[1]);
+      cmd = {Kind::Steady, state != SteadyState::Off, static_cast<int>(state)};
     } else if (verb == "uncalibrated" && flag) {
       cmd = {Kind::Uncalibrated, *flag, 0};
     } else if ((verb == "short" || verb == "noise") && flag == false) {

@@ -11,11 +11,17 @@ namespace orvel::sim {
 constexpr int kMaxNoiseRate = 960;
 
 struct ControlCommand {
-  enum class Kind { Blank, Rev, Idle, Silent, Short, Stray, Noise, Uncalibrated, Hangup, Quit };
+  enum class Kind {
+    Blank, Rev, Idle, Silent, Short, Stray, Noise, Uncalibrated, Steady, Hangup, Quit
+  };
   Kind kind = Kind::Blank;
-  bool on = false;  // silent, short, noise, uncalibrated
-  int value = 0;    // short: reply length; noise: stray bytes per second
+  bool on = false;  // silent, short, noise, uncalibrated, steady
+  int value = 0;    // short: reply length; noise: stray bytes per second; steady: SteadyState
 };
+
+// The steady engine states of "steady idle|high|off" and --steady.
+enum class SteadyState { Off = 0, Idle = 1, High = 2 };
+std::optional<SteadyState> parseSteadyState(std::string_view word);
 
 // nullopt with *error set for a line that is not a known command.
 std::optional<ControlCommand> parseControlLine(std::string_view line, std::string* error);

@@ -17,6 +17,14 @@ constexpr double kLambdaLag = 0.05;    // a narrowband probe flips quickly
 constexpr double kStepperRate = 60.0;  // steps per second
 constexpr double kManualHold = 5.0;    // seconds
 
+// The steady states: TPS bytes (0.05 V each), lambda, gas and vacuum bytes.
+constexpr std::uint8_t kSteadyIdleTps = 10;  // 0.50 V
+constexpr std::uint8_t kSteadyRevTps = 60;   // 3.00 V
+constexpr std::uint8_t kSteadyLambda = 23;   // 0.45 V, the middle of a narrowband probe's swing
+constexpr std::uint8_t kSteadyGas = 140;
+constexpr std::uint8_t kSteadyIdleVacuum = 185;
+constexpr std::uint8_t kSteadyRevVacuum = 115;
+
 std::uint8_t toByte(double value) {
   return static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L));
 }
@@ -133,6 +141,10 @@ void EngineModel::step() {
 
 std::uint16_t EngineModel::period(double t) {
   advanceTo(t);
+  if (steady_) {
+    const LiveFrame f = steadyFrame();
+    return static_cast<std::uint16_t>(f[4] | f[5] << 8);
+  }
   const double period = idlePeriod_ * kIdleRpm / rpm_ * (1.0 + periodJitter_);
   return static_cast<std::uint16_t>(std::clamp(std::lround(period), 1L, 65535L));
 }
@@ -142,8 +154,22 @@ std::uint8_t EngineModel::stepperWire(double t) {
   return invertPosition(static_cast<int>(std::lround(stepper_)));
 }
 
+LiveFrame EngineModel::steadyFrame() const {
+  const int p = revving_ ? periodForRpm(static_cast<int>(kRevRpm), idlePeriod_) : idlePeriod_;
+  const auto wire = static_cast<std::uint16_t>(std::clamp(p, 1, 65535));
+  return LiveFrame{kSteadyLambda,
+                   revving_ ? kSteadyRevTps : kSteadyIdleTps,
+                   kSteadyGas,
+                   revving_ ? kSteadyRevVacuum : kSteadyIdleVacuum,
+                   static_cast<std::uint8_t>(wire & 0xFF),
+                   static_cast<std::uint8_t>(wire >> 8),
+                   invertPosition(static_cast<int>(std::lround(stepper_))),
+                   kAck};
+}
+
 LiveFrame EngineModel::frame(double t) {
   advanceTo(t);
+  if (steady_) return steadyFrame();
   const std::uint16_t p = period(t);
   const double vacuum = 185.0 - (tps_ - kIdleTps) * 28.0 + vacuumNoise_;
   return LiveFrame{toByte(lambda_ * 51.0),

@@ -24,6 +24,14 @@ class EngineModel {
   void idle(double t);
   bool revving() const { return revving_; }
 
+  // A steady engine for calibration runs: while set, every frame (and 0Ch) reports the same
+  // values, those of a settled idle or, while revving, of a settled 3000 rpm, so that the
+  // averages the desktop program takes are known exactly. The model keeps running underneath and
+  // takes over again when this is cleared.
+  void setSteady(bool steady) { steady_ = steady; }
+  bool steady() const { return steady_; }
+  LiveFrame steadyFrame() const;
+
   // The stepper's travel, as true positions (not inverted).
   void setStepperLimits(int minPosition, int maxPosition, int startPosition);
   void setStepperLimits(const SettingsBlock& block);
@@ -61,6 +69,7 @@ class EngineModel {
   int idlePeriod_;
   std::int64_t steps_ = 0;
   bool revving_ = false;
+  bool steady_ = false;
 
   double rpm_ = 800.0;
   double rpmWander_ = 0.0;

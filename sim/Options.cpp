@@ -103,6 +103,11 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
       if (!takeValue()) return result;
       if (!parseInt(value, 0, INT64_MAX, &n)) return bad("a non-negative integer");
       o.seed = static_cast<std::uint64_t>(n);
+    } else if (name == "--steady") {
+      if (!takeValue()) return result;
+      const auto state = parseSteadyState(value);
+      if (!state || *state == SteadyState::Off) return bad("idle or high");
+      o.steady = *state;
     } else if (name == "--idle-period") {
       if (!takeValue()) return result;
       if (!parseInt(value, 100, 65535, &n)) return bad("100..65535");
@@ -135,6 +140,9 @@ Controller:
                          removed by 10h (factory defaults if absent or damaged)
   --seed N               seed of the engine model (default 1)
   --idle-period N        engine period at idle, 800 rpm (default 1100)
+  --steady idle|high     start with a steady engine: every live frame the same,
+                         at idle (period N, TPS 0.50 V) or at 3000 rpm
+                         (TPS 3.00 V), for calibration runs
 
 Faults:
   --silent               carry out commands but never answer
@@ -152,6 +160,8 @@ Output:
 
 Commands on standard input, one per line:
   rev | idle                      open the throttle to ~3000 rpm / let it idle
+  steady idle|high|off            hold the engine steady at idle / at 3000 rpm,
+                                  or let it vary again
   silent on|off                   stop / resume answering
   short N | short off             truncate replies to N bytes / stop truncating
   stray                           one stray byte before the next reply

@@ -24,6 +24,7 @@ struct Options {
   double hangupAfter = -1.0;  // seconds; negative: never
   std::uint64_t seed = 1;
   int idlePeriod = kDefaultIdlePeriod;
+  SteadyState steady = SteadyState::Off;
   bool help = false;
 };
 

@@ -85,6 +85,14 @@ ProtocolEngine::ProtocolEngine(const Config& config)
   loadedFromStore_ = loaded.fromStore;
   loadNote_ = loaded.note;
   engine_.setStepperLimits(block_);
+  setSteady(config.steady, 0.0);
+}
+
+void ProtocolEngine::setSteady(SteadyState state, double t) {
+  // "rev" and "idle" keep working while steady: they switch between the two steady states.
+  if (state == SteadyState::High) engine_.rev(t);
+  if (state == SteadyState::Idle) engine_.idle(t);
+  engine_.setSteady(state != SteadyState::Off);
 }
 
 void ProtocolEngine::setNoticeHandler(std::function<void(const std::string&)> handler) {
@@ -235,6 +243,9 @@ void ProtocolEngine::control(const ControlCommand& command, double t) {
       break;
     case Kind::Uncalibrated:
       faults_.uncalibrated = command.on;
+      break;
+    case Kind::Steady:
+      setSteady(static_cast<SteadyState>(command.value), t);
       break;
     case Kind::Blank:
     case Kind::Noise:  // the line's business, not the controller's

@@ -36,6 +36,7 @@ class ProtocolEngine {
     std::string statePath;  // empty: EEPROM lives in memory only
     std::uint64_t seed = 1;
     int idlePeriod = kDefaultIdlePeriod;
+    SteadyState steady = SteadyState::Off;
     Faults faults;
   };
 
@@ -47,6 +48,8 @@ class ProtocolEngine {
 
   // Applies a run-time switch; hangup and quit are for the caller and are ignored here.
   void control(const ControlCommand& command, double t);
+  // Holds the engine steady at idle or at 3000 rpm, or lets the model run again.
+  void setSteady(SteadyState state, double t);
 
   // Settings as 09h would report them now (with the uncalibrated overlay).
   SettingsBlock settings() const;

@@ -110,6 +110,7 @@ int main(int argc, char** argv) {
   config.statePath = opt.statePath;
   config.seed = opt.seed;
   config.idlePeriod = opt.idlePeriod;
+  config.steady = opt.steady;
   config.faults.silent = opt.silent;
   config.faults.shortLength = opt.shortLength;
   config.faults.strayEach = opt.stray;

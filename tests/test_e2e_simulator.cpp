@@ -1,13 +1,17 @@
 // The program's real link and timers against the controller simulator on a pseudo-terminal: what
 // the simulator logs is what went over the line, with its timing.
 #include "app/Program.h"
+#include "calibration/CalibrationPanel.h"
 #include "link/QtSerialTransport.h"
 #include "link/Timers.h"
+#include "monitor/OscilloscopePanel.h"
 #include "service/LineNumbers.h"
 #include "service/ServiceConsole.h"
 #include "settings/TEdytuj_dane.h"
 #include "support/RecordingDialogs.h"
 #include "support/SimProcess.h"
+#include "ui_Panel1.h"
+#include "ui_PanelKalib.h"
 #include "ui_ServiceConsole.h"
 #include "ui_TEdytuj_dane.h"
 #include "ui_TForm1.h"
@@ -39,7 +43,17 @@ struct LiveProgram {
     program = std::make_unique<Program>(std::move(env));
   }
   TForm1& form() { return program->form1(); }
+  CalibrationPanel& calibration() { return *form().findChild<CalibrationPanel*>(); }
+  // Enter from the keyboard, to whatever has it.
+  void enter() {
+    QWidget* w = form().focusWidget();
+    QTest::keyClick(w ? w : &form(), Qt::Key_Return);
+  }
 };
+
+QByteArray hex(const char* text) {
+  return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
 
 }  // namespace
 
@@ -89,7 +103,9 @@ class EndToEndTest : public QObject {
     form.ui().SpeedButton3->click();
     QVERIFY(!form.ui().SpeedButton3->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(editor.isVisible(), 5000);
-    auto log = sim.log();
+    // The simulator flushes its log a little after the line falls quiet: AAh, 09h and four
+    // times 0Bh with the flags, its acknowledgements and the 37 bytes of the block.
+    auto log = sim.waitForLog(1 + 1 + 8 + 1 + 37 + 4);
     const QByteArray rx = SimProcess::bytes(log, true);
     // AAh, the read-out, then the installation flags once for each of the four radio groups that
     // got their first selection.
@@ -202,6 +218,98 @@ class EndToEndTest : public QObject {
     QCOMPARE(SimProcess::bytes(log, true), QByteArray("\xAA\x02\x0A"));
     ui.SpeedButton7->click();
     QVERIFY(!link.serviceMode);
+  }
+
+  // The whole wizard with the keyboard against a steady engine: exactly the bytes of each step
+  // reach the controller, which keeps them; the next read-out shows them in the editor.
+  void autocalibrationEndToEnd() {
+    SimProcess sim;
+    const QString pty = sim.start({"--steady", "idle"});
+    QVERIFY2(!pty.isEmpty(), qPrintable(sim.errorString()));
+    LiveProgram p(pty);
+    TForm1& form = p.form();
+    CalibrationWizard& wizard = p.calibration().wizard();
+
+    form.ui().SpeedButton4->click();
+    QCOMPARE(wizard.step(), 1);
+    p.enter();
+    QCOMPARE(wizard.step(), 2);
+    QTest::qWait(50);  // the acknowledgement of 1Eh is in before the run starts
+    p.enter();         // the idle run
+    QTRY_COMPARE_WITH_TIMEOUT(wizard.step(), 3, 5000);
+    QCOMPARE(p.calibration().summaryValue(SummaryLine::TpsLow)->text(), QString("0.50"));
+    QTest::qWait(100);  // the reply to the run's extra request is in
+    QVERIFY(sim.command("steady high"));
+    QTest::qWait(200);  // the simulator reads its commands between replies
+    p.enter();          // the high-rpm run
+    QTRY_COMPARE_WITH_TIMEOUT(wizard.step(), 4, 5000);
+    QCOMPARE(p.calibration().summaryValue(SummaryLine::TpsHigh)->text(), QString("3.00"));
+    QTest::qWait(100);
+    while (wizard.step() != kWizardDone) {
+      const int step = wizard.step();
+      p.enter();
+      QCOMPARE_NE(wizard.step(), step);
+      QTest::qWait(20);  // a fitter is slower than the acknowledgement
+    }
+    p.enter();  // "Zakończ"
+    QVERIFY(!wizard.isOpen());
+    QVERIFY2(p.dialogs.boxes.isEmpty(), qPrintable(p.dialogs.texts().join('|')));
+
+    const auto log = sim.waitForLog(0);
+    QByteArray rx = SimProcess::bytes(sim.waitForLog(log.size() + 1, 500), true);
+    const QByteArray idleRun = QByteArray(10, '\x02') + hex("1F 4C 04") + QByteArray(1, '\x02');
+    const QByteArray highRun(11, '\x02');
+    const QByteArray expected = hex("AA 1E 01") + idleRun + highRun +
+                                hex("0F 1A  07 10  14 B0 00  08 B8 01  13 9B  12 F5 0F"
+                                    "06 7A 00 F4 00  1A 7A 00 F4 00  19 05  0B 10  17 EB"
+                                    "18 4B 02  11  0A");
+    QCOMPARE(rx.toHex(' '), expected.toHex(' '));
+
+    // The controller kept it all: F5 reads it back into the editor.
+    TEdytuj_dane& editor = p.program->editor();
+    form.ui().SpeedButton3->click();
+    QTRY_VERIFY_WITH_TIMEOUT(editor.isVisible(), 5000);
+    Ui::TEdytuj_dane& ui = editor.ui();
+    QCOMPARE(form.controller().idlePeriodReference, 1100);
+    QCOMPARE(ui.EditProgGB->text(), QString("2000"));
+    QCOMPARE(ui.EditProgTPS->text(), QString("0.80"));
+    QCOMPARE(ui.EditProgLambda->text(), QString("0.50"));
+    QCOMPARE(ui.Editobrotymax->text(), QString("5000"));
+    QCOMPARE(ui.EditSilnikopt->text(), QString("100"));
+    QCOMPARE(ui.Editsilnikmax->text(), QString("10"));
+    QCOMPARE(ui.EditSilnikmin->text(), QString("240"));
+    QCOMPARE(ui.EditThLambda->text(), QString("500"));
+    QCOMPARE(ui.EditOkresLambda->text(), QString("500"));
+    QCOMPARE(ui.EditThLambda2->text(), QString("500"));
+    QCOMPARE(ui.Edit5->text(), QString("1"));
+    QCOMPARE(ui.Edit1->text(), QString("20"));
+    QCOMPARE(ui.Edit2->text(), QString("1500"));
+    QVERIFY(ui.CheckBox1->isChecked());
+    QVERIFY(ui.RadioGroup5Item0->isChecked());  // changeover on rising speed
+    editor.close();
+  }
+
+  // F8 on petrol: ten idle frames make the idle period reference, nothing else goes on the line,
+  // and the speed read-out then shows 800 at that idle.
+  void rpmScalingEndToEnd() {
+    SimProcess sim;
+    const QString pty = sim.start({"--steady", "idle", "--idle-period", "1250"});
+    QVERIFY2(!pty.isEmpty(), qPrintable(sim.errorString()));
+    LiveProgram p(pty);
+    TForm1& form = p.form();
+    form.ui().SpeedButton14->click();
+    QCOMPARE(form.statusText(), QString("Skalowanie obrotów"));
+    QTRY_COMPARE_WITH_TIMEOUT(form.statusText(), QString(), 5000);
+    QCOMPARE(form.controller().idlePeriodReference, 1250);
+    QVERIFY(!form.ui().SpeedButton14->isEnabled());
+    QTest::qWait(100);
+    QCOMPARE(SimProcess::bytes(sim.log(), true), QByteArray(11, '\x02'));
+
+    form.ui().Wykresy->click();
+    OscilloscopePanel& scope = *form.findChild<OscilloscopePanel*>();
+    QTRY_COMPARE_WITH_TIMEOUT(scope.ui().Panelobroty->text(), QString("800"), 3000);
+    scope.KoniecClick();
+    QVERIFY(form.ui().SpeedButton14->isEnabled());
     QVERIFY(p.dialogs.boxes.isEmpty());
   }
 

@@ -108,6 +108,10 @@ class TestSimPacing : public QObject {
     QTest::newRow("idle period too small") << QStringList{"--idle-period", "5"} << false;
     QTest::newRow("link with device")
         << QStringList{"--device", "/dev/ttyS0", "--link", "x"} << false;
+    QTest::newRow("steady high") << QStringList{"--steady=high"} << true;
+    QTest::newRow("steady off is the default, not a choice")
+        << QStringList{"--steady", "off"} << false;
+    QTest::newRow("steady junk") << QStringList{"--steady", "fast"} << false;
   }
 
   void options() {

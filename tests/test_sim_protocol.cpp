@@ -288,6 +288,47 @@ class TestSimProtocol : public QObject {
     QCOMPARE(int(feed(engine, {0x09})[32]), 0x4E);
   }
 
+  // A steady engine answers every 02h alike, at idle or at 3000 rpm, switched by option, by
+  // "steady" and by "rev"/"idle"; "steady off" hands the frames back to the varying model.
+  void steadyStates() {
+    ProtocolEngine::Config config;
+    config.idlePeriod = 1250;
+    config.steady = SteadyState::Idle;
+    ProtocolEngine engine(config);
+    const auto frameAt = [&](double t) { return feed(engine, {0x02}, t); };
+    const auto periodOf = [](const Bytes& f) { return f[4] | f[5] << 8; };
+    // The valve (byte 6) keeps working; everything the calibration averages holds still.
+    const auto sensors = [&](double t) {
+      const Bytes f = frameAt(t);
+      return Bytes(f.begin(), f.begin() + 6);
+    };
+    const Bytes idle = frameAt(1.0);
+    QCOMPARE(idle.size(), std::size_t(8));
+    QCOMPARE((Bytes{idle[1], idle[2], idle[3]}), (Bytes{10, 140, 185}));
+    QCOMPARE(periodOf(idle), 1250);
+    for (double t = 1.1; t < 4.0; t += 0.37)
+      QCOMPARE(sensors(t), Bytes(idle.begin(), idle.begin() + 6));
+    QCOMPARE(feed(engine, {0x0C}, 4.0), (Bytes{0xE2, 0x04, kAck}));
+
+    using K = ControlCommand::Kind;
+    engine.control({K::Steady, true, int(SteadyState::High)}, 5.0);
+    const Bytes high = frameAt(5.01);
+    QCOMPARE(int(high[1]), 60);
+    QCOMPARE(periodOf(high), 333);  // 800 / 3000 of the idle period
+    QCOMPARE(sensors(9.0), Bytes(high.begin(), high.begin() + 6));
+    engine.control({K::Idle, false, 0}, 10.0);
+    QCOMPARE(periodOf(frameAt(10.01)), 1250);
+    engine.control({K::Rev, false, 0}, 11.0);
+    QCOMPARE(periodOf(frameAt(11.01)), 333);
+
+    engine.control({K::Steady, false, int(SteadyState::Off)}, 12.0);
+    bool varies = false;
+    const Bytes first = sensors(12.01);
+    for (double t = 12.02; t < 14.0; t += 0.05)
+      varies = varies || sensors(t) != first;
+    QVERIFY(varies);
+  }
+
   void controlLines_data() {
     using K = ControlCommand::Kind;
     QTest::addColumn<QString>("line");
@@ -303,6 +344,10 @@ class TestSimProtocol : public QObject {
     QTest::newRow("short off") << "short off" << true << int(K::Short) << false << 0;
     QTest::newRow("uncalibrated on")
         << "uncalibrated on" << true << int(K::Uncalibrated) << true << 0;
+    QTest::newRow("steady idle") << "steady idle" << true << int(K::Steady) << true << 1;
+    QTest::newRow("steady high") << " steady  high " << true << int(K::Steady) << true << 2;
+    QTest::newRow("steady off") << "steady off" << true << int(K::Steady) << false << 0;
+    QTest::newRow("steady alone") << "steady" << false << 0 << false << 0;
     QTest::newRow("quit") << "quit" << true << int(K::Quit) << false << 0;
     QTest::newRow("unknown") << "reboot" << false << 0 << false << 0;
     QTest::newRow("short negative") << "short -1" << false << 0 << false << 0;

@@ -52,6 +52,7 @@ void Program::wire() {
   wireOscilloscope();
   wireService();
   wireRecords();
+  wireCalibration();
 
   // The program ends with its main window, whatever other windows are open.
   QObject::connect(main, &TForm1::closed, main, [this] {

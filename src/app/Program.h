@@ -39,6 +39,7 @@ class Program {
   void wireOscilloscope();    // app/MonitorWiring.cpp
   void wireService();         // app/ServiceWiring.cpp
   void wireRecords();         // app/RecordsWiring.cpp
+  void wireCalibration();     // app/CalibrationWiring.cpp
 
   std::unique_ptr<TForm1> form1_;
   std::unique_ptr<TForm3> form3_;

@@ -239,6 +239,7 @@ void LinkControl::TimerznakTimer() {
 
 void LinkControl::startSettingsExchange() {
   ensureOpen();
+  if (hooks.endCalibration) hooks.endCalibration();
   if (view_.oscilloscopePanelVisible()) {
     if (hooks.endOscilloscopeMode) hooks.endOscilloscopeMode();
     resumeOscilloscope = true;

@@ -53,6 +53,9 @@ struct LinkHooks {
   std::function<void()> showSettingsEditor;
   std::function<void()> endOscilloscopeMode;    // as the panel's "Koniec"
   std::function<void()> startOscilloscopeMode;  // as "Tryb oscyloskopu"
+  // Another command takes the link over: ends a wizard left open after a reply timeout gave the
+  // commands back, and a sampling run still going.
+  std::function<void()> endCalibration;
 };
 
 // Every conversation with the controller: the receive buffer and the dispatch of complete

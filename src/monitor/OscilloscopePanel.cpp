@@ -119,6 +119,7 @@ void OscilloscopePanel::takeLambdaBarRange() {
 
 void OscilloscopePanel::WykresyClick() {
   link_.ensureOpen();
+  if (link_.hooks.endCalibration) link_.hooks.endCalibration();
   QFrame* frame = panel();
   link_.Timer2.resetCount();
   view_.setCommandsEnabled(kButtonF8 | kItemScaling, false);

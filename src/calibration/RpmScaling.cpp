@@ -1,0 +1,37 @@
+#include "calibration/RpmScaling.h"
+
+#include "calibration/CalibrationSampler.h"
+#include "calibration/CalibrationWizard.h"
+#include "core/Dialogs.h"
+#include "core/Language.h"
+#include "link/LinkControl.h"
+
+namespace orvel {
+
+RpmScaling::RpmScaling(LinkControl& link, LinkView& view, CalibrationSampler& sampler,
+                       CalibrationWizard& wizard)
+    : link_(link), view_(view), sampler_(sampler), wizard_(wizard) {}
+
+void RpmScaling::SpeedButton14Click() {
+  link_.ensureOpen();
+  // F8 is free while the wizard is open only after a reply timeout gave the commands back; the
+  // wizard then ends first, so that its run and this one never share the sample loop.
+  wizard_.yieldLink();
+
+  link_.rpmScalingOnly = true;
+  const MainCommands taken =
+      kButtonF5 | kButtonF6 | kButtonF7 | kItemScope | kButtonF8 | kItemScaling;
+  view_.setCommandsEnabled(taken, false);
+  view_.setStatusText(plIt(QStringLiteral("Skalowanie obrotów"), QStringLiteral("Taratura Giri")));
+  link_.EditDane.clear();
+  try {
+    sampler_.startIdleRun();
+  } catch (const AppError&) {
+    // The first request could not go out: nothing runs, so nothing stays locked.
+    view_.setCommandsEnabled(taken, true);
+    view_.setStatusText(QString());
+    throw;
+  }
+}
+
+}  // namespace orvel

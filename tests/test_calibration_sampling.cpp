@@ -1,0 +1,380 @@
+// The calibration's sampling runs and the rpm scaling on the whole program, on virtual time:
+// averages growing by tenths, rounding, the silent, short, stray and failing controller, a run
+// started again, what reaches the live display, and F5 to F8 in every order while they run.
+#include "monitor/OscilloscopePanel.h"
+#include "settings/TEdytuj_dane.h"
+#include "support/CalibrationRig.h"
+#include "ui_Panel1.h"
+
+#include <QtTest>
+
+using namespace orvel;
+using namespace orvel::test;
+
+Q_DECLARE_METATYPE(orvel::Language)
+
+namespace {
+
+const QString kNotOnPl = QStringLiteral(
+    "Sterownik nie został włączony.\r\nWłącz sterownik i spróbuj "
+    "ponownie");
+
+ScriptedController::Frame idleFrame(int tps, int period) {
+  return {23, tps, 140, 185, period & 0xFF, period >> 8, 200};
+}
+
+}  // namespace
+
+class TestCalibrationSampling : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<CalibrationRig> r;
+
+  QString tpsLowText() { return r->panel().summaryValue(SummaryLine::TpsLow)->text(); }
+  OscilloscopePanel& scope() { return *r->form().findChild<OscilloscopePanel*>(); }
+  bool scopeShown() { return !scope().panel()->isHidden(); }
+  bool wizardShown() { return !r->panel().panel()->isHidden(); }
+
+ private Q_SLOTS:
+  void init() { r = std::make_unique<CalibrationRig>(); }
+  void cleanup() { r.reset(); }
+
+  // With the divisor always ten, the idle TPS shown grows by a tenth of its value per frame.
+  void idleRunGrowsByTenths() {
+    r->controller->frame = idleFrame(40, 1100);
+    r->walkTo(2);
+    r->press();
+    QStringList shown;
+    for (int ms = 0; ms < 1000; ++ms) {
+      r->advanceMs(1);
+      if (shown.isEmpty() || shown.last() != tpsLowText()) shown << tpsLowText();
+    }
+    QCOMPARE(shown, (QStringList{"...........", "0.20", "0.40", "0.60", "0.80", "1.00", "1.20",
+                                 "1.40", "1.60", "1.80", "2.00"}));
+    QCOMPARE(r->panel().summaryValue(SummaryLine::LambdaLow)->text(), QString("0.00"));
+    QCOMPARE(r->wizard().step(), 3);
+    QCOMPARE(r->form().controller().idlePeriodReference, 1100);
+    QCOMPARE(r->form().controller().szablon.line(26), QString("1100"));
+    QCOMPARE(r->commands().last(), QString("1F 4C 04"));
+    // Ten samples, then one more request whose reply changes nothing.
+    QCOMPARE(r->requests(), 11);
+    QCOMPARE(r->link().samplesRemaining, 0);
+    r->advanceMs(2000);
+    QCOMPARE(r->requests(), 11);
+    QCOMPARE(r->commands().last(), QString("1F 4C 04"));
+  }
+
+  void averagesRoundHalfToEven_data() {
+    QTest::addColumn<bool>("high");
+    QTest::addColumn<QList<int>>("tps");
+    QTest::addColumn<QList<int>>("periods");
+    QTest::addColumn<int>("average");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("reference");
+    const QList<int> steady(10, 1100);
+    QTest::newRow("idle TPS 405 -> 40")
+        << false << QList<int>{40, 40, 40, 40, 40, 41, 41, 41, 41, 41} << steady << 40 << "2.00"
+        << 1100;
+    QTest::newRow("idle TPS 415 -> 42")
+        << false << QList<int>{41, 41, 41, 41, 41, 42, 42, 42, 42, 42} << steady << 42 << "2.10"
+        << 1100;
+    QTest::newRow("periods 11005 -> 1100")
+        << false << QList<int>(10, 20)
+        << QList<int>{1100, 1100, 1100, 1100, 1100, 1101, 1101, 1101, 1101, 1101} << 20 << "1.00"
+        << 1100;
+    QTest::newRow("periods 11015 -> 1102")
+        << false << QList<int>(10, 20)
+        << QList<int>{1101, 1101, 1101, 1101, 1101, 1102, 1102, 1102, 1102, 1102} << 20 << "1.00"
+        << 1102;
+    QTest::newRow("TPS 229 shown exactly")
+        << false << QList<int>(10, 229) << steady << 229 << "11.45" << 1100;
+    QTest::newRow("high TPS 405 -> 40")
+        << true << QList<int>{40, 40, 40, 40, 40, 41, 41, 41, 41, 41} << steady << 40 << "2.00"
+        << 1100;
+    QTest::newRow("high TPS 255") << true << QList<int>(10, 255) << steady << 255 << "12.75"
+                                  << 1100;
+  }
+  void averagesRoundHalfToEven() {
+    QFETCH(bool, high);
+    QFETCH(QList<int>, tps);
+    QFETCH(QList<int>, periods);
+    QFETCH(int, average);
+    QFETCH(QString, text);
+    QFETCH(int, reference);
+    r->controller->frame = idleFrame(10, 1100);
+    r->walkTo(high ? 3 : 2);
+    for (int k = 0; k < 10; ++k)
+      r->controller->queued << idleFrame(tps[k], periods[k]);
+    r->press();
+    r->advanceMs(1000);
+    const ControllerState& s = r->form().controller();
+    QCOMPARE(high ? s.tpsHigh : s.tpsLow, average);
+    QCOMPARE(r->panel().summaryValue(high ? SummaryLine::TpsHigh : SummaryLine::TpsLow)->text(),
+             text);
+    QCOMPARE(s.szablon.line(high ? 37 : 35), QString::number(average));
+    QCOMPARE(s.idlePeriodReference, reference);
+    QCOMPARE(r->wizard().step(), high ? 4 : 3);
+  }
+
+  // No byte within 1.6 s: the fitter is told, the commands come back, the run stays where it
+  // was, and the step's OK starts it again from ten.
+  void silentControllerTimesOut_data() {
+    QTest::addColumn<Language>("language");
+    QTest::addColumn<int>("answered");  // replies before the controller falls silent
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("silent from the start") << Language::Polish << 0 << kNotOnPl << "Uwaga";
+    QTest::newRow("silent after four")
+        << Language::Italian << 4 << "Sistema non acceso.\r\naccendi sistema e riprova"
+        << "!!!";
+  }
+  void silentControllerTimesOut() {
+    QFETCH(Language, language);
+    QFETCH(int, answered);
+    QFETCH(QString, text);
+    QFETCH(QString, title);
+    r->form().selectLanguage(language);
+    r->controller->frame = idleFrame(40, 1100);
+    r->walkTo(2);
+    r->controller->silent = answered == 0;
+    r->press();
+    if (answered > 0) {
+      for (int ms = 0; ms < 1000 && r->link().samplesRemaining > 10 - answered; ++ms)
+        r->advanceMs(1);
+      r->controller->silent = true;
+      const int requests = r->requests();
+      for (int ms = 0; ms < 100 && r->requests() == requests; ++ms)
+        r->advanceMs(1);
+    }
+    r->advanceMs(1599);
+    QVERIFY(r->f.dialogs.boxes.isEmpty());
+    r->advanceMs(1);
+    QCOMPARE(r->f.dialogs.texts(), QStringList{text});
+    QCOMPARE(r->f.dialogs.boxes.first().title, title);
+    QCOMPARE(r->form().statusText(), QString());
+    QCOMPARE(r->commandStates(), QString("1111 0011"));
+    QVERIFY(wizardShown());
+    QCOMPARE(r->wizard().step(), 2);
+    QCOMPARE(r->link().samplesRemaining, 10 - answered);
+    const int requests = r->requests();
+    r->advanceMs(5000);
+    QCOMPARE(r->requests(), requests);
+
+    r->controller->silent = false;
+    r->press();  // the step's OK, still the default
+    QCOMPARE(r->link().samplesRemaining, 10);
+    r->advanceMs(1000);
+    QCOMPARE(r->wizard().step(), 3);
+    QCOMPARE(tpsLowText(), QString("2.00"));
+  }
+
+  // A reply that stops short stops the watchdog and is never complete: the run waits, without a
+  // message, until its OK starts it again.
+  void shortReplyStallsUntilStartedAgain() {
+    r->walkTo(2);
+    r->controller->shortLength = 5;
+    r->press();
+    r->advanceMs(5000);
+    QVERIFY(r->f.dialogs.boxes.isEmpty());
+    QCOMPARE(r->requests(), 1);
+    QCOMPARE(r->wizard().step(), 2);
+    r->controller->shortLength = -1;
+    r->press();
+    r->advanceMs(1000);
+    QCOMPARE(r->wizard().step(), 3);
+  }
+
+  // A stray byte shifts one frame (the dispatch goes by count only); the run still ends.
+  void strayByteDoesNotStopTheRun() {
+    r->controller->frame = idleFrame(40, 1100);
+    r->walkTo(2);
+    r->press();
+    r->advanceMs(60);
+    r->controller->strayOnce = true;
+    r->advanceMs(1000);
+    QCOMPARE(r->wizard().step(), 3);
+    QVERIFY(r->f.dialogs.boxes.isEmpty());
+    QCOMPARE(r->commands().last().left(2), QString("1F"));
+  }
+
+  // OK again during a run starts it afresh, with a single request in flight.
+  void okAgainStartsTheRunAfresh() {
+    r->controller->frame = idleFrame(40, 1100);
+    r->walkTo(2);
+    r->press();
+    r->advanceMs(100);  // three samples, the pacing tick of the fourth still due
+    QCOMPARE(tpsLowText(), QString("0.60"));
+    r->press();
+    QCOMPARE(r->link().samplesRemaining, 10);
+    QVERIFY(!r->link().Timerznak.isRunning());
+    r->advanceMs(10);
+    QCOMPARE(tpsLowText(), QString("0.20"));
+    r->advanceMs(1000);
+    QCOMPARE(r->wizard().step(), 3);
+    QCOMPARE(r->requests(), 3 + 11);
+    QCOMPARE(tpsLowText(), QString("2.00"));
+  }
+
+  // The line fails under a run: the error is shown and the wizard can still be left.
+  void failingLineLeavesTheWizardUsable() {
+    r->walkTo(2);
+    r->f.link.failWritesFrom = static_cast<int>(r->f.link.writeLog().size()) + 3;
+    r->press();
+    r->advanceMs(1000);
+    QVERIFY(!r->f.dialogs.boxes.isEmpty());
+    r->ui().KalibAnuluj->click();
+    QVERIFY(!wizardShown());
+    QCOMPARE(r->commandStates(), QString("1111 1111"));
+    r->advanceMs(3000);
+    QVERIFY(!r->link().Timerznak.isRunning() && !r->link().Timer1.isRunning());
+  }
+
+  // F8: ten idle frames become the idle period reference; nothing is sent to keep it; the
+  // commands come back but F8, which only the end of another operation gives back.
+  void rpmScaling_data() {
+    QTest::addColumn<Language>("language");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("Polish") << Language::Polish << "Skalowanie obrotów";
+    QTest::newRow("Italian") << Language::Italian << "Taratura Giri";
+  }
+  void rpmScaling() {
+    QFETCH(Language, language);
+    QFETCH(QString, status);
+    r->form().selectLanguage(language);
+    r->controller->frame = idleFrame(12, 1250);
+    r->f8();
+    QCOMPARE(r->commandStates(), QString("0000 1100"));
+    QCOMPARE(r->form().statusText(), status);
+    QVERIFY(r->link().rpmScalingOnly);
+    r->advanceMs(1000);
+    QCOMPARE(r->commandStates(), QString("1110 1110"));
+    QCOMPARE(r->form().statusText(), QString());
+    QCOMPARE(r->requests(), 11);
+    QCOMPARE(r->commands(), QStringList{});  // no AAh, no 1Fh, no 0Ah
+    const ControllerState& s = r->form().controller();
+    QCOMPARE(s.idlePeriodReference, 1250);
+    QCOMPARE(s.szablon.line(26), QString("1250"));
+    QCOMPARE(s.szablon.line(9), QString("500"));  // 2000 rpm at the new reference
+    QVERIFY(!wizardShown());
+    QVERIFY(r->f.dialogs.boxes.isEmpty());
+
+    // The speed read-out now shows 800 at that idle.
+    r->f7();
+    r->advanceMs(100);
+    QCOMPARE(scope().ui().Panelobroty->text(), QString("800"));
+    scope().KoniecClick();
+    QCOMPARE(r->commandStates(), QString("1111 1111"));
+  }
+
+  void rpmScalingWithASilentController() {
+    r->controller->silent = true;
+    r->f8();
+    r->advanceMs(1600);
+    QCOMPARE(r->f.dialogs.texts(), QStringList{kNotOnPl});
+    QCOMPARE(r->commandStates(), QString("1111 1111"));
+    QCOMPARE(r->form().statusText(), QString());
+    QCOMPARE(r->form().controller().idlePeriodReference, 0);
+  }
+
+  // What the wizard measured is what the next oscilloscope mode works with.
+  void measurementsReachTheLiveDisplay() {
+    r->controller->frame = idleFrame(10, 1100);
+    WalkPath path;
+    path.probe = 5;  // 0.8..1.6 V
+    path.highFrame = idleFrame(200, 293);
+    r->walkTo(kWizardDone, path);
+    r->press();
+    r->controller->frame = idleFrame(10, 1100);
+    r->f7();
+    const LiveSettings& live = scope().liveSettings();
+    QCOMPARE(live.lambdaLow, 41);
+    QCOMPARE(live.lambdaHigh, 82);
+    QCOMPARE(live.lambdaKey, QString("82"));
+    QCOMPARE(live.lambdaBarRange, 41);
+    QCOMPARE(live.tpsRange, chooseTpsRange(10, 200));
+    r->advanceMs(100);
+    QCOMPARE(scope().ui().Panelobroty->text(), QString("800"));
+  }
+
+  // F5 to F8 and the wizard's keys in every order while a run goes or after it stopped: never a
+  // crash, never two operations on the line at once, and nothing left locked.
+  void commandsInEveryOrder_data() {
+    QTest::addColumn<QString>("script");
+    QTest::newRow("step 1: the other commands are locked") << "F6 F5 F7 F8 F6";
+    QTest::newRow("idle run: locked too") << "F6 Enter Enter F5 F7 F8 F6 Wait";
+    QTest::newRow("after a timeout F7 takes over")
+        << "F6 Enter Tick Silent Enter Wait TimedOut Answer F7 Wait";
+    QTest::newRow("after a timeout F8 takes over")
+        << "F6 Enter Tick Silent Enter Wait TimedOut Answer F8 Wait";
+    QTest::newRow("after a timeout F5 takes over")
+        << "F6 Enter Tick Silent Enter Wait TimedOut Answer F5 Long";
+    QTest::newRow("after a timeout F6 starts again")
+        << "F6 Enter Tick Silent Enter Wait TimedOut Answer F6";
+    QTest::newRow("high run timeout, then F8")
+        << "F6 Enter Tick Enter Wait Silent Enter Wait TimedOut Answer F8 Wait";
+    QTest::newRow("rpm scaling: the F6 item") << "F8 Tick F6 Wait";
+    QTest::newRow("rpm scaling: the F5 item") << "F8 Tick F5 Long";
+    QTest::newRow("rpm scaling stalled by a short reply, F6")
+        << "Short F8 Wait Long Answer F6 Enter";
+    QTest::newRow("F7 just after the rpm scaling") << "F8 Done F7 Wait";
+    QTest::newRow("oscilloscope, then F6") << "F7 Tick F6 Enter";
+    QTest::newRow("cancel, then everything") << "F6 Cancel F8 Wait F7 Tick F6 Cancel F5 Long";
+  }
+  void commandsInEveryOrder() {
+    QFETCH(QString, script);
+    for (const QString& step : script.split(' ')) {
+      if (step == "F5") r->f5();
+      if (step == "F6") r->f6();
+      if (step == "F7") r->f7();
+      if (step == "F8") r->f8();
+      if (step == "Enter") r->press();
+      if (step == "Cancel") r->ui().KalibAnuluj->click();
+      if (step == "Silent") r->controller->silent = true;
+      if (step == "Short") r->controller->shortLength = 3;
+      if (step == "Answer") {
+        r->controller->silent = false;
+        r->controller->shortLength = -1;
+      }
+      if (step == "Tick") r->advanceMs(30);
+      if (step == "TimedOut") QVERIFY(r->f.dialogs.texts().contains(kNotOnPl));
+      if (step == "Wait") r->advanceMs(2000);
+      if (step == "Long") r->advanceMs(7000);
+      if (step == "Done") {
+        for (int ms = 0; ms < 2000 && r->link().samplesRemaining > 0; ++ms)
+          r->advanceMs(1);
+      }
+      // Never two operations on the line at once.
+      QVERIFY2(!(scopeShown() && wizardShown()), qPrintable(step));
+      if (wizardShown()) QVERIFY(r->wizard().isOpen());
+      if (r->link().Timer6.isRunning()) QVERIFY(!wizardShown());  // a settings exchange runs
+      if (scopeShown()) {
+        QVERIFY(r->link().oscilloscopeMode);
+        QVERIFY(!r->link().idleSampling && !r->link().highRpmSampling);
+      }
+    }
+    if (scopeShown()) {
+      // The live loop is not stuck.
+      const int before = r->controller->liveRequests;
+      r->advanceMs(500);
+      QVERIFY(r->controller->liveRequests > before + 10);
+      QVERIFY(!r->link().sweepPaused);
+    }
+
+    // Leave whatever is open: every command but F8 (given back only by the end of another
+    // operation) must be free, and F6 must work again.
+    if (r->f.program->editor().isVisible()) r->f.program->editor().close();
+    if (wizardShown()) r->ui().KalibAnuluj->click();
+    if (scopeShown()) scope().KoniecClick();
+    r->advanceMs(8000);
+    const QString states = r->commandStates();
+    QVERIFY2(states.left(3) == "111" && states.mid(5, 3) == "111", qPrintable(states));
+    r->controller->silent = false;
+    const int before = r->commands().size();
+    r->f6();
+    QCOMPARE(r->wizard().step(), 1);
+    QCOMPARE(r->commands().mid(before), QStringList{"AA"});
+  }
+};
+
+QTEST_MAIN(TestCalibrationSampling)
+#include "test_calibration_sampling.moc"
