@@ -1,8 +1,10 @@
 // The main window frame: start-up probing of the ports, the menu and toolbar as fitters know
 // them, port choice, help, About, the status bar and the layout rules.
 #include "app/TAboutBox.h"
+#include "records/TForm3.h"
 #include "settings/Conversions.h"
 #include "support/ProgramFixture.h"
+#include "support/ScriptedRecordDialogs.h"
 #include "ui_TAboutBox.h"
 #include "ui_TForm1.h"
 
@@ -15,6 +17,7 @@
 
 using namespace orvel;
 using orvel::test::ProgramFixture;
+using orvel::test::ScriptedRecordDialogs;
 
 namespace {
 
@@ -170,6 +173,53 @@ class MainWindowTest : public QObject {
     QCOMPARE(action->shortcut().toString(), shortcut);
     QVERIFY(action->isVisible());
     QVERIFY(action->isEnabled());
+  }
+
+  // Every command item reaches its handler: what the fitter sees right after choosing it, with
+  // no controller attached and the editor never filled.
+  void everyCommandDoesSomething_data() {
+    QTest::addColumn<QString>("item");
+    QTest::newRow("F5 settings exchange") << "Zmianaparametrwpracy1";
+    QTest::newRow("F6 autocalibration") << "Autokalibracja1";
+    QTest::newRow("F7 oscilloscope") << "Tryboscyloskopu1";
+    QTest::newRow("F8 rpm scaling") << "SkalowanieobrotwPB1";
+    QTest::newRow("Ctrl+P report") << "Drukowanieparametrw1";
+    QTest::newRow("F2 user data") << "puste31";
+    QTest::newRow("Ctrl+S save") << "Zapiszdopliku1";
+    QTest::newRow("Ctrl+O open") << "Odczytajzpliku1";
+  }
+  void everyCommandDoesSomething() {
+    QFETCH(QString, item);
+    ProgramFixture f;
+    ScriptedRecordDialogs files;
+    files.printAnswer.reset();  // the print dialog is cancelled
+    f.start();
+    f.form().findChild<QAction*>(item)->trigger();
+    auto& ui = f.form().ui();
+    if (item == "Zmianaparametrwpracy1") {
+      QCOMPARE(f.form().statusText(), QString("Podawanie parametrów"));
+      QCOMPARE(f.link.written(), QByteArray("\xAA"));
+    } else if (item == "Autokalibracja1") {
+      QVERIFY(!ui.PanelKalib->isHidden());
+      QCOMPARE(f.link.written(), QByteArray("\xAA"));
+    } else if (item == "Tryboscyloskopu1") {
+      QVERIFY(!ui.Panel1->isHidden());
+      QCOMPARE(f.link.written(), QByteArray("\x02"));
+    } else if (item == "SkalowanieobrotwPB1") {
+      QCOMPARE(f.form().statusText(), QString("Skalowanie obrotów"));
+      QCOMPARE(f.link.written(), QByteArray("\x02"));
+    } else if (item == "Drukowanieparametrw1") {
+      QCOMPARE(files.printOffers.size(), 1);
+    } else if (item == "puste31") {
+      QVERIFY(f.program->form3().isVisible());
+      QVERIFY(!f.form().isEnabled());
+    } else if (item == "Zapiszdopliku1") {
+      QCOMPARE(f.dialogs.texts(),
+               QStringList{"Przed zapisaniem do pliku odczytaj dane ze sterownika\r\nza pomocą "
+                           "ręcznego podawania parametrów"});
+    } else {
+      QCOMPARE(files.openOffers.size(), 1);
+    }
   }
 
   void menuStructure() {
