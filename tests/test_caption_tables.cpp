@@ -3,12 +3,15 @@
 // captions that fit their controls in every language.
 #include "app/CaptionTables.h"
 #include "app/TAboutBox.h"
+#include "calibration/CalibrationPanel.h"
 #include "core/ConfigFile.h"
 #include "monitor/OscilloscopePanel.h"
 #include "records/TForm2.h"
 #include "records/TForm3.h"
 #include "settings/TEdytuj_dane.h"
 #include "support/ProgramFixture.h"
+#include "support/ScriptedRecordDialogs.h"
+#include "ui_PanelKalib.h"
 #include "ui_TForm1.h"
 
 #include <QAbstractButton>
@@ -187,6 +190,42 @@ class CaptionTablesTest : public QObject {
     QVERIFY(f.control().sweepPaused);
     pause->click();
     QVERIFY(!f.control().sweepPaused);
+  }
+
+  // Prompts, status texts and messages: Polish when "Polski" is checked, Italian otherwise,
+  // whatever window or mode is open when the language changes.
+  void messagesFollowTheLanguageInEveryMode_data() { everyRowNamesOneControlAndSetsIt_data(); }
+  void messagesFollowTheLanguageInEveryMode() {
+    QFETCH(Language, language);
+    const bool polish = language == Language::Polish;
+    ProgramFixture f;
+    ScriptedRecordDialogs files;
+    f.start();
+    auto& ui = f.form().ui();
+
+    ui.SpeedButton4->click();  // the wizard, at step 1
+    f.form().selectLanguage(language);
+    auto* panel = f.form().findChild<CalibrationPanel*>();
+    panel->ui().editrpm->setText("abc");
+    panel->ui().medrpm->click();
+    QCOMPARE(f.dialogs.boxes.last().text,
+             polish ? QString("Nieprawidłowa wartość") : QString("Dati fuori limiti"));
+    QCOMPARE(f.dialogs.boxes.last().title, polish ? QString("Uwaga") : QString("Errore"));
+    panel->ui().KalibAnuluj->click();
+
+    ui.Wykresy->click();  // oscilloscope mode
+    f.form().selectLanguage(language);
+    auto* scope = f.form().findChild<OscilloscopePanel*>();
+    scope->panel()->findChild<QAbstractButton*>("BtnPauza")->click();
+    QCOMPARE(f.form().statusText(),
+             polish ? QString("Przebiegi zatrzymane") : QString("Pausa osciloscopo"));
+    scope->KoniecClick();
+
+    f.program->editor().show();  // the records, with the editor never filled
+    f.form().selectLanguage(language);
+    ui.Zapiszdopliku1->trigger();
+    QCOMPARE(f.dialogs.boxes.last().text.startsWith("Przed zapisaniem"), polish);
+    QCOMPARE(f.dialogs.boxes.last().title, polish ? QString("Uwaga") : QString("!!!"));
   }
 
   // Every caption the tables set fits its control: nothing is cut in any language.
