@@ -35,6 +35,7 @@ const Caption kList{"Urządzenia szeregowe w systemie:", "Serial devices of this
                     "Dispositivi seriali nel sistema:"};
 const Caption kPath{"Ścieżka urządzenia:", "Device path:", "Percorso del dispositivo:"};
 const Caption kRefresh{"Odśwież listę", "Refresh", "Aggiorna"};
+const Caption kCancel{"Anuluj", "Cancel", "Annulla"};
 const Caption kColumns[] = {{"Urządzenie", "Device", "Dispositivo"},
                             {"Opis", "Description", "Descrizione"},
                             {"Producent", "Manufacturer", "Produttore"},
@@ -109,6 +110,7 @@ void PortDeviceDialog::retranslate() {
   ui_->ListLabel->setText(pick(kList));
   ui_->PathLabel->setText(pick(kPath));
   ui_->Refresh->setText(pick(kRefresh));
+  ui_->Buttons->button(QDialogButtonBox::Cancel)->setText(pick(kCancel));
   QStringList headers;
   for (const Caption& c : kColumns)
     headers << pick(c);
