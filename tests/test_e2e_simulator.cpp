@@ -8,6 +8,7 @@
 #include "service/LineNumbers.h"
 #include "service/ServiceConsole.h"
 #include "settings/TEdytuj_dane.h"
+#include "support/LiveProgram.h"
 #include "support/RecordingDialogs.h"
 #include "support/SimProcess.h"
 #include "ui_Panel1.h"
@@ -24,32 +25,9 @@ using namespace orvel;
 
 namespace {
 
-struct LiveProgram {
-  QtTimerService timers;
-  QtSerialTransport link;
-  test::RecordingDialogs dialogs;
-  QTemporaryDir installDir;
-  std::unique_ptr<Program> program;
-
-  explicit LiveProgram(const QString& com1, const QString& com2 = "/dev/orvel-test-no-com2") {
-    qputenv("ORVEL_COM1", com1.toLocal8Bit());
-    qputenv("ORVEL_COM2", com2.toLocal8Bit());
-    Environment env;
-    env.link = &link;
-    env.timers = &timers;
-    const QString dir = installDir.path();
-    env.installationDirectory = [dir] { return dir; };
-    env.openUrl = [](const QUrl&) { return true; };
-    program = std::make_unique<Program>(std::move(env));
-  }
-  TForm1& form() { return program->form1(); }
-  CalibrationPanel& calibration() { return *form().findChild<CalibrationPanel*>(); }
-  // Enter from the keyboard, to whatever has it.
-  void enter() {
-    QWidget* w = form().focusWidget();
-    QTest::keyClick(w ? w : &form(), Qt::Key_Return);
-  }
-};
+CalibrationPanel& calibrationOf(test::LiveProgram& p) {
+  return *p.form().findChild<CalibrationPanel*>();
+}
 
 QByteArray hex(const char* text) {
   return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
@@ -65,7 +43,7 @@ class EndToEndTest : public QObject {
     SimProcess sim;
     const QString pty = sim.start();
     QVERIFY2(!pty.isEmpty(), qPrintable(sim.errorString()));
-    LiveProgram p(pty);
+    test::LiveProgram p(pty);
     QVERIFY(p.link.isConnected());
     QCOMPARE(p.link.portName(), QString("COM1"));
     QVERIFY(p.dialogs.boxes.isEmpty());
@@ -86,7 +64,7 @@ class EndToEndTest : public QObject {
     SimProcess sim;
     const QString pty = sim.start();
     QVERIFY(!pty.isEmpty());
-    LiveProgram p("/dev/orvel-test-no-com1", pty);
+    test::LiveProgram p("/dev/orvel-test-no-com1", pty);
     QCOMPARE(p.link.portName(), QString("COM2"));
     QVERIFY(p.link.isConnected());
     QVERIFY(p.form().ui().COM21->isChecked());
@@ -97,7 +75,7 @@ class EndToEndTest : public QObject {
     SimProcess sim;
     const QString pty = sim.start();
     QVERIFY(!pty.isEmpty());
-    LiveProgram p(pty);
+    test::LiveProgram p(pty);
     TForm1& form = p.form();
     TEdytuj_dane& editor = p.program->editor();
     form.ui().SpeedButton3->click();
@@ -179,7 +157,7 @@ class EndToEndTest : public QObject {
     SimProcess sim;
     const QString pty = sim.start();
     QVERIFY(!pty.isEmpty());
-    LiveProgram p(pty);
+    test::LiveProgram p(pty);
     TForm1& form = p.form();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -226,9 +204,9 @@ class EndToEndTest : public QObject {
     SimProcess sim;
     const QString pty = sim.start({"--steady", "idle"});
     QVERIFY2(!pty.isEmpty(), qPrintable(sim.errorString()));
-    LiveProgram p(pty);
+    test::LiveProgram p(pty);
     TForm1& form = p.form();
-    CalibrationWizard& wizard = p.calibration().wizard();
+    CalibrationWizard& wizard = calibrationOf(p).wizard();
 
     form.ui().SpeedButton4->click();
     QCOMPARE(wizard.step(), 1);
@@ -237,13 +215,13 @@ class EndToEndTest : public QObject {
     QTest::qWait(50);  // the acknowledgement of 1Eh is in before the run starts
     p.enter();         // the idle run
     QTRY_COMPARE_WITH_TIMEOUT(wizard.step(), 3, 5000);
-    QCOMPARE(p.calibration().summaryValue(SummaryLine::TpsLow)->text(), QString("0.50"));
+    QCOMPARE(calibrationOf(p).summaryValue(SummaryLine::TpsLow)->text(), QString("0.50"));
     QTest::qWait(100);  // the reply to the run's extra request is in
     QVERIFY(sim.command("steady high"));
     QTest::qWait(200);  // the simulator reads its commands between replies
     p.enter();          // the high-rpm run
     QTRY_COMPARE_WITH_TIMEOUT(wizard.step(), 4, 5000);
-    QCOMPARE(p.calibration().summaryValue(SummaryLine::TpsHigh)->text(), QString("3.00"));
+    QCOMPARE(calibrationOf(p).summaryValue(SummaryLine::TpsHigh)->text(), QString("3.00"));
     QTest::qWait(100);
     while (wizard.step() != kWizardDone) {
       const int step = wizard.step();
@@ -295,7 +273,7 @@ class EndToEndTest : public QObject {
     SimProcess sim;
     const QString pty = sim.start({"--steady", "idle", "--idle-period", "1250"});
     QVERIFY2(!pty.isEmpty(), qPrintable(sim.errorString()));
-    LiveProgram p(pty);
+    test::LiveProgram p(pty);
     TForm1& form = p.form();
     form.ui().SpeedButton14->click();
     QCOMPARE(form.statusText(), QString("Skalowanie obrotów"));
@@ -317,7 +295,7 @@ class EndToEndTest : public QObject {
     SimProcess sim;
     const QString pty = sim.start();
     QVERIFY(!pty.isEmpty());
-    LiveProgram p(pty);
+    test::LiveProgram p(pty);
     QVERIFY(p.link.isConnected());
     sim.command("hangup");
     QTRY_VERIFY_WITH_TIMEOUT(!p.link.isConnected(), 3000);

@@ -8,6 +8,7 @@
 #include "link/QtSerialTransport.h"
 #include "link/Timers.h"
 #include "monitor/OscilloscopePanel.h"
+#include "support/LiveProgram.h"
 #include "support/RecordingDialogs.h"
 #include "support/SimProcess.h"
 
@@ -18,16 +19,7 @@
 #include <QToolButton>
 
 using namespace orvel;
-
-namespace {
-
-void runEventLoop(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-  loop.exec();
-}
-
-}  // namespace
+using orvel::test::runEventLoop;
 
 class TestLinkSim : public QObject {
   Q_OBJECT
@@ -42,23 +34,12 @@ class TestLinkSim : public QObject {
     const QString pty = sim.start({QStringLiteral("--noise"), QString::number(rate),
                                    QStringLiteral("--seed"), QStringLiteral("7")});
     QVERIFY2(!pty.isEmpty(), qPrintable(sim.errorString()));
-    QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-    qputenv("ORVEL_COM1", pty.toLocal8Bit());
-    qputenv("ORVEL_COM2", home.filePath(QStringLiteral("no-such-port")).toLocal8Bit());
-
-    test::RecordingDialogs dialogs;
-    QtTimerService timers;
-    QtSerialTransport link;
-    Environment env;
-    env.link = &link;
-    env.timers = &timers;
-    env.installationDirectory = [&home] { return home.path(); };
-    env.openUrl = [](const QUrl&) { return true; };
-    Program program(std::move(env));
+    test::LiveProgram program(pty);
+    QtSerialTransport& link = program.link;
+    test::RecordingDialogs& dialogs = program.dialogs;
     QVERIFY(link.isConnected());
 
-    TForm1& form = program.form1();
+    TForm1& form = program.form();
     form.controller().idlePeriodReference = 1100;
     auto* scope = form.findChild<OscilloscopePanel*>();
     int frames = 0;
@@ -101,21 +82,11 @@ class TestLinkSim : public QObject {
     SimProcess first;
     QVERIFY2(!first.start({QStringLiteral("--link"), device}).isEmpty(),
              qPrintable(first.errorString()));
-    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-    qputenv("ORVEL_COM1", device.toLocal8Bit());
-    qputenv("ORVEL_COM2", home.filePath(QStringLiteral("no-such-port")).toLocal8Bit());
-
-    test::RecordingDialogs dialogs;
-    QtTimerService timers;
-    QtSerialTransport link;
-    Environment env;
-    env.link = &link;
-    env.timers = &timers;
-    env.installationDirectory = [&home] { return home.path(); };
-    env.openUrl = [](const QUrl&) { return true; };
-    Program program(std::move(env));
+    test::LiveProgram program(device);
+    QtSerialTransport& link = program.link;
+    test::RecordingDialogs& dialogs = program.dialogs;
     QVERIFY(link.isConnected());
-    TForm1& form = program.form1();
+    TForm1& form = program.form();
     form.controller().idlePeriodReference = 1100;
     auto* scope = form.findChild<OscilloscopePanel*>();
     auto* f7 = form.findChild<QToolButton*>(QStringLiteral("Wykresy"));

@@ -7,6 +7,7 @@
 #include "link/QtSerialTransport.h"
 #include "link/Timers.h"
 #include "monitor/OscilloscopePanel.h"
+#include "support/LiveProgram.h"
 #include "support/RecordingDialogs.h"
 #include "support/SimProcess.h"
 
@@ -19,19 +20,7 @@
 #include <algorithm>
 
 using namespace orvel;
-
-namespace {
-
-// Runs the event loop as the program does. QTest::qWait would not do: it handles events in
-// passes with 10 ms sleeps between them, which delays every timer of the live loop by up to
-// 10 ms and makes the program look late.
-void runEventLoop(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-  loop.exec();
-}
-
-}  // namespace
+using orvel::test::runEventLoop;
 
 class TestMonitorSim : public QObject {
   Q_OBJECT
@@ -41,24 +30,13 @@ class TestMonitorSim : public QObject {
     SimProcess sim;
     const QString pty = sim.start();
     QVERIFY2(!pty.isEmpty(), qPrintable(sim.errorString()));
-    QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-    qputenv("ORVEL_COM1", pty.toLocal8Bit());
-    qputenv("ORVEL_COM2", home.filePath(QStringLiteral("no-such-port")).toLocal8Bit());
-
-    test::RecordingDialogs dialogs;
-    QtTimerService timers;
-    QtSerialTransport link;
-    Environment env;
-    env.link = &link;
-    env.timers = &timers;
-    env.installationDirectory = [&home] { return home.path(); };
-    env.openUrl = [](const QUrl&) { return true; };
-    Program program(std::move(env));
+    test::LiveProgram program(pty);
+    QtSerialTransport& link = program.link;
+    test::RecordingDialogs& dialogs = program.dialogs;
     QVERIFY(link.isConnected());
     QCOMPARE(link.portName(), QStringLiteral("COM1"));
 
-    TForm1& form = program.form1();
+    TForm1& form = program.form();
     form.controller().idlePeriodReference = 1100;  // the simulator idles at period 1100
     form.findChild<QToolButton*>(QStringLiteral("Wykresy"))->click();
     auto* scope = form.findChild<OscilloscopePanel*>();
