@@ -41,7 +41,9 @@ TForm1::TForm1(Environment environment, QWidget* parent)
   QFont bold = statusPanel_->font();
   bold.setBold(true);
   statusPanel_->setFont(bold);
-  statusPanel_->setFixedWidth(210);
+  // 210 wide as designed; a longer text (where a printout's PDF file went) widens the panel
+  // rather than being cut off.
+  statusPanel_->setMinimumWidth(210);
   statusPanel_->setFrameShape(QFrame::Panel);
   statusPanel_->setFrameShadow(QFrame::Sunken);
   ui_->StatusBar1->addWidget(statusPanel_);
