@@ -154,9 +154,14 @@ void DriveLog::stopRecording() {
 void DriveLog::showRecordingState() {
   const bool on = recorder_.isRecording();
   toggle_->setChecked(on);
-  // A red caption while recording: the pressed look alone is easy to miss.
-  QPalette palette = toggle_->palette();
-  palette.setColor(QPalette::ButtonText, on ? QColor(Qt::darkRed) : QColor(Qt::black));
+  // A red caption while recording: the pressed look alone is easy to miss. Otherwise the
+  // button follows the panel's palette, its disabled look during a replay included.
+  QPalette palette;
+  if (on) {
+    palette = toggle_->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive})
+      palette.setColor(group, QPalette::ButtonText, QColor(200, 0, 0));
+  }
   toggle_->setPalette(palette);
   if (on) {
     toggle_->setToolTip(
