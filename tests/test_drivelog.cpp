@@ -193,65 +193,11 @@ class TestDriveLog : public QObject {
     fileDialog.reset();
   }
 
-  // A log named by date and time in the logs folder; one row per frame shown while the toggle
-  // is on, its time from the moment it was switched on, its columns what the panel showed.
-  void recordsEveryFrameShown() {
-    form().controller().idlePeriodReference = 1100;
-    Controller controller(*f, {kBaseline, {102, 40, 0, 64, 0x2B, 0x04, 100}});
-    QStringList shown;
-    const auto show = link().hooks.showLiveFrame;
-    link().hooks.showLiveFrame = [&, show] {
-      show();
-      if (driveLog().isRecording()) shown << readouts();
-    };
-    enter();
-    QPushButton* toggle = button("BtnZapis");
-    QVERIFY(toggle->isEnabled());
-    toggle->click();
-    QVERIFY(toggle->isChecked());
-    QVERIFY(driveLog().isRecording());
-    const QString path = driveLog().recorder().filePath();
-    QCOMPARE(QFileInfo(path).absolutePath(), QFileInfo(logsFolder()).absoluteFilePath());
-    QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d\\.csv$"))
-                 .match(QFileInfo(path).fileName())
-                 .hasMatch(),
-             qPrintable(path));
-    QVERIFY(toggle->toolTip().contains(QDir::toNativeSeparators(path)));
-
-    advanceMs(1000);
-    toggle->click();
-    QVERIFY(!toggle->isChecked());
-    QVERIFY(!driveLog().isRecording());
-    const QByteArray written = fileBytes(path);
-    advanceMs(200);  // the live mode goes on, unrecorded
-    QCOMPARE(fileBytes(path), written);
-
-    QVERIFY(written.startsWith(driveLogHeader()));
-    QVERIFY(written.endsWith("\r\n"));
-    QCOMPARE(written.count('\n'), written.count("\r\n"));
-    const ParsedDriveLog log = parseDriveLog(written);
-    QCOMPARE(log.skipped, 0);
-    QCOMPARE(int(log.rows.size()), shown.size());
-    QCOMPARE(shown.size(), 51);
-    for (int i = 0; i < shown.size(); ++i) {
-      const DriveLogRow& row = log.rows[std::size_t(i)];
-      // Replies 9.4 ms after each request; the second request follows the first reply at once,
-      // the others come every 20 ms; milliseconds truncated.
-      QCOMPARE(row.timeMs, i == 0 ? qint64(9) : qint64(18 + 20 * (i - 1)));
-      const QList<QByteArray> columns = formatDriveLogRow(row).split(',');
-      const QStringList display = shown[i].split(QLatin1Char(' '));
-      QCOMPARE(QString::fromLatin1(columns[1]), display[4]);  // rpm: the bar's value
-      QCOMPARE(QString::fromLatin1(columns[2]), display[3]);  // lambda 1 read-out
-      QCOMPARE(QString::fromLatin1(columns[3]), display[2]);  // TPS read-out
-      QCOMPARE(QString::fromLatin1(columns[5]), display[1]);  // valve read-out
-    }
-    QCOMPARE(log.rows[1].raw[6], std::uint8_t(100));
-    QCOMPARE(log.rows[1].raw[7], std::uint8_t(1));
-  }
-
-  // Frames of every kind recorded with a calibrated controller, then replayed after the program
-  // has forgotten the calibration: the replay shows, frame by frame, what the live display
-  // showed, with nothing sent to the controller and no warning for the period-0 frame.
+  // Frames of every kind recorded with a calibrated controller: a log named by date and time in
+  // the logs folder, a row per frame shown, its time from the moment the toggle went on, its
+  // columns what the panel showed. Then replayed after the program has forgotten the
+  // calibration: the replay shows, frame by frame, what the live display showed, with nothing
+  // sent to the controller and no warning for the period-0 frame.
   void recordThenReplay() {
     ControllerState& state = form().controller();
     state.idlePeriodReference = 1100;
@@ -279,11 +225,20 @@ class TestDriveLog : public QObject {
     };
     enter();
     button("BtnZapis")->click();
+    QVERIFY(button("BtnZapis")->isChecked());
     while (live.size() < frames.size())
       advanceMs(1);
     button("Koniec")->click();
     QCOMPARE(f->dialogs.boxes.size(), 1);  // the live display's interference warning
     const QString path = driveLog().recorder().filePath();
+    QCOMPARE(QFileInfo(path).absolutePath(), QFileInfo(logsFolder()).absoluteFilePath());
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d\\.csv$"))
+                 .match(QFileInfo(path).fileName())
+                 .hasMatch(),
+             qPrintable(path));
+    const QByteArray written = fileBytes(path);
+    QVERIFY(written.startsWith(driveLogHeader()));
+    QCOMPARE(written.count('\n'), written.count("\r\n"));
     std::vector<QImage> liveCharts;
     for (auto chart : {Wykresy::Lambda1, Wykresy::Tps, Wykresy::Lambda2})
       liveCharts.push_back(scope().charts().plotter(chart).image().copy());
@@ -295,8 +250,21 @@ class TestDriveLog : public QObject {
     state.lambdaLow = state.lambdaHigh = state.tpsLow = state.tpsHigh = 0;
     f->link.clearWritten();
 
-    const ParsedDriveLog log = parseDriveLog(fileBytes(path));
+    const ParsedDriveLog log = parseDriveLog(written);
+    QCOMPARE(log.skipped, 0);
     QCOMPARE(int(log.rows.size()), frames.size());
+    for (int i = 0; i < live.size(); ++i) {
+      const DriveLogRow& row = log.rows[std::size_t(i)];
+      // Replies 9.4 ms after each request; the second request follows the first reply at once,
+      // the others come every 20 ms; milliseconds truncated.
+      QCOMPARE(row.timeMs, i == 0 ? qint64(9) : qint64(18 + 20 * (i - 1)));
+      const QList<QByteArray> columns = formatDriveLogRow(row).split(',');
+      const QStringList display = live[i].split(QLatin1Char(' '));
+      if (i != 17) QCOMPARE(QString::fromLatin1(columns[1]), display[4]);  // the rpm bar
+      QCOMPARE(QString::fromLatin1(columns[2]), display[3]);               // lambda 1 read-out
+      QCOMPARE(QString::fromLatin1(columns[3]), display[2]);               // TPS read-out
+      QCOMPARE(QString::fromLatin1(columns[5]), display[1]);               // valve read-out
+    }
     replay(path);
     QVERIFY(driveLog().isReplaying());
     QStringList replayed{readouts()};
@@ -374,10 +342,12 @@ class TestDriveLog : public QObject {
     QCOMPARE(qint64(log.rows.size()), driveLog().recorder().rowsWritten());
   }
 
-  // Whatever ends the live mode ends the recording, with every row shown in the file.
+  // Releasing the toggle or whatever ends the live mode ends the recording, with every row shown
+  // in the file and nothing after.
   void recordingEndsWithTheMode_data() {
     QTest::addColumn<QString>("how");
-    for (const char* how : {"Koniec", "Enter", "link fails", "F5", "program closes"})
+    for (const char* how :
+         {"Zapis released", "Koniec", "Enter", "link fails", "F5", "program closes"})
       QTest::newRow(how) << QString::fromLatin1(how);
   }
   void recordingEndsWithTheMode() {
@@ -392,7 +362,10 @@ class TestDriveLog : public QObject {
     enter();
     button("BtnZapis")->click();
     advanceMs(505);
-    if (how == QLatin1String("Koniec")) {
+    if (how == QLatin1String("Zapis released")) {
+      button("BtnZapis")->click();
+      QVERIFY(link().oscilloscopeMode);
+    } else if (how == QLatin1String("Koniec")) {
       button("Koniec")->click();
     } else if (how == QLatin1String("Enter")) {
       QTest::keyClick(&form(), Qt::Key_Return);
@@ -479,15 +452,6 @@ class TestDriveLog : public QObject {
     advanceMs(3000);
     QCOMPARE(text("Panel4"), shown);
     QCOMPARE(f->link.written(), QByteArray());
-  }
-
-  void italianReplayTexts() {
-    form().selectLanguage(Language::Italian);
-    replay(writeLog(QStringLiteral("a.csv"), generatedLog(3, 1000)));
-    QCOMPARE(form().statusText(), QStringLiteral("Riproduzione: a.csv  0:00 / 0:02"));
-    button("BtnPauza")->click();
-    QCOMPARE(button("BtnPauza")->text(), QStringLiteral("Next"));
-    QCOMPARE(form().statusText(), QStringLiteral("Pausa: a.csv  0:00 / 0:02"));
   }
 
   // While a replay runs, F5 to F8 are off in the toolbar, the menu and by their keys, and the
