@@ -111,10 +111,8 @@ DriveLog::DriveLog(OscilloscopePanel& scope, LinkView& view, TimerService& timer
   showRecordingState();
 }
 
-DriveLog::~DriveLog() {
-  scope_.liveFrameArrived = nullptr;
-  scope_.liveModeEnded = nullptr;
-}
+// The panel goes first (it was made first, in the same frame); nothing of it is touched here.
+DriveLog::~DriveLog() = default;
 
 QString DriveLog::logsFolder(const QString& installationDirectory) {
   return installationFile(installationDirectory, QStringLiteral("logs"));
