@@ -298,7 +298,9 @@ void OscilloscopePanel::display(const LiveReadings& r, bool warnOnFault) {
 }
 
 bool OscilloscopePanel::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == area_.windowWidget() && event->type() == QEvent::KeyPress) {
+  // The type first: the window being destroyed sends its filters child events, and by then it
+  // is no longer the work area to be asked for its widget.
+  if (event->type() == QEvent::KeyPress && watched == area_.windowWidget()) {
     const auto* key = static_cast<QKeyEvent*>(event);
     const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
     const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
