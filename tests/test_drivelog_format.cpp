@@ -92,30 +92,23 @@ class TestDriveLogFormat : public QObject {
     bad("negative time", QByteArray(idle).replace("0.020", "-0.020"));
     bad("time with 4 decimals", QByteArray(idle).replace("0.020", "0.0201"));
     bad("time with a bare dot", QByteArray(idle).replace("0.020", "0."));
-    bad("time without whole seconds", QByteArray(idle).replace("0.020", ".020"));
     bad("rpm not a number", QByteArray(idle).replace(",800,", ",8OO,"));
-    bad("negative rpm", QByteArray(idle).replace(",800,", ",-800,"));
     bad("volts with three decimals", QByteArray(idle).replace(",2.50,", ",2.500,"));
     bad("volts without a dot", QByteArray(idle).replace(",2.50,", ",2,"));
-    bad("empty volts", QByteArray(idle).replace(",2.50,", ",,"));
     bad("valve above 255", QByteArray(idle).replace(",55,", ",256,"));
     bad("seven bytes", QByteArray(idle).replace("33 14 07 80 4C 04 C8 01", "33 14 07 80 4C 04 C8"));
-    bad("nine bytes", QByteArray(idle).replace("C8 01", "C8 01 00"));
     bad("not hex", QByteArray(idle).replace("C8 01", "G8 01"));
     bad("bytes run together",
         QByteArray(idle).replace("33 14 07 80 4C 04 C8 01", "331407804C04C801"));
     bad("bytes with two spaces", QByteArray(idle).replace("33 14", "33  14").replace(" 01,", ","));
-    bad("empty key", QByteArray(idle).replace(",255,0/12", ",,0/12"));
     bad("key with a space", QByteArray(idle).replace(",255,0/12", ",2 55,0/12"));
     bad("key too long", QByteArray(idle).replace(",255,0/12", ",2555555555555,0/12"));
     bad("unknown TPS class", QByteArray(idle).replace("0/12", "0/7"));
     bad("bar range not a number", QByteArray(idle).replace("0/12,255,", "0/12,x,"));
     bad("lambda low above 255", QByteArray(idle).replace("255,0,0,1100", "255,256,0,1100"));
-    bad("negative reference", QByteArray(idle).replace(",1100", ",-1100"));
     bad("reference beyond 32 bits", QByteArray(idle).replace(",1100", ",2147483648"));
     bad("a trailing blank", idle + " ");
     bad("quoted fields", "\"0.020\"" + idle.mid(5));
-    bad("cut in the middle", idle.left(40));
   }
   void rows() {
     QFETCH(QByteArray, line);
