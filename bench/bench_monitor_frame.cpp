@@ -2,14 +2,21 @@
 // dispatch, the decoder, gauges and read-outs, three charts, the repaint of the main window and
 // the next request. The link and the clock are fakes, so only the program's work is measured.
 // Frames come from the simulator's engine model (idling, revving, idling again).
+// The same frames are shown again in blocks with the drive log recording and without, to give
+// what recording adds per frame, and the recorder's own work (format and write) alone.
 #include "app/Program.h"
 #include "monitor/ChartPlotter.h"
+#include "monitor/DriveLog.h"
+#include "monitor/DriveLogRecorder.h"
 #include "monitor/LiveDecoder.h"
 #include "sim/EngineModel.h"
 #include "support/ProgramFixture.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
@@ -94,6 +101,46 @@ int main(int argc, char** argv) {
     whole.push_back(clock.nsecsElapsed() / 1000.0);
   }
 
+  // Recording on and off in alternate blocks of the same frames, so that a slow moment of the
+  // machine falls on both alike.
+  QPushButton* zapis = form.findChild<QPushButton*>(QStringLiteral("BtnZapis"));
+  std::vector<double> plain;
+  std::vector<double> recording;
+  const std::size_t block = 500;
+  for (std::size_t first = 0; first < wire.size(); first += block) {
+    const bool record = (first / block) % 2 == 1;
+    if (record) zapis->click();
+    std::vector<double>& into = record ? recording : plain;
+    for (std::size_t i = first; i < std::min(wire.size(), first + block); ++i) {
+      clock.start();
+      fixture.link.inject(wire[i]);
+      QCoreApplication::processEvents();
+      fixture.timers.advanceMs(20);
+      into.push_back(clock.nsecsElapsed() / 1000.0);
+    }
+    if (record) zapis->click();
+  }
+  const QString logs = orvel::DriveLog::logsFolder(fixture.installDir.path());
+
+  // The recorder alone: one row formatted and written to a file on the disk of the temporary
+  // folder.
+  QTemporaryDir folder;
+  orvel::DriveLogRecorder recorder;
+  recorder.start(folder.path(), QDateTime::currentDateTime(), orvel::Nanos(0));
+  orvel::LiveSettings settings;
+  settings.lambdaKey = QStringLiteral("255");
+  settings.idlePeriodReference = 1100;
+  std::vector<double> rows;
+  for (std::size_t i = 0; i < wire.size(); ++i) {
+    orvel::RawLiveFrame raw{};
+    for (std::size_t k = 0; k < raw.size(); ++k)
+      raw[k] = static_cast<std::uint8_t>(wire[i][static_cast<int>(k)]);
+    clock.start();
+    recorder.record(orvel::Nanos(static_cast<long long>(i) * 20'000'000), raw, settings);
+    rows.push_back(clock.nsecsElapsed() / 1000.0);
+  }
+  recorder.stop();
+
   // The parts without widgets, for comparison.
   orvel::LiveDecoder decoder;
   decoder.settings.lambdaKey = QStringLiteral("255");
@@ -122,6 +169,13 @@ int main(int argc, char** argv) {
   std::printf("frames: %d (offscreen, main window shown, both panel sides enlarged)\n", frames);
   print("whole frame (dispatch..repaint, next request)", statsOf(whole));
   std::printf("%-44s %.1f paint events per frame\n", "", double(counter.paints) / frames);
+  const Stats off = statsOf(plain);
+  const Stats on = statsOf(recording);
+  print("whole frame, drive log off (alternate blocks)", off);
+  print("whole frame, drive log recording", on);
+  std::printf("%-44s median %+8.2f us   mean %+8.2f us  (logs in %s)\n", "recording adds",
+              on.median - off.median, on.mean - off.mean, qPrintable(logs));
+  print("recorder alone (format + unbuffered write)", statsOf(rows));
   print("decode only", statsOf(decode));
   print("three chart samples only (bitmaps)", statsOf(charts));
   if (fixture.dialogs.boxes.size() > 0)

@@ -1,7 +1,8 @@
 // The live loop against the controller simulator on a pseudo-terminal with 9600-baud pacing:
 // frames per second (one request per 20 ms is the ceiling: 50/s), the sweep's drift against
 // real time, and the CPU the program uses meanwhile (user + system of this process; the
-// simulator is a separate process and not counted).
+// simulator is a separate process and not counted). With --record the drive log records every
+// frame meanwhile.
 #include "app/Program.h"
 #include "link/QtSerialTransport.h"
 #include "link/Timers.h"
@@ -9,6 +10,7 @@
 #include "support/SimProcess.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPushButton>
@@ -35,8 +37,12 @@ double cpuSeconds() {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   int seconds = 30;
-  for (int i = 1; i + 1 < argc; ++i)
-    if (QByteArray(argv[i]) == "--seconds") seconds = std::max(2, atoi(argv[i + 1]));
+  bool record = false;
+  for (int i = 1; i < argc; ++i) {
+    if (QByteArray(argv[i]) == "--record") record = true;
+    if (i + 1 < argc && QByteArray(argv[i]) == "--seconds")
+      seconds = std::max(2, atoi(argv[i + 1]));
+  }
 
   SimProcess sim;
   const QString pty = sim.start();
@@ -74,6 +80,7 @@ int main(int argc, char** argv) {
   QElapsedTimer wall;
   wall.start();
   form.findChild<QToolButton*>(QStringLiteral("Wykresy"))->click();
+  if (record) form.findChild<QPushButton*>(QStringLiteral("BtnZapis"))->click();
   // CPU per five-second window, to tell a steady cost from one that grows or from a moment when
   // something else on the machine got in the way.
   std::vector<double> windows;
@@ -112,6 +119,16 @@ int main(int argc, char** argv) {
   const double driftMs = span * 1000.0 - steady * 20.0;
   std::printf("run: %.1f s, frames shown %d, requests on the line %d, message boxes %d\n", elapsed,
               frames, requests, int(dialogs.boxes.size()));
+  if (record) {
+    const QDir logs(home.filePath(QStringLiteral("logs")));
+    for (const QFileInfo& log : logs.entryInfoList(QDir::Files)) {
+      QFile file(log.filePath());
+      file.open(QIODevice::ReadOnly);
+      std::printf("drive log: %s, %lld bytes, %lld rows\n", qPrintable(log.fileName()),
+                  static_cast<long long>(log.size()),
+                  static_cast<long long>(file.readAll().count('\n') - 1));
+    }
+  }
   std::printf("frames per second: %.2f (ceiling 50)\n", fps);
   std::printf("sweep drift: %.1f ms behind 50/s over %.1f s (%.2f %%), %.1f frames missing\n",
               driftMs, span, 100.0 * driftMs / (span * 1000.0), driftMs / 20.0);

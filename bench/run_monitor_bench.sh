@@ -1,16 +1,18 @@
 #!/bin/sh
 # Builds and runs the oscilloscope-mode benchmarks and prints their numbers.
-#   bench/run_monitor_bench.sh [build-dir] [live-seconds]
+#   bench/run_monitor_bench.sh [build-dir] [live-seconds] [replay-minutes]
 # Numbers only: nothing here passes or fails.
 set -eu
 src=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$src/build"}
 seconds=${2:-30}
+minutes=${3:-10}
 
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$build" -j2 --target bench_monitor_frame bench_monitor_live orvel-sim >/dev/null
+cmake --build "$build" -j2 --target bench_monitor_frame bench_monitor_live bench_drivelog_replay \
+  orvel-sim >/dev/null
 
 export QT_QPA_PLATFORM=offscreen
 echo "== per-frame cost of the program ($build)"
@@ -18,3 +20,9 @@ echo "== per-frame cost of the program ($build)"
 echo
 echo "== live loop against the simulator, ${seconds} s"
 "$build/bench/bench_monitor_live" --seconds "$seconds"
+echo
+echo "== live loop against the simulator with the drive log recording, ${seconds} s"
+"$build/bench/bench_monitor_live" --seconds "$seconds" --record
+echo
+echo "== replay of a ${minutes}-minute drive log on the real timers"
+"$build/bench/bench_drivelog_replay" --minutes "$minutes"

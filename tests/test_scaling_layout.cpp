@@ -176,6 +176,35 @@ class TestScalingLayout : public QObject {
     QCOMPARE(static_cast<int>(seen.size()), 16);
   }
 
+  // The drive log's toggle sits beside "Koniec" and follows it: in every layout it is inside
+  // the panel, shown, and clear of every other control shown.
+  void recordToggleStaysClear() {
+    std::map<QString, QRect> seen;
+    std::mt19937 random(7);
+    QWidget* toggle = control(QStringLiteral("BtnZapis"));
+    for (int step = 0; step < 600; ++step) {
+      const QString state = layoutState();
+      const QRect place = toggle->geometry();
+      if (!seen.count(state)) {
+        seen[state] = place;
+        QVERIFY2(!toggle->isHidden(), qPrintable(state));
+        QVERIFY2(QRect(QPoint(0, 0), panel()->size()).contains(place), qPrintable(state));
+        QCOMPARE(place.top(), geometry("Koniec").top());
+        QCOMPARE(place.left(), geometry("Koniec").right() + 6);
+        for (QWidget* w : panel()->findChildren<QWidget*>()) {
+          if (w == toggle || w->objectName().isEmpty() || !w->isVisibleTo(panel())) continue;
+          const QRect other(w->mapTo(panel(), QPoint(0, 0)), w->size());
+          QVERIFY2(
+              !other.intersects(place),
+              qPrintable(QStringLiteral("%1: BtnZapis overlaps %2").arg(state, w->objectName())));
+        }
+      }
+      const QStringList actions = possibleActions();
+      act(actions[static_cast<int>(random() % static_cast<unsigned>(actions.size()))]);
+    }
+    QCOMPARE(static_cast<int>(seen.size()), 16);
+  }
+
   void engineSideAlone() {
     const QRect chart = geometry("WykresTPS");
     act(QStringLiteral("Skalarpm"));

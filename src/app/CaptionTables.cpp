@@ -318,6 +318,9 @@ QList<CaptionRow> additionalCaptions(Language language) {
   return {
       {"TForm1", "Urzadzenieportu1",
        pick("Urządzenie portu...", "Port device...", "Dispositivo porta...")},
+      {"TForm1", "Odtworzzapis1",
+       pick("Odtwórz zapis...", "Replay log...", "Riproduci registrazione...")},
+      {"TForm1/Panel1", "BtnZapis", pick("Zapis", "Record", "Registra")},
   };
 }
 

@@ -1,6 +1,8 @@
 #include "app/Program.h"
 #include "core/Handlers.h"
+#include "monitor/DriveLog.h"
 #include "monitor/OscilloscopePanel.h"
+#include "ui_Panel1.h"
 #include "ui_TForm1.h"
 
 namespace orvel {
@@ -13,12 +15,25 @@ void Program::wireOscilloscope() {
 
   LinkHooks& hooks = main->link().hooks;
   hooks.showLiveFrame = [scope] { scope->showLiveFrame(); };
-  hooks.endOscilloscopeMode = [scope] { scope->KoniecClick(); };
+  hooks.endOscilloscopeMode = [scope] { scope->endLiveMode(); };
   hooks.startOscilloscopeMode = [scope] { scope->WykresyClick(); };
 
   onEvent(main->ui().Wykresy, &QToolButton::clicked, scope, [scope] { scope->WykresyClick(); });
   onEvent(main->ui().Tryboscyloskopu1, &QAction::triggered, scope,
           [scope] { scope->WykresyClick(); });
+
+  // The drive log: recording on the panel, replay from the menu. A replay uses the panel as
+  // oscilloscope mode does, so its menu item is available exactly when "Tryb oscyloskopu" is.
+  auto* driveLog =
+      new DriveLog(*scope, *main, main->link().timerService(), main->installationDirectory(), main);
+  QAction* replay = main->ui().Odtworzzapis1;
+  onEvent(replay, &QAction::triggered, driveLog, [driveLog] { driveLog->Odtworzzapis1Click(); });
+  const auto followScope = [main, replay] {
+    replay->setEnabled(main->ui().Tryboscyloskopu1->isEnabled());
+  };
+  QObject::connect(main, &TForm1::commandsChanged, replay, followScope);
+  followScope();
+  QObject::connect(main, &TForm1::closed, driveLog, [driveLog] { driveLog->shutdown(); });
 }
 
 }  // namespace orvel

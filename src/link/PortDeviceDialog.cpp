@@ -30,7 +30,6 @@ QString pick(const Caption& c) {
 }
 
 const Caption kTitle{"Urządzenie portu", "Port device", "Dispositivo porta"};
-const Caption kMenu{"Urządzenie portu...", "Port device...", "Dispositivo porta..."};
 const Caption kList{"Urządzenia szeregowe w systemie:", "Serial devices of this machine:",
                     "Dispositivi seriali nel sistema:"};
 const Caption kPath{"Ścieżka urządzenia:", "Device path:", "Percorso del dispositivo:"};
@@ -53,18 +52,6 @@ const Caption kOverride{
     "non viene rimossa."};
 
 }  // namespace
-
-QString PortDeviceDialog::menuCaption(Language language) {
-  switch (language) {
-    case Language::English:
-      return QString::fromUtf8(kMenu.en);
-    case Language::Italian:
-      return QString::fromUtf8(kMenu.it);
-    case Language::Polish:
-      break;
-  }
-  return QString::fromUtf8(kMenu.pl);
-}
 
 PortDeviceDialog::PortDeviceDialog(SerialDeviceLister listDevices, QWidget* parent)
     : QDialog(parent),

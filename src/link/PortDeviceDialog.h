@@ -30,9 +30,6 @@ class PortDeviceDialog : public QDialog {
   QString portName() const;
   QString devicePath() const;
 
-  // The captions in the three interface languages: Polish, English, Italian.
-  static QString menuCaption(Language language);
-
  private:
   void refresh();
   void showMapping();

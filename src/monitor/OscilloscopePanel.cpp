@@ -117,7 +117,19 @@ void OscilloscopePanel::takeLambdaBarRange() {
   ui_->Gauge6->setRange(std::min(a, b), std::max(a, b));
 }
 
+void OscilloscopePanel::placeAndShow(const QString& lambdaKey, TpsRange tpsRange) {
+  QFrame* frame = panel();
+  frame->move(halfRounded(area_.clientWidth()) - halfRounded(frame->width()),
+              static_cast<int>(roundHalfEven((area_.clientHeight() - frame->height()) * 0.5)));
+  charts_->setUp(lambdaKey, tpsRange);
+  frame->show();
+  frame->raise();
+}
+
 void OscilloscopePanel::WykresyClick() {
+  // The commands that start the mode are disabled during a replay; a late caller finds the
+  // panel taken.
+  if (replaying_) return;
   link_.ensureOpen();
   if (link_.hooks.endCalibration) link_.hooks.endCalibration();
   QFrame* frame = panel();
@@ -127,15 +139,10 @@ void OscilloscopePanel::WykresyClick() {
   view_.setStatusText(oscilloscopeStatusText());
   ui_->BtnPauza->setText(pauseCaption());
 
-  frame->move(halfRounded(area_.clientWidth()) - halfRounded(frame->width()),
-              static_cast<int>(roundHalfEven((area_.clientHeight() - frame->height()) * 0.5)));
-
   const QString lambdaKey = state_.szablon.line(SettingsTemplate::kLambdaMaximumLine);
   const TpsRange tpsRange = chooseTpsRange(state_.tpsLow, state_.tpsHigh);
-  charts_->setUp(lambdaKey, tpsRange);
+  placeAndShow(lambdaKey, tpsRange);
 
-  frame->show();
-  frame->raise();
   view_.setCommandsEnabled(kButtonF7 | kItemScope, false);
   link_.sweepPaused = false;
   link_.oscilloscopeMode = true;
@@ -156,6 +163,12 @@ void OscilloscopePanel::WykresyClick() {
 }
 
 void OscilloscopePanel::BtnPauzaClick() {
+  if (replaying_) {
+    // A copy: the hook may end the replay, which lets go of the hooks.
+    const auto hook = replayHooks_.pauseOrResume;
+    if (hook) hook();
+    return;
+  }
   const QString caption = ui_->BtnPauza->text();
   // Running shows the pause caption of whichever language set it: the message rule gives
   // "Pauza" or "Pausa", the English caption table "Pause".
@@ -175,6 +188,11 @@ void OscilloscopePanel::BtnPauzaClick() {
 }
 
 void OscilloscopePanel::KoniecClick() {
+  if (replaying_) {
+    const auto hook = replayHooks_.end;
+    if (hook) hook();
+    return;
+  }
   view_.setCommandsEnabled(
       kButtonF8 | kButtonF5 | kButtonF6 | kItemSettings | kItemAutocal | kItemScaling, true);
   link_.Timer2.stop();
@@ -191,21 +209,69 @@ void OscilloscopePanel::KoniecClick() {
   view_.setStatusText(QString());
   ui_->BtnPauza->setText(resumeCaption());
   link_.EditDane.clear();
+  if (liveModeEnded) liveModeEnded();
+}
+
+void OscilloscopePanel::endLiveMode() {
+  if (!replaying_) KoniecClick();
 }
 
 void OscilloscopePanel::showLiveFrame() {
-  LiveFrame frame{};
-  for (std::size_t k = 0; k < frame.size(); ++k)
-    frame[k] = link_.byte(static_cast<int>(k));
-  showFrame(frame);
+  RawLiveFrame raw{};
+  for (std::size_t k = 0; k < raw.size(); ++k)
+    raw[k] = static_cast<std::uint8_t>(std::max(0, link_.byte(static_cast<int>(k))));
+  decoder_.settings.idlePeriodReference = state_.idlePeriodReference;
+  if (liveFrameArrived) liveFrameArrived(raw, decoder_.settings);
+  showFrame(displayedBytes(raw));
 }
 
 void OscilloscopePanel::showFrame(const LiveFrame& frame) {
   decoder_.settings.idlePeriodReference = state_.idlePeriodReference;
-  display(decoder_.decode(frame));
+  display(decoder_.decode(frame), true);
 }
 
-void OscilloscopePanel::display(const LiveReadings& r) {
+void OscilloscopePanel::enterReplay(const LiveSettings& settings, ReplayHooks hooks) {
+  replaying_ = true;
+  replayHooks_ = std::move(hooks);
+  view_.setCommandsEnabled(kAllButtons | kAllItems, false);
+  ui_->BtnPauza->setText(pauseCaption());
+  // A replay is not recorded again.
+  ui_->BtnZapis->setEnabled(false);
+  placeAndShow(settings.lambdaKey, settings.tpsRange);
+  decoder_.settings = settings;
+  if (panel()->width() < 400) {
+    scaling_->SkalalambdaClick();
+    scaling_->SkalarpmClick();
+  }
+}
+
+void OscilloscopePanel::showRecordedFrame(const LiveFrame& frame, const LiveSettings& settings) {
+  // Rows recorded in another visit of the mode (files joined) bring their own chart scales, set
+  // up as an entry into the mode sets them up.
+  if (settings.lambdaKey != decoder_.settings.lambdaKey ||
+      settings.tpsRange != decoder_.settings.tpsRange) {
+    charts_->setUp(settings.lambdaKey, settings.tpsRange);
+  }
+  decoder_.settings = settings;
+  display(decoder_.decode(frame), false);
+}
+
+void OscilloscopePanel::setReplayPaused(bool paused) {
+  ui_->BtnPauza->setText(paused ? resumeCaption() : pauseCaption());
+}
+
+void OscilloscopePanel::leaveReplay() {
+  if (!replaying_) return;
+  replaying_ = false;
+  replayHooks_ = {};
+  panel()->hide();
+  view_.setCommandsEnabled(kAllButtons | kAllItems, true);
+  view_.setStatusText(QString());
+  ui_->BtnPauza->setText(resumeCaption());
+  ui_->BtnZapis->setEnabled(true);
+}
+
+void OscilloscopePanel::display(const LiveReadings& r, bool warnOnFault) {
   charts_->plot(Wykresy::Lambda1, r.lambdaRow);
   ui_->Panel6->setText(r.lambdaText);
   for (std::size_t k = 0; k < indicators_.size(); ++k)
@@ -219,6 +285,7 @@ void OscilloscopePanel::display(const LiveReadings& r) {
     case EngineSpeed::Kind::Unknown:
       break;
     case EngineSpeed::Kind::Fault:
+      if (!warnOnFault) break;
       // The Polish text in every language: the fitter is asked to read again, the rest of the
       // frame is valid and shown.
       showMessage(QStringLiteral("Pojawiły się zakłócenia\r\npodczas czytania obrotów. "

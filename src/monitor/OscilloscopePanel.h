@@ -1,10 +1,12 @@
 #pragma once
 
+#include "monitor/DriveLogFormat.h"
 #include "monitor/LiveDecoder.h"
 
 #include <QObject>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QFrame;
@@ -50,12 +52,37 @@ class OscilloscopePanel : public QObject {
   // The dispatch's hook: a complete live frame is in the receive buffer.
   void showLiveFrame();
   void showFrame(const LiveFrame& frame);
+  // The link's way to end the live mode (a failure, the settings exchange). A replay is not the
+  // live mode and is left running.
+  void endLiveMode();
+
+  // ---- Drive log
+  // Told of every live frame before it is shown: its eight bytes and the display's settings.
+  std::function<void(const RawLiveFrame&, const LiveSettings&)> liveFrameArrived;
+  // Told when the live mode ends, whatever ended it ("Koniec", a link failure, F5).
+  std::function<void()> liveModeEnded;
+
+  // A replay shows recorded frames on the panel as the live mode shows received ones, with the
+  // link left alone: nothing is sent and the dispatch is not involved. The main commands are
+  // disabled meanwhile; "Pauza" and "Koniec" go to the hooks.
+  struct ReplayHooks {
+    std::function<void()> pauseOrResume;
+    std::function<void()> end;
+  };
+  void enterReplay(const LiveSettings& settings, ReplayHooks hooks);
+  // One recorded frame, shown with the settings it was recorded with. A period of 0 leaves the
+  // engine speed as it was, without the live mode's warning: there is nothing to read again.
+  void showRecordedFrame(const LiveFrame& frame, const LiveSettings& settings);
+  void setReplayPaused(bool paused);
+  void leaveReplay();
+  bool isReplaying() const { return replaying_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void display(const LiveReadings& readings);
+  void display(const LiveReadings& readings, bool warnOnFault);
+  void placeAndShow(const QString& lambdaKey, TpsRange tpsRange);
   void takeLambdaBarRange();
   void afterWidthChange();
 
@@ -73,6 +100,8 @@ class OscilloscopePanel : public QObject {
   LiveDecoder decoder_;
   // From the bottom (lean, Gauge14) to the top (rich, Gauge7).
   std::array<Gauge*, kIndicators> indicators_{};
+  bool replaying_ = false;
+  ReplayHooks replayHooks_;
 };
 
 }  // namespace orvel

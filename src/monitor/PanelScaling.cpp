@@ -69,7 +69,7 @@ std::array<Gauge*, 8> indicators(Ui::Panel1& ui) {
 
 PanelScaling::PanelScaling(Ui::Panel1& ui, QWidget* panel, QList<QWidget*> shifted)
     : ui_(ui), panel_(panel), shifted_(std::move(shifted)) {
-  shifted_ << ui_.BtnPauza << ui_.Koniec;
+  shifted_ << ui_.BtnPauza << ui_.Koniec << ui_.BtnZapis;
 }
 
 void PanelScaling::setPanelWidth(int width) {

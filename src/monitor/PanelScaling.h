@@ -24,7 +24,7 @@ class PanelScaling {
   static constexpr int kSideWidth = 170;
 
   // `shifted` are the controls that move sideways with the lambda side: the charts and their
-  // labels. The panel's own buttons BtnPauza and Koniec move too.
+  // labels. The panel's own buttons BtnPauza, Koniec and BtnZapis move too.
   PanelScaling(Ui::Panel1& ui, QWidget* panel, QList<QWidget*> shifted);
 
   // Called after every change of the panel's width.

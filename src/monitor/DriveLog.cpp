@@ -1,0 +1,266 @@
+#include "monitor/DriveLog.h"
+
+#include "core/Dialogs.h"
+#include "core/Handlers.h"
+#include "core/Registry.h"
+#include "core/TextFile.h"
+#include "link/LinkControl.h"
+#include "monitor/OscilloscopePanel.h"
+#include "monitor/ReplayFileDialog.h"
+#include "ui_Panel1.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QPalette>
+
+#include <cstring>
+
+namespace orvel {
+
+namespace {
+
+// m:ss, or h:mm:ss from an hour on; whole seconds, truncated.
+QString clockText(qint64 ms) {
+  const qint64 s = ms / 1000;
+  const QLatin1Char zero('0');
+  if (s < 3600) return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, zero);
+  return QStringLiteral("%1:%2:%3")
+      .arg(s / 3600)
+      .arg(s / 60 % 60, 2, 10, zero)
+      .arg(s % 60, 2, 10, zero);
+}
+
+QString shown(const QString& path) {
+  return QDir::toNativeSeparators(path);
+}
+
+// Why a log file could not be read, for the fitter.
+QString refusal(const FileContent& content, const QString& path) {
+  using Failure = FileContent::Failure;
+  switch (content.failure) {
+    case Failure::None:
+      break;
+    case Failure::Missing:
+      return plIt(QStringLiteral("Nie znaleziono pliku %1"), QStringLiteral("File %1 non trovato"))
+          .arg(shown(path));
+    case Failure::NotRegular:
+      return plIt(QStringLiteral("%1 nie jest zwykłym plikiem"),
+                  QStringLiteral("%1 non è un file regolare"))
+          .arg(shown(path));
+    case Failure::TooLarge:
+      return plIt(QStringLiteral("Plik %1 jest za duży do odtworzenia (ponad %2 MB)"),
+                  QStringLiteral("Il file %1 è troppo grande da riprodurre (oltre %2 MB)"))
+          .arg(shown(path))
+          .arg(DriveLog::kMaxLogBytes / (1024 * 1024));
+    case Failure::Unreadable:
+      return plIt(QStringLiteral("Nie można odczytać pliku %1:\r\n%2"),
+                  QStringLiteral("Impossibile leggere il file %1:\r\n%2"))
+          .arg(shown(path), QString::fromLocal8Bit(std::strerror(content.osError)));
+  }
+  return {};
+}
+
+void warn(const QString& text) {
+  showMessage(text, attentionTitle(), MessageIcon::Warning);
+}
+
+}  // namespace
+
+DriveLog::DriveLog(OscilloscopePanel& scope, LinkView& view, TimerService& timers,
+                   QString installationDirectory, QWidget* dialogParent)
+    : QObject(scope.panel()),
+      scope_(scope),
+      view_(view),
+      timers_(timers),
+      installDir_(std::move(installationDirectory)),
+      dialogParent_(dialogParent),
+      toggle_(scope.ui().BtnZapis),
+      player_(timers) {
+  onEvent(toggle_, &QPushButton::clicked, this, [this] { BtnZapisClick(); });
+  scope_.liveFrameArrived = [this](const RawLiveFrame& raw, const LiveSettings& settings) {
+    record(raw, settings);
+  };
+  scope_.liveModeEnded = [this] { stopRecording(); };
+  player_.showRow = [this](const DriveLogRow& row) { showRow(row); };
+  player_.finished = [this] {
+    scope_.setReplayPaused(true);
+    showReplayStatus();
+  };
+  showRecordingState();
+}
+
+// The panel goes first (it was made first, in the same frame); nothing of it is touched here.
+DriveLog::~DriveLog() = default;
+
+QString DriveLog::logsFolder(const QString& installationDirectory) {
+  return installationFile(installationDirectory, QStringLiteral("logs"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Recording
+
+void DriveLog::BtnZapisClick() {
+  if (!toggle_->isChecked()) {
+    stopRecording();
+    return;
+  }
+  // Checked only once the file is really there: a log that cannot be started leaves the toggle
+  // off, and the guard shows why.
+  toggle_->setChecked(false);
+  recorder_.start(logsFolder(installDir_), QDateTime::currentDateTime(), timers_.now());
+  showRecordingState();
+}
+
+void DriveLog::record(const RawLiveFrame& raw, const LiveSettings& settings) {
+  if (!recorder_.isRecording()) return;
+  if (recorder_.record(timers_.now(), raw, settings)) return;
+  showRecordingState();
+  showErrorBox(plIt(QStringLiteral("Błąd zapisu do pliku %1:\r\n%2\r\nZapis przerwano; to, co "
+                                   "zapisano wcześniej, pozostaje w pliku"),
+                    QStringLiteral("Errore di scrittura nel file %1:\r\n%2\r\nRegistrazione "
+                                   "interrotta; quanto già scritto resta nel file"))
+                   .arg(shown(recorder_.filePath()), recorder_.errorText()));
+}
+
+void DriveLog::stopRecording() {
+  recorder_.stop();
+  showRecordingState();
+}
+
+void DriveLog::showRecordingState() {
+  const bool on = recorder_.isRecording();
+  toggle_->setChecked(on);
+  // A red caption while recording: the pressed look alone is easy to miss. Otherwise the
+  // button follows the panel's palette, its disabled look during a replay included.
+  QPalette palette;
+  if (on) {
+    palette = toggle_->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive})
+      palette.setColor(group, QPalette::ButtonText, QColor(200, 0, 0));
+  }
+  toggle_->setPalette(palette);
+  if (on) {
+    toggle_->setToolTip(
+        plIt(QStringLiteral("Zapis do pliku %1"), QStringLiteral("Registrazione nel file %1"))
+            .arg(shown(recorder_.filePath())));
+  } else if (!recorder_.filePath().isEmpty()) {
+    toggle_->setToolTip(
+        plIt(QStringLiteral("Ostatni zapis: %1"), QStringLiteral("Ultima registrazione: %1"))
+            .arg(shown(recorder_.filePath())));
+  } else {
+    toggle_->setToolTip(plIt(QStringLiteral("Zapis przebiegów do pliku CSV w folderze %1"),
+                             QStringLiteral("Registra i dati in un file CSV nella cartella %1"))
+                            .arg(shown(QFileInfo(logsFolder(installDir_)).absoluteFilePath())));
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Replay
+
+void DriveLog::Odtworzzapis1Click() {
+  const QString folder = logsFolder(installDir_);
+  const QString path = ReplayFileDialog::current().openFileName(
+      dialogParent_,
+      plIt(QStringLiteral("Odtwórz zapis"), QStringLiteral("Riproduci registrazione")),
+      QFileInfo(folder).isDir() ? folder : installDir_,
+      plIt(QStringLiteral("Zapisy jazdy (*.csv);;Wszystkie pliki (*)"),
+           QStringLiteral("Registrazioni (*.csv);;Tutti i file (*)")));
+  if (path.isEmpty()) return;
+  replayFile(path);
+}
+
+void DriveLog::replayFile(const QString& path) {
+  // The panel shows one thing at a time; the menu item is disabled while it is in use.
+  if (player_.isActive() || !scope_.panel()->isHidden()) return;
+  const FileContent content = readRegularFile(path, kMaxLogBytes);
+  if (!content.ok()) {
+    warn(refusal(content, path));
+    return;
+  }
+  ParsedDriveLog log = parseDriveLog(content.bytes);
+  const QString name = QFileInfo(path).fileName();
+  if (!log.recognised) {
+    warn(plIt(QStringLiteral("Plik %1 nie jest zapisem jazdy"),
+              QStringLiteral("Il file %1 non è una registrazione di guida"))
+             .arg(shown(path)));
+    return;
+  }
+  skipped_ = log.skipped;
+  if (log.rows.empty()) {
+    warn(plIt(QStringLiteral("Plik %1 nie zawiera żadnej klatki do odtworzenia (pominięte "
+                             "wiersze: %2)"),
+              QStringLiteral("Il file %1 non contiene fotogrammi da riprodurre (righe "
+                             "scartate: %2)"))
+             .arg(shown(path))
+             .arg(log.skipped));
+    return;
+  }
+  if (log.skipped > 0) {
+    warn(plIt(QStringLiteral("Plik %1: pominięto nieprawidłowe wiersze: %2"),
+              QStringLiteral("File %1: righe non valide scartate: %2"))
+             .arg(shown(path))
+             .arg(log.skipped));
+  }
+  replayName_ = name;
+  replayStatus_.clear();
+  const LiveSettings first = log.rows.front().settings;
+  scope_.enterReplay(first, {[this] { pauseOrResumeReplay(); }, [this] { endReplay(); }});
+  player_.start(std::move(log.rows));
+}
+
+void DriveLog::showRow(const DriveLogRow& row) {
+  scope_.showRecordedFrame(displayedBytes(row.raw), row.settings);
+  showReplayStatus();
+}
+
+void DriveLog::pauseOrResumeReplay() {
+  if (player_.state() == DriveLogPlayer::State::Playing) {
+    player_.pause();
+    scope_.setReplayPaused(true);
+    showReplayStatus();
+  } else {
+    scope_.setReplayPaused(false);
+    player_.resume();
+    showReplayStatus();
+  }
+}
+
+void DriveLog::endReplay() {
+  player_.stop();
+  scope_.leaveReplay();
+  replayStatus_.clear();
+}
+
+void DriveLog::showReplayStatus() {
+  if (!player_.isActive()) return;
+  QString state;
+  switch (player_.state()) {
+    case DriveLogPlayer::State::Playing:
+      state = plIt(QStringLiteral("Odtwarzanie"), QStringLiteral("Riproduzione"));
+      break;
+    case DriveLogPlayer::State::Paused:
+      state = plIt(QStringLiteral("Pauza"), QStringLiteral("Pausa"));
+      break;
+    case DriveLogPlayer::State::Finished:
+      state = plIt(QStringLiteral("Koniec zapisu"), QStringLiteral("Fine registrazione"));
+      break;
+    case DriveLogPlayer::State::Idle:
+      return;
+  }
+  const QString text =
+      QStringLiteral("%1: %2  %3 / %4")
+          .arg(state, replayName_, clockText(player_.positionMs()), clockText(player_.spanMs()));
+  // Fifty rows a second, but the text changes once a second: the status bar is repainted only
+  // then.
+  if (text == replayStatus_) return;
+  replayStatus_ = text;
+  view_.setStatusText(text);
+}
+
+void DriveLog::shutdown() {
+  stopRecording();
+  if (player_.isActive()) endReplay();
+}
+
+}  // namespace orvel

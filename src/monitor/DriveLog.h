@@ -1,0 +1,72 @@
+#pragma once
+
+#include "core/Language.h"
+#include "link/Timers.h"
+#include "monitor/DriveLogPlayer.h"
+#include "monitor/DriveLogRecorder.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+
+class QPushButton;
+class QWidget;
+
+namespace orvel {
+
+class LinkView;
+class OscilloscopePanel;
+
+// The drive log of oscilloscope mode: the "Zapis" toggle records every live frame shown to a
+// CSV file in the installation directory's `logs` folder, and "Odtwórz zapis..." plays such a
+// file back through the same panel at the speed it was recorded, with no controller attached.
+class DriveLog : public QObject {
+  Q_OBJECT
+ public:
+  // Larger files are refused: about three hours of frames.
+  static constexpr qint64 kMaxLogBytes = 32 * 1024 * 1024;
+
+  DriveLog(OscilloscopePanel& scope, LinkView& view, TimerService& timers,
+           QString installationDirectory, QWidget* dialogParent);
+  ~DriveLog() override;
+
+  static QString logsFolder(const QString& installationDirectory);
+
+  void BtnZapisClick();
+  // "Odtwórz zapis...": asks for a file, then plays it.
+  void Odtworzzapis1Click();
+  void replayFile(const QString& path);
+  // The program is closing: a recording is closed and a replay ends.
+  void shutdown();
+
+  bool isRecording() const { return recorder_.isRecording(); }
+  bool isReplaying() const { return player_.isActive(); }
+  const DriveLogRecorder& recorder() const { return recorder_; }
+  const DriveLogPlayer& player() const { return player_; }
+  // Rows of the file being replayed that were malformed and are not played.
+  int skippedRows() const { return skipped_; }
+
+ private:
+  void record(const RawLiveFrame& raw, const LiveSettings& settings);
+  void stopRecording();
+  void showRecordingState();
+  void showRow(const DriveLogRow& row);
+  void pauseOrResumeReplay();
+  void endReplay();
+  void showReplayStatus();
+
+  OscilloscopePanel& scope_;
+  LinkView& view_;
+  TimerService& timers_;
+  QString installDir_;
+  QWidget* dialogParent_;
+  QPushButton* toggle_;
+  DriveLogRecorder recorder_;
+  DriveLogPlayer player_;
+  QString replayName_;
+  QString replayStatus_;
+  int skipped_ = 0;
+};
+
+}  // namespace orvel

@@ -1,0 +1,91 @@
+#include "monitor/DriveLogPlayer.h"
+
+#include "core/Dialogs.h"
+
+namespace orvel {
+
+DriveLogPlayer::DriveLogPlayer(TimerService& timers) : timers_(timers) {
+  handle_ = timers_.createHandle([this] { guarded([this] { tick(); }); });
+}
+
+DriveLogPlayer::~DriveLogPlayer() {
+  handle_->stop();
+}
+
+Nanos DriveLogPlayer::offset(std::size_t row) const {
+  return Millis(rows_[row].timeMs - rows_.front().timeMs);
+}
+
+qint64 DriveLogPlayer::positionMs() const {
+  if (next_ == 0) return 0;
+  return rows_[next_ - 1].timeMs - rows_.front().timeMs;
+}
+
+qint64 DriveLogPlayer::spanMs() const {
+  if (rows_.empty()) return 0;
+  return rows_.back().timeMs - rows_.front().timeMs;
+}
+
+void DriveLogPlayer::start(std::vector<DriveLogRow> rows) {
+  handle_->stop();
+  rows_ = std::move(rows);
+  next_ = 0;
+  if (rows_.empty()) {
+    state_ = State::Finished;
+    if (finished) finished();
+    return;
+  }
+  origin_ = timers_.now();
+  state_ = State::Playing;
+  tick();
+}
+
+void DriveLogPlayer::pause() {
+  if (state_ != State::Playing) return;
+  handle_->stop();
+  pausedAt_ = timers_.now();
+  state_ = State::Paused;
+}
+
+void DriveLogPlayer::resume() {
+  if (state_ == State::Paused) {
+    // The pause is taken out of the schedule as a whole, not row by row.
+    origin_ += timers_.now() - pausedAt_;
+  } else if (state_ == State::Finished && !rows_.empty()) {
+    next_ = 0;
+    origin_ = timers_.now();
+  } else {
+    return;
+  }
+  state_ = State::Playing;
+  tick();
+}
+
+void DriveLogPlayer::stop() {
+  handle_->stop();
+  state_ = State::Idle;
+  rows_.clear();
+  next_ = 0;
+}
+
+void DriveLogPlayer::tick() {
+  if (state_ != State::Playing) return;
+  const Nanos elapsed = timers_.now() - origin_;
+  while (next_ < rows_.size() && offset(next_) <= elapsed) {
+    // A copy: showing it may stop the replay, which lets go of the rows.
+    const DriveLogRow row = rows_[next_];
+    ++next_;
+    if (showRow) showRow(row);
+    // Showing a row may end or pause the replay (a message box, the fitter's click).
+    if (state_ != State::Playing) return;
+  }
+  if (next_ == rows_.size()) {
+    state_ = State::Finished;
+    if (finished) finished();
+    return;
+  }
+  const Nanos wait = origin_ + offset(next_) - timers_.now();
+  handle_->start(wait > Nanos(0) ? wait : Nanos(0), Nanos(0));
+}
+
+}  // namespace orvel
