@@ -48,6 +48,10 @@ TForm1::TForm1(Environment environment, QWidget* parent)
   statusPanel_->setFrameShape(QFrame::Panel);
   statusPanel_->setFrameShadow(QFrame::Sunken);
   ui_->StatusBar1->addWidget(statusPanel_);
+  // The bar is 19 pixels high as designed, unless the bold text with its sunken frame needs
+  // more: descenders (an underscore in a file name) must not be cut off.
+  ui_->StatusBar1->setFixedHeight(qMax(ui_->StatusBar1->height(),
+                                       ui_->StatusBar1->minimumSizeHint().height()));
 
   ui_->Image1->setPixmap(logoPicture(ui_->Image1->size()));
   ui_->SpeedButton3->setIcon(commandIcon(CommandPicture::Settings));
