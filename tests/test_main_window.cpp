@@ -265,6 +265,11 @@ class MainWindowTest : public QObject {
     QVERIFY(panel);
     QCOMPARE(panel->width(), 210);
     QVERIFY(panel->font().bold());
+    // The bold text with its frame is not cut at the bottom (an underscore would vanish).
+    panel->setText("param_2.pdf");
+    f.form().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.form()));
+    QVERIFY(panel->height() >= panel->sizeHint().height());
     QVERIFY(!ui.Image1->pixmap().isNull());
   }
 
