@@ -1,5 +1,6 @@
 #include "link/PortDeviceDialog.h"
 
+#include "core/Language.h"
 #include "core/Registry.h"
 #include "ui_PortDeviceDialog.h"
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/Language.h"
 #include "link/SerialDevices.h"
 
 #include <QDialog>

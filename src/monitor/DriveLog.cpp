@@ -2,6 +2,7 @@
 
 #include "core/Dialogs.h"
 #include "core/Handlers.h"
+#include "core/Language.h"
 #include "core/Registry.h"
 #include "core/TextFile.h"
 #include "link/LinkControl.h"

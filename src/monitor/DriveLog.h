@@ -1,14 +1,11 @@
 #pragma once
 
-#include "core/Language.h"
 #include "link/Timers.h"
 #include "monitor/DriveLogPlayer.h"
 #include "monitor/DriveLogRecorder.h"
 
 #include <QObject>
 #include <QString>
-
-#include <array>
 
 class QPushButton;
 class QWidget;
