@@ -10,7 +10,7 @@
 #include "records/TForm3.h"
 #include "settings/TEdytuj_dane.h"
 #include "support/ProgramFixture.h"
-#include "support/ScriptedRecordDialogs.h"
+#include "support/ScriptedFileDialogs.h"
 #include "ui_PanelKalib.h"
 #include "ui_TForm1.h"
 
@@ -199,7 +199,7 @@ class CaptionTablesTest : public QObject {
     QFETCH(Language, language);
     const bool polish = language == Language::Polish;
     ProgramFixture f;
-    ScriptedRecordDialogs files;
+    ScriptedFileDialogs files;
     f.start();
     auto& ui = f.form().ui();
 

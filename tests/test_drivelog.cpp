@@ -8,11 +8,11 @@
 #include "monitor/DriveLogPlayer.h"
 #include "monitor/Gauge.h"
 #include "monitor/OscilloscopePanel.h"
-#include "monitor/ReplayFileDialog.h"
 #include "monitor/Wykresy.h"
 #include "settings/Conversions.h"
 #include "support/ProgramFixture.h"
 #include "support/ScratchVolume.h"
+#include "support/ScriptedFileDialogs.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -66,22 +66,6 @@ class Controller {
   std::unique_ptr<TimerService::Handle> reply_;
 };
 
-// Answers the open dialog with a prepared file name.
-class AnsweringFileDialog : public ReplayFileDialog {
- public:
-  AnsweringFileDialog() { ReplayFileDialog::install(this); }
-  ~AnsweringFileDialog() override { ReplayFileDialog::install(nullptr); }
-  QString openFileName(QWidget*, const QString&, const QString& directory,
-                       const QString&) override {
-    ++asked;
-    startedIn = directory;
-    return answer;
-  }
-  QString answer;
-  QString startedIn;
-  int asked = 0;
-};
-
 QByteArray fileBytes(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -108,7 +92,7 @@ class TestDriveLog : public QObject {
   Q_OBJECT
 
   std::unique_ptr<ProgramFixture> f;
-  std::unique_ptr<AnsweringFileDialog> fileDialog;
+  std::unique_ptr<ScriptedFileDialogs> fileDialog;
 
   TForm1& form() { return f->form(); }
   LinkControl& link() { return f->control(); }
@@ -180,13 +164,13 @@ class TestDriveLog : public QObject {
   }
 
   void replay(const QString& path) {
-    fileDialog->answer = path;
+    fileDialog->answers = {path};
     action("Odtworzzapis1")->trigger();
   }
 
  private Q_SLOTS:
   void init() {
-    fileDialog = std::make_unique<AnsweringFileDialog>();
+    fileDialog = std::make_unique<ScriptedFileDialogs>();
     startProgram();
   }
   void cleanup() {
@@ -417,8 +401,8 @@ class TestDriveLog : public QObject {
     const QString path = writeLog(QStringLiteral("jazda.csv"), generatedLog(101, 20));
     const QString before = commandStates();
     replay(path);
-    QCOMPARE(fileDialog->asked, 1);
-    QCOMPARE(QFileInfo(fileDialog->startedIn).absoluteFilePath(),
+    QCOMPARE(fileDialog->openOffers.size(), 1);
+    QCOMPARE(QFileInfo(fileDialog->openOffers.first().first()).absoluteFilePath(),
              QFileInfo(logsFolder()).absoluteFilePath());
     QVERIFY(!panel()->isHidden());
     QCOMPARE(text("Panel4"), QStringLiteral("255"));

@@ -4,7 +4,7 @@
 #include "records/TForm3.h"
 #include "settings/Conversions.h"
 #include "support/ProgramFixture.h"
-#include "support/ScriptedRecordDialogs.h"
+#include "support/ScriptedFileDialogs.h"
 #include "ui_TAboutBox.h"
 #include "ui_TForm1.h"
 
@@ -17,7 +17,7 @@
 
 using namespace orvel;
 using orvel::test::ProgramFixture;
-using orvel::test::ScriptedRecordDialogs;
+using orvel::test::ScriptedFileDialogs;
 
 namespace {
 
@@ -191,7 +191,7 @@ class MainWindowTest : public QObject {
   void everyCommandDoesSomething() {
     QFETCH(QString, item);
     ProgramFixture f;
-    ScriptedRecordDialogs files;
+    ScriptedFileDialogs files;
     files.printAnswer.reset();  // the print dialog is cancelled
     f.start();
     f.form().findChild<QAction*>(item)->trigger();

@@ -18,7 +18,7 @@
 #include "settings/TEdytuj_dane.h"
 #include "support/ProgramFixture.h"
 #include "support/ScratchVolume.h"
-#include "support/ScriptedRecordDialogs.h"
+#include "support/ScriptedFileDialogs.h"
 #include "support/SettingsBlocks.h"
 #include "ui_TForm1.h"
 #include "ui_TForm2.h"
@@ -30,7 +30,7 @@
 using namespace orvel;
 using orvel::test::ProgramFixture;
 using orvel::test::ScratchVolume;
-using orvel::test::ScriptedRecordDialogs;
+using orvel::test::ScriptedFileDialogs;
 using orvel::test::typicalBlock;
 
 namespace {
@@ -161,13 +161,13 @@ class TestRecordsProgram : public QObject {
     f->start();
   }
 
-  std::unique_ptr<ScriptedRecordDialogs> dialogs;
+  std::unique_ptr<ScriptedFileDialogs> dialogs;
   std::unique_ptr<ProgramFixture> f;
   std::unique_ptr<QTemporaryDir> scratch;
 };
 
 void TestRecordsProgram::init() {
-  dialogs = std::make_unique<ScriptedRecordDialogs>();
+  dialogs = std::make_unique<ScriptedFileDialogs>();
   f = std::make_unique<ProgramFixture>();
   f->start();
   scratch = std::make_unique<QTemporaryDir>();

@@ -1,13 +1,13 @@
 #include "monitor/DriveLog.h"
 
 #include "core/Dialogs.h"
+#include "core/FileDialogs.h"
 #include "core/Handlers.h"
 #include "core/Language.h"
 #include "core/Registry.h"
 #include "core/TextFile.h"
 #include "link/LinkControl.h"
 #include "monitor/OscilloscopePanel.h"
-#include "monitor/ReplayFileDialog.h"
 #include "ui_Panel1.h"
 
 #include <QDateTime>
@@ -161,12 +161,11 @@ void DriveLog::showRecordingState() {
 
 void DriveLog::Odtworzzapis1Click() {
   const QString folder = logsFolder(installDir_);
-  const QString path = ReplayFileDialog::current().openFileName(
-      dialogParent_,
-      plIt(QStringLiteral("Odtwórz zapis"), QStringLiteral("Riproduci registrazione")),
-      QFileInfo(folder).isDir() ? folder : installDir_,
+  const QString path = FileDialogs::current().openFileName(
+      dialogParent_, QFileInfo(folder).isDir() ? folder : installDir_,
       plIt(QStringLiteral("Zapisy jazdy (*.csv);;Wszystkie pliki (*)"),
-           QStringLiteral("Registrazioni (*.csv);;Tutti i file (*)")));
+           QStringLiteral("Registrazioni (*.csv);;Tutti i file (*)")),
+      plIt(QStringLiteral("Odtwórz zapis"), QStringLiteral("Riproduci registrazione")));
   if (path.isEmpty()) return;
   replayFile(path);
 }

@@ -1,10 +1,10 @@
 #include "records/RecordsCommands.h"
 
 #include "core/Dialogs.h"
+#include "core/FileDialogs.h"
 #include "core/Language.h"
 #include "core/Registry.h"
 #include "core/TextFile.h"
-#include "records/RecordDialogs.h"
 #include "records/TForm2.h"
 #include "records/TextPrinting.h"
 #include "records/UserData.h"
@@ -55,7 +55,7 @@ QString RecordsCommands::startDirectory() const {
 
 void RecordsCommands::Drukowanieparametrw1Click() {
   QPrinter printer(QPrinter::HighResolution);
-  RecordDialogs& dialogs = RecordDialogs::current();
+  FileDialogs& dialogs = FileDialogs::current();
   aimPrinter(printer, dialogs.defaultPrinter(), reportPdfFile());
   if (!dialogs.choosePrinter(printer, ctx_.dialogParent)) return;
 
@@ -82,8 +82,8 @@ void RecordsCommands::Zapiszdopliku1Click() {
                 attentionTitle());
     return;
   }
-  const QString chosen = RecordDialogs::current().saveFileName(ctx_.dialogParent, startDirectory(),
-                                                               fileFilter(), kSettingsSuffix);
+  const QString chosen = FileDialogs::current().saveFileName(ctx_.dialogParent, startDirectory(),
+                                                             fileFilter(), kSettingsSuffix);
   if (chosen.isEmpty()) return;
   const QString path = withDefaultSuffix(chosen);
   lastDirectory_ = QFileInfo(path).absolutePath();
@@ -94,8 +94,8 @@ void RecordsCommands::Zapiszdopliku1Click() {
 }
 
 void RecordsCommands::Odczytajzpliku1Click() {
-  const QString chosen =
-      RecordDialogs::current().openFileName(ctx_.dialogParent, startDirectory(), fileFilter());
+  const QString chosen = FileDialogs::current().openFileName(ctx_.dialogParent, startDirectory(),
+                                                             fileFilter(), QString());
   if (chosen.isEmpty()) return;
   lastDirectory_ = QFileInfo(chosen).absolutePath();
   ctx_.viewer->showFile(chosen);

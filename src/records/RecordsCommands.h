@@ -16,7 +16,7 @@ class UserData;
 // The records commands of the main window's "&Opcje" menu: the printed parameter report
 // ("Drukowanie parametrów", Ctrl+P), saving the settings to a file ("Zapisz do pliku", Ctrl+S)
 // and opening a file in the viewer ("Odczytaj z pliku", Ctrl+O). The dialogs go through
-// RecordDialogs, the message boxes through Dialogs.
+// FileDialogs, the message boxes through Dialogs.
 class RecordsCommands {
  public:
   struct Context {

@@ -6,7 +6,7 @@
 #include "core/TextFile.h"
 #include "core/WindowPlacement.h"
 #include "records/ParameterListing.h"
-#include "records/RecordDialogs.h"
+#include "core/FileDialogs.h"
 #include "records/TextPrinting.h"
 #include "ui_TForm2.h"
 
@@ -97,7 +97,7 @@ void TForm2::SpeedButton1Click() {
   if (fileName_.isEmpty()) return;
   const QStringList printed = withPrintMargins(splitLines(text()));
   QPrinter printer(QPrinter::HighResolution);
-  aimPrinter(printer, RecordDialogs::current().defaultPrinter(),
+  aimPrinter(printer, FileDialogs::current().defaultPrinter(),
              fileName_ + QStringLiteral(".pdf"));
   printPlainText(printer, fileName_, printed, printFont(kViewerPointSize));
   const QString pdf = pdfTarget(printer);

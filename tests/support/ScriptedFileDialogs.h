@@ -1,6 +1,6 @@
 #pragma once
 
-#include "records/RecordDialogs.h"
+#include "core/FileDialogs.h"
 
 #include <QPrinter>
 #include <QStringList>
@@ -13,15 +13,15 @@ namespace orvel::test {
 // Answers the print, save and open dialogs from a script instead of showing them, and records
 // what each dialog was offered; installed for its lifetime. The machine has no printer unless a
 // test names one.
-class ScriptedRecordDialogs : public RecordDialogs {
+class ScriptedFileDialogs : public FileDialogs {
  public:
   struct PrintOffer {
     QPrinter::OutputFormat format;
     QString outputFile;
   };
 
-  ScriptedRecordDialogs() { RecordDialogs::install(this); }
-  ~ScriptedRecordDialogs() override { RecordDialogs::install(nullptr); }
+  ScriptedFileDialogs() { FileDialogs::install(this); }
+  ~ScriptedFileDialogs() override { FileDialogs::install(nullptr); }
 
   std::optional<QString> defaultPrinter() override { return printer; }
 
@@ -35,7 +35,8 @@ class ScriptedRecordDialogs : public RecordDialogs {
     saveOffers.append({directory, filter, defaultSuffix});
     return answers.isEmpty() ? QString() : answers.takeFirst();
   }
-  QString openFileName(QWidget*, const QString& directory, const QString& filter) override {
+  QString openFileName(QWidget*, const QString& directory, const QString& filter,
+                       const QString&) override {
     openOffers.append({directory, filter});
     return answers.isEmpty() ? QString() : answers.takeFirst();
   }

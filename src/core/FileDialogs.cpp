@@ -1,4 +1,4 @@
-#include "records/RecordDialogs.h"
+#include "core/FileDialogs.h"
 
 #include <QFileDialog>
 #include <QPrintDialog>
@@ -8,19 +8,19 @@
 namespace orvel {
 
 namespace {
-RecordDialogs* g_installed = nullptr;
+FileDialogs* g_installed = nullptr;
 }
 
-RecordDialogs& RecordDialogs::current() {
-  static WidgetRecordDialogs fallback;
+FileDialogs& FileDialogs::current() {
+  static WidgetFileDialogs fallback;
   return g_installed ? *g_installed : fallback;
 }
 
-void RecordDialogs::install(RecordDialogs* dialogs) {
+void FileDialogs::install(FileDialogs* dialogs) {
   g_installed = dialogs;
 }
 
-std::optional<QString> WidgetRecordDialogs::defaultPrinter() {
+std::optional<QString> WidgetFileDialogs::defaultPrinter() {
   const QString byDefault = QPrinterInfo::defaultPrinterName();
   if (!byDefault.isEmpty()) return byDefault;
   const QStringList all = QPrinterInfo::availablePrinterNames();
@@ -28,7 +28,7 @@ std::optional<QString> WidgetRecordDialogs::defaultPrinter() {
   return std::nullopt;
 }
 
-bool WidgetRecordDialogs::choosePrinter(QPrinter& printer, QWidget* parent) {
+bool WidgetFileDialogs::choosePrinter(QPrinter& printer, QWidget* parent) {
   QPrintDialog dialog(&printer, parent);
   dialog.setObjectName(QStringLiteral("PrintDialog1"));
   // One plain text, always printed whole.
@@ -38,8 +38,8 @@ bool WidgetRecordDialogs::choosePrinter(QPrinter& printer, QWidget* parent) {
   return dialog.exec() == QDialog::Accepted;
 }
 
-QString WidgetRecordDialogs::saveFileName(QWidget* parent, const QString& directory,
-                                          const QString& filter, const QString& defaultSuffix) {
+QString WidgetFileDialogs::saveFileName(QWidget* parent, const QString& directory,
+                                        const QString& filter, const QString& defaultSuffix) {
   QFileDialog dialog(parent, QString(), directory, filter);
   dialog.setObjectName(QStringLiteral("SaveDialog1"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -50,9 +50,9 @@ QString WidgetRecordDialogs::saveFileName(QWidget* parent, const QString& direct
   return dialog.selectedFiles().constFirst();
 }
 
-QString WidgetRecordDialogs::openFileName(QWidget* parent, const QString& directory,
-                                          const QString& filter) {
-  QFileDialog dialog(parent, QString(), directory, filter);
+QString WidgetFileDialogs::openFileName(QWidget* parent, const QString& directory,
+                                        const QString& filter, const QString& title) {
+  QFileDialog dialog(parent, title, directory, filter);
   dialog.setObjectName(QStringLiteral("OpenDialog1"));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);

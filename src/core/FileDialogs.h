@@ -9,11 +9,12 @@ class QWidget;
 
 namespace orvel {
 
-// The printers and the standard print, save and open dialogs go through here, so that tests
-// answer them instead of blocking on a modal dialog (as Dialogs does for message boxes).
-class RecordDialogs {
+// The printers and the standard print, save and open dialogs (the records' files, the drive
+// logs) go through here, so that tests answer them instead of blocking on a modal dialog (as
+// Dialogs does for message boxes).
+class FileDialogs {
  public:
-  virtual ~RecordDialogs() = default;
+  virtual ~FileDialogs() = default;
 
   // The printer a print without a dialog goes to: the system's default printer, else any
   // installed one; nothing on a machine without a printer.
@@ -24,23 +25,25 @@ class RecordDialogs {
   // file is chosen without asking.
   virtual QString saveFileName(QWidget* parent, const QString& directory, const QString& filter,
                                const QString& defaultSuffix) = 0;
-  // The open dialog; an empty name when the user cancelled it.
-  virtual QString openFileName(QWidget* parent, const QString& directory,
-                               const QString& filter) = 0;
+  // The open dialog, titled `title` (the platform's own title when empty); an empty name when
+  // the user cancelled it.
+  virtual QString openFileName(QWidget* parent, const QString& directory, const QString& filter,
+                               const QString& title) = 0;
 
-  static RecordDialogs& current();
+  static FileDialogs& current();
   // Installs a replacement (not owned); nullptr restores the widget dialogs.
-  static void install(RecordDialogs* dialogs);
+  static void install(FileDialogs* dialogs);
 };
 
 // The platform's print dialog and Qt's file dialogs.
-class WidgetRecordDialogs : public RecordDialogs {
+class WidgetFileDialogs : public FileDialogs {
  public:
   std::optional<QString> defaultPrinter() override;
   bool choosePrinter(QPrinter& printer, QWidget* parent) override;
   QString saveFileName(QWidget* parent, const QString& directory, const QString& filter,
                        const QString& defaultSuffix) override;
-  QString openFileName(QWidget* parent, const QString& directory, const QString& filter) override;
+  QString openFileName(QWidget* parent, const QString& directory, const QString& filter,
+                       const QString& title) override;
 };
 
 }  // namespace orvel
