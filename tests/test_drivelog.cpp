@@ -10,6 +10,7 @@
 #include "monitor/OscilloscopePanel.h"
 #include "monitor/Wykresy.h"
 #include "settings/Conversions.h"
+#include "support/LiveFrameController.h"
 #include "support/ProgramFixture.h"
 #include "support/ScratchVolume.h"
 #include "support/ScriptedFileDialogs.h"
@@ -30,41 +31,6 @@ using namespace orvel::test;
 Q_DECLARE_METATYPE(orvel::Language)
 
 namespace {
-
-constexpr double kReplyMs = 9.4;  // 02h out and eight bytes back at 9600 baud
-
-QByteArray wireFrame(const QList<int>& bytes7) {
-  QByteArray out;
-  for (int b : bytes7)
-    out.append(static_cast<char>(b));
-  out.append('\x01');
-  return out;
-}
-
-// Idle at 800 rpm on a 1 V probe, TPS at 1 V, valve at 55.
-const QList<int> kBaseline{51, 20, 7, 128, 0x4C, 0x04, 200};
-
-// Answers every 02h after the line time of a reply with the next frame of its list.
-class Controller {
- public:
-  Controller(ProgramFixture& f, QList<QList<int>> frames) : f_(f), frames_(std::move(frames)) {
-    reply_ = f.timers.createHandle([this] {
-      const QList<int>& frame = frames_[replies % frames_.size()];
-      ++replies;
-      f_.link.inject(wireFrame(frame));
-    });
-    f.link.onWrite = [this](std::uint8_t b) {
-      if (b == 0x02) reply_->start(Nanos(static_cast<long long>(kReplyMs * 1e6)), Nanos(0));
-    };
-  }
-  ~Controller() { f_.link.onWrite = nullptr; }
-  int replies = 0;
-
- private:
-  ProgramFixture& f_;
-  QList<QList<int>> frames_;
-  std::unique_ptr<TimerService::Handle> reply_;
-};
 
 QByteArray fileBytes(const QString& path) {
   QFile file(path);
@@ -201,7 +167,7 @@ class TestDriveLog : public QObject {
       const int period = i == 17 ? 0 : periods[i % periods.size()] + (i > 20 ? byte() : 0);
       frames << QList<int>{byte(), byte(), byte(), byte(), period & 0xFF, period >> 8, byte()};
     }
-    Controller controller(*f, frames);
+    LiveFrameController controller(*f, frames);
     QStringList live;
     const auto show = link().hooks.showLiveFrame;
     link().hooks.showLiveFrame = [&, show] {
@@ -296,7 +262,7 @@ class TestDriveLog : public QObject {
       return dir.makeReadOnly();
     };
     startProgram(dir.path());
-    Controller controller(*f, {kBaseline});
+    LiveFrameController controller(*f, {kBaseline});
     enter();
     if (!whileRecording) QVERIFY2(constrain(), "no read-only folder here");
     QPushButton* toggle = button("BtnZapis");
@@ -346,7 +312,7 @@ class TestDriveLog : public QObject {
   }
   void recordingEndsWithTheMode() {
     QFETCH(QString, how);
-    Controller controller(*f, {kBaseline});
+    LiveFrameController controller(*f, {kBaseline});
     int shown = 0;
     const auto show = link().hooks.showLiveFrame;
     link().hooks.showLiveFrame = [&, show] {
@@ -472,7 +438,7 @@ class TestDriveLog : public QObject {
     QCOMPARE(commandStates(), QStringLiteral("1111 1111"));
     QVERIFY(action("Odtworzzapis1")->isEnabled());
 
-    Controller controller(*f, {kBaseline});
+    LiveFrameController controller(*f, {kBaseline});
     f->link.failWritesFrom = -1;
     enter();
     QVERIFY(link().oscilloscopeMode);

@@ -9,6 +9,7 @@
 #include "monitor/OscilloscopePanel.h"
 #include "monitor/Wykresy.h"
 #include "settings/TEdytuj_dane.h"
+#include "support/LiveFrameController.h"
 #include "support/ProgramFixture.h"
 
 #include <QAction>
@@ -20,47 +21,6 @@ using namespace orvel;
 using namespace orvel::test;
 
 Q_DECLARE_METATYPE(orvel::Language)
-
-namespace {
-
-constexpr double kReplyMs = 9.4;  // 02h out and eight bytes back at 9600 baud
-
-QByteArray liveFrame(const QList<int>& bytes7) {
-  QByteArray out;
-  for (int b : bytes7)
-    out.append(static_cast<char>(b));
-  out.append('\x01');
-  return out;
-}
-
-// Idle at 800 rpm on a 1 V probe, TPS at 1 V, valve at 55.
-const QList<int> kBaseline{51, 20, 7, 128, 0x4C, 0x04, 200};
-
-// Answers every 02h after the line time of a reply, like a controller on a 9600-baud line.
-class ScriptedController {
- public:
-  explicit ScriptedController(ProgramFixture& f) : f_(f) {
-    reply_ = f.timers.createHandle([this] {
-      ++replies;
-      f_.link.inject(liveFrame(next_));
-    });
-    f.link.onWrite = [this](std::uint8_t b) {
-      if (b == 0x02 && answering)
-        reply_->start(Nanos(static_cast<long long>(kReplyMs * 1e6)), Nanos(0));
-    };
-  }
-  ~ScriptedController() { f_.link.onWrite = nullptr; }
-  void setFrame(const QList<int>& bytes) { next_ = bytes; }
-  bool answering = true;
-  int replies = 0;
-
- private:
-  ProgramFixture& f_;
-  std::unique_ptr<TimerService::Handle> reply_;
-  QList<int> next_ = kBaseline;
-};
-
-}  // namespace
 
 class TestMonitorMode : public QObject {
   Q_OBJECT
@@ -172,7 +132,7 @@ class TestMonitorMode : public QObject {
     QFETCH(QString, pauseCaption);
     QFETCH(QString, runningStatus);
     form().selectLanguage(language);
-    ScriptedController controller(*f);
+    LiveFrameController controller(*f);
     enter();
     // Requests at 0 and 9.4 ms (the sweep timer's first tick comes at once), then every 20 ms.
     advanceMs(110);
@@ -204,7 +164,7 @@ class TestMonitorMode : public QObject {
   // very first tick comes at once); each answer moves every chart's pen by two columns, and the
   // sweep wraps after 76 samples.
   void loopPacing() {
-    ScriptedController controller(*f);
+    LiveFrameController controller(*f);
     enter();
     advanceMs(1000);
     QCOMPARE(requests(), 51);
@@ -430,7 +390,7 @@ class TestMonitorMode : public QObject {
   void leaveRestoresTheWindow() {
     QFETCH(double, leaveAfterMs);
     QFETCH(bool, answering);
-    ScriptedController controller(*f);
+    LiveFrameController controller(*f);
     controller.answering = answering;
     enter();
     advanceMs(leaveAfterMs);
@@ -460,7 +420,7 @@ class TestMonitorMode : public QObject {
   // In and out many times, at every phase of the loop: each entry sends exactly one request at
   // once, each exit stops the loop, and the panel comes back in the same place and layout.
   void enterAndLeaveManyTimes() {
-    ScriptedController controller(*f);
+    LiveFrameController controller(*f);
     enter();
     const QRect geometry = panel()->geometry();
     control<QPushButton>("Koniec")->click();
@@ -577,7 +537,7 @@ class TestMonitorMode : public QObject {
   // the mode starts again when the editor closes.
   void settingsExchangeFromTheMode() {
     form().controller().idlePeriodReference = 1100;
-    ScriptedController controller(*f);
+    LiveFrameController controller(*f);
     enter();
     advanceMs(50);
     const int before = requests();
