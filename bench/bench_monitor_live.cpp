@@ -18,21 +18,12 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include <sys/resource.h>
+#include "CpuTime.h"
 
 #include <cstdio>
 #include <vector>
 
-namespace {
-
-double cpuSeconds() {
-  rusage ru{};
-  getrusage(RUSAGE_SELF, &ru);
-  return ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec +
-         ru.ru_stime.tv_usec / 1e6;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
