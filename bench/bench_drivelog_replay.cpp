@@ -9,7 +9,7 @@
 #include "monitor/DriveLog.h"
 #include "monitor/DriveLogFormat.h"
 #include "sim/EngineModel.h"
-#include "support/RecordingDialogs.h"
+#include "support/LiveProgram.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -33,8 +33,6 @@ int main(int argc, char** argv) {
 
   QTemporaryDir home;
   qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-  qputenv("ORVEL_COM1", home.filePath(QStringLiteral("no-port-1")).toLocal8Bit());
-  qputenv("ORVEL_COM2", home.filePath(QStringLiteral("no-port-2")).toLocal8Bit());
 
   // Frames as the live loop records them: about 20 ms apart with a little jitter, the engine
   // idling and revving in turn.
@@ -64,15 +62,9 @@ int main(int argc, char** argv) {
   const orvel::ParsedDriveLog parsed = orvel::parseDriveLog(log);
   const double recordedSpan = (parsed.rows.back().timeMs - parsed.rows.front().timeMs) / 1000.0;
 
-  orvel::test::RecordingDialogs dialogs;
-  orvel::QtTimerService timers;
-  orvel::QtSerialTransport link;
-  orvel::Environment env;
-  env.link = &link;
-  env.timers = &timers;
-  env.installationDirectory = [&home] { return home.path(); };
-  env.openUrl = [](const QUrl&) { return true; };
-  orvel::Program program(std::move(env));
+  orvel::test::LiveProgram live(home.filePath(QStringLiteral("no-port-1")),
+                                home.filePath(QStringLiteral("no-port-2")));
+  orvel::Program& program = *live.program;
   program.show();
   orvel::DriveLog& driveLog = *program.form1().findChild<orvel::DriveLog*>();
 
@@ -115,8 +107,8 @@ int main(int argc, char** argv) {
               playedSpan - recordedSpan, 100.0 * (playedSpan - recordedSpan) / recordedSpan);
   // No controller: the start-up box about the ports is expected.
   std::printf("rows shown %zu, skipped %d, message boxes %d\n", driveLog.player().rowsShown(),
-              driveLog.skippedRows(), int(dialogs.boxes.size()));
-  for (const auto& box : dialogs.boxes)
+              driveLog.skippedRows(), int(live.dialogs.boxes.size()));
+  for (const auto& box : live.dialogs.boxes)
     std::printf("message: %s\n", qPrintable(box.text.section(QLatin1Char('\r'), 0, 0)));
   std::printf("worst lag of the display behind the recorded time: %.1f ms (2 ms probe)\n",
               std::max(0.0, worstLagMs));

@@ -6,7 +6,7 @@
 #include "app/Program.h"
 #include "link/QtSerialTransport.h"
 #include "link/Timers.h"
-#include "support/RecordingDialogs.h"
+#include "support/LiveProgram.h"
 #include "support/SimProcess.h"
 
 #include <QApplication>
@@ -43,18 +43,9 @@ int main(int argc, char** argv) {
   }
   QTemporaryDir home;
   qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-  qputenv("ORVEL_COM1", pty.toLocal8Bit());
-  qputenv("ORVEL_COM2", home.filePath(QStringLiteral("no-such-port")).toLocal8Bit());
-
-  orvel::test::RecordingDialogs dialogs;
-  orvel::QtTimerService timers;
-  orvel::QtSerialTransport link;
-  orvel::Environment env;
-  env.link = &link;
-  env.timers = &timers;
-  env.installationDirectory = [&home] { return home.path(); };
-  env.openUrl = [](const QUrl&) { return true; };
-  orvel::Program program(std::move(env));
+  orvel::test::LiveProgram live(pty, home.filePath(QStringLiteral("no-such-port")));
+  orvel::QtTimerService& timers = live.timers;
+  orvel::Program& program = *live.program;
   orvel::TForm1& form = program.form1();
   form.controller().idlePeriodReference = 1100;
   program.show();
@@ -109,9 +100,9 @@ int main(int argc, char** argv) {
   // this long, against where it is.
   const double driftMs = span * 1000.0 - steady * 20.0;
   std::printf("run: %.1f s, frames shown %d, requests on the line %d, message boxes %d\n", elapsed,
-              frames, requests, int(dialogs.boxes.size()));
+              frames, requests, int(live.dialogs.boxes.size()));
   if (record) {
-    const QDir logs(home.filePath(QStringLiteral("logs")));
+    const QDir logs(live.installDir.filePath(QStringLiteral("logs")));
     for (const QFileInfo& log : logs.entryInfoList(QDir::Files)) {
       QFile file(log.filePath());
       file.open(QIODevice::ReadOnly);
