@@ -1,7 +1,7 @@
 // Reception, dispatch, requests and timers of the link on virtual time and an in-memory line.
+#include "core/ControllerState.h"
 #include "core/Language.h"
 #include "link/LinkControl.h"
-#include "settings/ControllerState.h"
 #include "support/FakeTimerService.h"
 #include "support/FakeTransport.h"
 #include "support/RecordingDialogs.h"

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "core/ConfigFile.h"
+#include "core/ControllerState.h"
 #include "core/Language.h"
 #include "core/WorkArea.h"
 #include "link/LinkControl.h"
 #include "link/SerialDevices.h"
-#include "settings/ControllerState.h"
 
 #include <QMainWindow>
 #include <QUrl>

@@ -1,8 +1,8 @@
 #include "calibration/CalibrationSampler.h"
 
+#include "core/ControllerState.h"
 #include "core/Dialogs.h"
 #include "link/LinkControl.h"
-#include "settings/ControllerState.h"
 #include "settings/Conversions.h"
 
 #include <algorithm>

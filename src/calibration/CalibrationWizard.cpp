@@ -1,11 +1,11 @@
 #include "calibration/CalibrationWizard.h"
 
 #include "calibration/CalibrationSampler.h"
+#include "core/ControllerState.h"
 #include "core/Dialogs.h"
 #include "core/Language.h"
 #include "link/LinkControl.h"
 #include "link/SerialTransport.h"
-#include "settings/ControllerState.h"
 #include "settings/Conversions.h"
 
 namespace orvel {

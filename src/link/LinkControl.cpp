@@ -1,10 +1,10 @@
 #include "link/LinkControl.h"
 
+#include "core/ControllerState.h"
 #include "core/Dialogs.h"
 #include "core/Language.h"
 #include "link/LinkError.h"
 #include "link/SerialTransport.h"
-#include "settings/ControllerState.h"
 
 namespace orvel {
 

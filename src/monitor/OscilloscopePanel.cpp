@@ -1,6 +1,7 @@
 #include "monitor/OscilloscopePanel.h"
 
 #include "core/Artwork.h"
+#include "core/ControllerState.h"
 #include "core/Dialogs.h"
 #include "core/Handlers.h"
 #include "core/Language.h"
@@ -10,7 +11,6 @@
 #include "monitor/Gauge.h"
 #include "monitor/PanelScaling.h"
 #include "monitor/Wykresy.h"
-#include "settings/ControllerState.h"
 #include "settings/Conversions.h"
 #include "ui_Panel1.h"
 

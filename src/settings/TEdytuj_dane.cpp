@@ -1,9 +1,9 @@
 #include "settings/TEdytuj_dane.h"
 
+#include "core/ControllerState.h"
 #include "core/Dialogs.h"
 #include "core/Handlers.h"
 #include "core/WindowPlacement.h"
-#include "settings/ControllerState.h"
 #include "settings/ShapePictogram.h"
 #include "ui_TEdytuj_dane.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/SettingsTemplate.h"
+#include "core/SettingsTemplate.h"
 
 #include <cstdint>
 

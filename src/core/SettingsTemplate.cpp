@@ -1,4 +1,4 @@
-#include "settings/SettingsTemplate.h"
+#include "core/SettingsTemplate.h"
 
 namespace orvel {
 
