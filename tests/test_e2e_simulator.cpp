@@ -291,6 +291,30 @@ class EndToEndTest : public QObject {
     QVERIFY(p.dialogs.boxes.isEmpty());
   }
 
+  // F5 against a silent controller gives up; the controller answers again and F7 starts: the
+  // read-out that was given up never comes back (no 09h, no editor, no flags written).
+  void aGivenUpReadOutStaysGivenUp() {
+    SimProcess sim;
+    const QString pty = sim.start();
+    QVERIFY(!pty.isEmpty());
+    test::LiveProgram p(pty);
+    TForm1& form = p.form();
+    QVERIFY(sim.command("silent on"));
+    form.ui().SpeedButton3->click();
+    QVERIFY(!form.ui().SpeedButton3->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(form.ui().SpeedButton3->isEnabled(), 8000);
+    QCOMPARE(form.statusText(), QString("Sterownik nie odpowiada"));
+    QVERIFY(sim.command("silent off"));
+    form.ui().Wykresy->click();
+    test::runEventLoop(2500);
+    QVERIFY(!p.program->editor().isVisible());
+    const QByteArray rx = SimProcess::bytes(sim.log(), true);
+    QVERIFY2(rx.startsWith("\xAA"), rx.toHex().constData());
+    QVERIFY2(rx.count('\x02') == rx.size() - 1 && rx.size() > 50, rx.toHex().constData());
+    form.findChild<OscilloscopePanel*>()->KoniecClick();
+    QVERIFY(p.dialogs.boxes.isEmpty());
+  }
+
   void aSimulatorThatHangsUpIsReportedOnce() {
     SimProcess sim;
     const QString pty = sim.start();

@@ -77,22 +77,30 @@ class TimersTest : public QObject {
     QCOMPARE(dialogs.texts(), (QStringList{"boom.", "boom."}));
   }
 
-  // Each row: times (ms) at which the pacing timer is started; expected tick times.
+  // Each row: times (ms) at which the pacing timer is started, a blocking pause of the thread
+  // (start, length; none when empty) that makes a wake-up late; expected tick times. The ticks
+  // keep a 20 ms grid: a late reply or a late wake-up skips a slot, never bunches.
   void pacedTimerTicks_data() {
     QTest::addColumn<QList<int>>("starts");
+    QTest::addColumn<QList<int>>("pause");
     QTest::addColumn<QList<int>>("ticks");
-    QTest::newRow("first start ticks at once") << QList<int>{5} << QList<int>{5};
+    QTest::newRow("first start ticks at once") << QList<int>{5} << QList<int>{} << QList<int>{5};
     QTest::newRow("restart soon after a tick waits for the interval")
-        << QList<int>{0, 9} << QList<int>{0, 20};
-    QTest::newRow("restart after a full interval ticks at once")
-        << QList<int>{0, 35} << QList<int>{0, 35};
+        << QList<int>{0, 9} << QList<int>{} << QList<int>{0, 20};
+    QTest::newRow("restart after a full interval waits for the next slot")
+        << QList<int>{0, 35} << QList<int>{} << QList<int>{0, 40};
     QTest::newRow("steady loop keeps the 20 ms grid")
-        << QList<int>{0, 10, 30, 50, 70} << QList<int>{0, 20, 40, 60, 80};
-    QTest::newRow("late reply: no catch-up burst")
-        << QList<int>{0, 10, 95, 100} << QList<int>{0, 20, 95, 115};
+        << QList<int>{0, 10, 30, 50, 70} << QList<int>{} << QList<int>{0, 20, 40, 60, 80};
+    QTest::newRow("late reply skips to the next slot")
+        << QList<int>{0, 10, 95, 100} << QList<int>{} << QList<int>{0, 20, 100, 120};
+    QTest::newRow("wake-up 2 ms late keeps the grid")
+        << QList<int>{0, 10, 30} << QList<int>{15, 7} << QList<int>{0, 22, 40};
+    QTest::newRow("wake-up 8 ms late skips the slot after it")
+        << QList<int>{0, 10, 30} << QList<int>{15, 13} << QList<int>{0, 28, 60};
   }
   void pacedTimerTicks() {
     QFETCH(QList<int>, starts);
+    QFETCH(QList<int>, pause);
     QFETCH(QList<int>, ticks);
     FakeTimerService clock;
     QList<int> seen;
@@ -101,6 +109,10 @@ class TimersTest : public QObject {
       seen << int(clock.now().count() / 1000000);
     });
     for (int at : starts) {
+      if (!pause.isEmpty() && pause[0] < at && clock.now() <= Millis(pause[0])) {
+        clock.advance(Millis(pause[0]) - clock.now());
+        clock.blockingPause(Millis(pause[1]));
+      }
       clock.advance(Millis(at) - clock.now());
       t.start();
       clock.processDue();

@@ -31,6 +31,13 @@ class ConversionError : public AppError {
   explicit ConversionError(const QString& text);
 };
 
+// A failure the user has already been shown once: it ends the handler like any error, and the
+// guard adds no second box for it.
+class ReportedError : public AppError {
+ public:
+  ReportedError() : AppError(QString()) {}
+};
+
 enum class MessageIcon { None, Information, Warning, Error };
 
 // Every message box of the program goes through here, so that tests can record messages instead
@@ -64,6 +71,7 @@ template <typename F>
 void guarded(F&& handler) noexcept {
   try {
     std::forward<F>(handler)();
+  } catch (const ReportedError&) {
   } catch (const AppError& e) {
     showErrorBox(e.text());
   } catch (const std::exception& e) {

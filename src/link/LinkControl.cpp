@@ -17,7 +17,7 @@ LinkControl::LinkControl(SerialTransport& link, TimerService& timers, LinkView& 
     : Timer1(timers, 100, 16, [this] { Timer1Timer(); }),
       Timer2(timers, 50, 16, [this] { Timer2Timer(); }),
       Timer3(timers, 50, 11, [this] { Timer3Timer(); }),
-      Timer4(timers, 100, 11, [this] { settingsReadOutRequest(); }),
+      Timer4(timers, 100, 11, [this] { Timer4Timer(); }),
       Timer6(timers, 200, 31, [this] { Timer6Timer(); }),
       wykres_on1(timers, 20, [this] { wykres_on1Timer(); }),
       Timerznak(timers, 50, [this] { TimerznakTimer(); }),
@@ -30,25 +30,44 @@ LinkControl::LinkControl(SerialTransport& link, TimerService& timers, LinkView& 
 }
 
 void LinkControl::ensureOpen() {
-  link_.open();
+  // A command the fitter gives is a fresh try: its failure is always shown.
+  try {
+    link_.open();
+  } catch (const LinkError&) {
+    failureReported_ = true;
+    throw;
+  }
+  failureReported_ = false;
 }
 
 void LinkControl::send(const Command& command) {
-  orvel::send(link_, command);
+  try {
+    if (!link_.isConnected()) link_.open();
+    orvel::send(link_, command);
+  } catch (const LinkError&) {
+    if (failureReported_) throw ReportedError();
+    failureReported_ = true;
+    throw;
+  }
+  failureReported_ = false;
 }
 
 void LinkControl::sendRequest(const Command& command) {
   try {
     send(command);
+  } catch (const ReportedError&) {
+    endLoopsAfterFailure();
   } catch (const LinkError& e) {
+    failureReported_ = false;
     linkFailed(e.text());
   }
 }
 
 void LinkControl::linkFailed(const QString& errorText) {
   endLoopsAfterFailure();
-  if (failureShown_) return;
+  if (failureShown_ || failureReported_) return;
   failureShown_ = true;
+  failureReported_ = true;
   struct Reset {
     bool& flag;
     ~Reset() { flag = false; }
@@ -80,6 +99,8 @@ void LinkControl::endLoopsAfterFailure() {
   // Nothing can be read out any more; the exchange's give-up timer brings the commands back.
   Timer4.stop();
   readSettingsOnReply = false;
+  settingsReadOut = false;
+  awaitingReply_ = false;
 }
 
 void LinkControl::delay(int n) {
@@ -89,8 +110,21 @@ void LinkControl::delay(int n) {
 // ---------------------------------------------------------------------------------------------
 // Reception and dispatch
 
+bool LinkControl::replyWindowOpen() const {
+  return awaitingReply_ && timers_.now() <= replyClosesAt_;
+}
+
+void LinkControl::expectReply(int length) {
+  link_.discardReceived();
+  awaitingReply_ = true;
+  replyClosesAt_ = timers_.now() + kByteTime * length + kReplyMargin;
+}
+
 void LinkControl::ComPort1RxChar(int count) {
   const QByteArray bytes = link_.read(count);
+  // The console shows every byte; everything else takes only what answers the last request.
+  const bool inWindow = replyWindowOpen();
+  if (!inWindow && !serviceMode) return;
   if (Timer1.isRunning()) Timer1.stop();
   for (char c : bytes) {
     const auto value = static_cast<std::uint8_t>(c);
@@ -98,13 +132,16 @@ void LinkControl::ComPort1RxChar(int count) {
       if (hooks.serviceByte) hooks.serviceByte(value);
       continue;
     }
+    if (!inWindow) continue;
     EditDane.append(value);
     ++replyCount;
     // The dispatch runs before the next byte is appended, so a reply handler sees exactly its
     // own reply even when more bytes came in the same notification.
     EditDaneChange();
   }
-  if (readSettingsOnReply) {
+  // Only the answer to this exchange's AAh leads to the read-out; what the console takes is not
+  // an answer to it.
+  if (readSettingsOnReply && inWindow && !serviceMode && settingsExchangeRunning()) {
     readSettingsOnReply = false;
     Timer4.start();
   }
@@ -137,24 +174,35 @@ void LinkControl::EditDaneChange() {
     if (hooks.takeHighRpmSample) hooks.takeHighRpmSample();
     Timerznak.start();
   }
-  if (n == kSettingsBlockLength && settingsReadOut) {
-    const int reference = word(32);
-    if (reference == 0x0101) {
-      showMessage(plIt(QStringLiteral("Sterownik nie ma skalibrowanych wolnych obrotów.\r\n"
-                                      "Wciśnij przycisk autokalibracji."),
-                       QStringLiteral("Sistema non calibrate giri.\r\nScalare giri.")),
-                  attentionTitle(), MessageIcon::Warning);
-      settingsReadOut = false;
-      return;
-    }
-    state_.idlePeriodReference = reference;
-    if (hooks.decodeSettings) hooks.decodeSettings();
-    settingsReadOut = false;
-    EditDane.clear();
+  // A block is the answer to the 09h of the exchange still running, never 37 bytes that came
+  // together some other way.
+  if (n == kSettingsBlockLength && settingsReadOut && settingsExchangeRunning())
+    settingsBlockArrived();
+}
+
+void LinkControl::settingsBlockArrived() {
+  settingsReadOut = false;
+  const int reference = word(32);
+  if (reference == 0x0101) {
+    // The exchange is over: the commands come back with the message rather than 6.2 s later.
     Timer6.resetCount();
     Timer6.stop();
-    if (hooks.showSettingsEditor) hooks.showSettingsEditor();
+    abandonSettingsExchange();
+    view_.setCommandsEnabled(kAllButtons | kAllItems, true);
+    view_.setStatusText(QString());
+    showMessage(plIt(QStringLiteral("Sterownik nie ma skalibrowanych wolnych obrotów.\r\n"
+                                    "Wciśnij przycisk autokalibracji."),
+                     QStringLiteral("Sistema non calibrate giri.\r\nScalare giri.")),
+                attentionTitle(), MessageIcon::Warning);
+    return;
   }
+  state_.idlePeriodReference = reference;
+  if (hooks.decodeSettings) hooks.decodeSettings();
+  EditDane.clear();
+  awaitingReply_ = false;
+  Timer6.resetCount();
+  Timer6.stop();
+  if (hooks.showSettingsEditor) hooks.showSettingsEditor();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -165,6 +213,8 @@ void LinkControl::liveFrameRequest() {
   EditDane.clear();
   Timer2.resetCount();
   Timer2.start();
+  expectReply(kLiveFrameLength);
+  wykres_on1.requestSent();
   sendRequest(commands::liveData());
 }
 
@@ -177,6 +227,7 @@ void LinkControl::sampleRequest() {
   sweepPaused = true;
   Timer2.stop();
   Timer1.start();
+  expectReply(kLiveFrameLength);
   sendRequest(commands::liveData());
 }
 
@@ -188,6 +239,7 @@ void LinkControl::settingsReadOutRequest() {
   highRpmSampling = false;
   oscilloscopeMode = false;
   settingsReadOut = true;
+  expectReply(kSettingsBlockLength);
   send(commands::readSettings());
 }
 
@@ -218,10 +270,31 @@ void LinkControl::Timer3Timer() {
   view_.setStatusText(oscilloscopeStatusText());
 }
 
+void LinkControl::Timer4Timer() {
+  // The delay of an exchange that has ended since reads nothing out.
+  if (settingsExchangeRunning()) {
+    settingsReadOutRequest();
+  } else {
+    Timer4.stop();
+  }
+}
+
 void LinkControl::Timer6Timer() {
   Timer6.stop();
+  abandonSettingsExchange();
   view_.setCommandsEnabled(kAllButtons | kAllItems, true);
-  view_.setStatusText(QString());
+  view_.setStatusText(plIt(QStringLiteral("Sterownik nie odpowiada"),
+                           QStringLiteral("Il controllore non risponde")));
+}
+
+void LinkControl::abandonSettingsExchange() {
+  Timer4.stop();
+  readSettingsOnReply = false;
+  settingsReadOut = false;
+  resumeOscilloscope = false;
+  awaitingReply_ = false;
+  replyCount = 0;
+  EditDane.clear();
 }
 
 void LinkControl::wykres_on1Timer() {
@@ -239,6 +312,7 @@ void LinkControl::TimerznakTimer() {
 
 void LinkControl::startSettingsExchange() {
   ensureOpen();
+  abandonSettingsExchange();
   if (hooks.endCalibration) hooks.endCalibration();
   if (view_.oscilloscopePanelVisible()) {
     if (hooks.endOscilloscopeMode) hooks.endOscilloscopeMode();
@@ -254,16 +328,19 @@ void LinkControl::startSettingsExchange() {
   readSettingsOnReply = true;
   Timer4.resetCount();
   Timer2.resetCount();
+  expectReply(statedReplyLength(cmd::StartCommunication).value_or(1));
   send(commands::startCommunication());
 }
 
 void LinkControl::endSettingsExchange() {
+  // The exchange is over whatever the closing send does: a lost link leaves nothing behind.
+  const bool resume = resumeOscilloscope;
+  abandonSettingsExchange();
   view_.setCommandsEnabled(kAllButtons | kAllItems, true);
-  send(commands::endCommunication());
   view_.setStatusText(QString());
-  if (resumeOscilloscope) {
+  send(commands::endCommunication());
+  if (resume) {
     delay(100);
-    resumeOscilloscope = false;
     if (hooks.startOscilloscopeMode) hooks.startOscilloscopeMode();
   }
 }

@@ -93,12 +93,27 @@ class LinkControl {
   // is raised and the command goes no further, so the fitter sees one box, not one per send.
   void ensureOpen();
 
+  // A reply counts only while its window is open: from its request until the reply's own bytes
+  // could have come at 9600 baud (10 bits a byte) plus kReplyMargin for the controller's turn,
+  // an adapter's latency timer and a busy event loop. Bytes outside it are stray and dropped
+  // unseen: they stop no watchdog, start no read-out and count towards no reply.
+  static constexpr Nanos kByteTime{1041667};
+  static constexpr Millis kReplyMargin{200};
+  bool replyWindowOpen() const;
+
+  // The settings exchange runs from F5 until its block is handled or it is given up.
+  bool settingsExchangeRunning() const { return Timer6.isRunning(); }
+
+  // Sends inside the conversation in progress. A link that is not open is opened again first,
+  // so a wizard step or an editor field after a lost link reaches the controller once it is
+  // back; a failure already reported ends the handler without a second box.
   void send(const Command& command);
   SerialTransport& transport() { return link_; }
 
   // The link failed (a write in a loop, or the device went away): the live loop and any sampling
   // run end as "Koniec" ends them, a pending settings read-out is dropped, and the error is
-  // shown once; a failure while that box is open adds no second one.
+  // shown once; a failure while that box is open adds no second one, and neither does any send
+  // on the failed link until it opens again.
   void linkFailed(const QString& errorText);
   TimerService& timerService() { return timers_; }
 
@@ -127,6 +142,14 @@ class LinkControl {
 
  private:
   void EditDaneChange();
+  // Opens the window of the reply to the request about to go out; whatever is already waiting
+  // on the line is not its answer and is thrown away.
+  void expectReply(int length);
+  // Nothing of an exchange that ended without its editor may act later: no read-out, no block
+  // taken from bytes that answer something else, no oscilloscope restart.
+  void abandonSettingsExchange();
+  void settingsBlockArrived();
+  void Timer4Timer();
   // Sends the request of a loop; a link failure ends the loop instead of leaving it to send
   // again and again into a dead port.
   void sendRequest(const Command& command);
@@ -143,6 +166,10 @@ class LinkControl {
   LinkView& view_;
   ControllerState& state_;
   bool failureShown_ = false;
+  // The link's present failure has been shown; cleared by the next open or send that works.
+  bool failureReported_ = false;
+  bool awaitingReply_ = false;
+  Nanos replyClosesAt_{0};
 };
 
 }  // namespace orvel

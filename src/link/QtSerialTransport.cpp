@@ -174,6 +174,13 @@ QByteArray QtSerialTransport::readDevice(int count) {
   return bytes;
 }
 
+void QtSerialTransport::discardDevice() {
+  // Both Qt's buffer and the driver's queue: a purge that fails leaves bytes that the reply
+  // window then drops.
+  port_.clear(QSerialPort::Input);
+  port_.clearError();
+}
+
 void QtSerialTransport::onReadyRead() {
   if (delivering_ || writing_) {
     pending_ = true;

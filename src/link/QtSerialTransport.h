@@ -37,6 +37,7 @@ class QtSerialTransport : public QObject, public SerialTransport {
   void closeDevice() override;
   void writeDevice(const QByteArray& bytes) override;
   QByteArray readDevice(int count) override;
+  void discardDevice() override;
 
  private:
   void onReadyRead();

@@ -42,6 +42,10 @@ QByteArray SerialTransport::read(int count) {
   return readDevice(count);
 }
 
+void SerialTransport::discardReceived() {
+  if (connected_) discardDevice();
+}
+
 void SerialTransport::deviceLost(const QString& errorText) {
   connected_ = false;
   if (lossHandler_) {

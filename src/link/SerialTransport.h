@@ -34,6 +34,8 @@ class SerialTransport {
   void write(const QByteArray& bytes);
   // Up to count bytes that are waiting; the result is as long as what was read.
   QByteArray read(int count);
+  // Throws away what has arrived and not been read yet. Does nothing when not connected.
+  void discardReceived();
 
   // The handler of the received-characters notification, called with the number of bytes
   // waiting (never 0).
@@ -54,6 +56,7 @@ class SerialTransport {
   virtual void closeDevice() = 0;
   virtual void writeDevice(const QByteArray& bytes) = 0;
   virtual QByteArray readDevice(int count) = 0;
+  virtual void discardDevice() {}
 
   // For implementations: marks the link closed after the device was lost underneath it and
   // reports the loss.

@@ -10,6 +10,7 @@
 #include <sys/timerfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace orvel {
@@ -177,18 +178,38 @@ void PacedTimer::stop() {
   handle_->stop();
 }
 
+void PacedTimer::requestSent() {
+  if (inTick_) return;
+  anchored_ = true;
+  slot_ = lastTick_ = service_.now();
+}
+
 void PacedTimer::arm() {
   ++arms_;
   const Nanos now = service_.now();
-  const Nanos next = ticked_ ? lastTick_ + interval_ : now;
+  Nanos next = now;
+  if (anchored_) {
+    next = slot_ + interval_;
+    // A slot already past by less than the tolerance is still taken (at once); one that would
+    // follow a late tick too closely is not.
+    const Nanos earliest = std::max(now, lastTick_ + interval_) - tolerance();
+    if (next < earliest) next += interval_ * ((earliest - next + interval_ - Nanos(1)) / interval_);
+  }
+  armedFor_ = next;
   handle_->start(next > now ? next - now : Nanos(0), Nanos(0));
 }
 
 void PacedTimer::fire() {
   if (!running_) return;
-  ticked_ = true;
   lastTick_ = service_.now();
+  slot_ = anchored_ ? armedFor_ : lastTick_;
+  anchored_ = true;
   const unsigned armsBefore = arms_;
+  inTick_ = true;
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{inTick_};
   onTick_();
   // A handler that leaves the timer running gets the next tick one interval later; one that
   // stopped and started it again has already armed it.

@@ -73,19 +73,27 @@ class WindowTimer {
   std::function<void()> onExpiry_;
 };
 
-// The short pacing timers of the live and sample loops. They behave like a timing thread that
-// sleeps one interval between ticks and is only suspended while the timer is stopped: after a
-// start the timer ticks at once if a full interval has passed since its previous tick, otherwise
-// when that interval completes. So the next request follows the handled reply at once but never
-// sooner than one interval after the previous request; the program's timer service fires within
-// microseconds, so a steady loop holds its rate.
+// The short pacing timers of the live and sample loops. Their ticks keep to a grid of slots one
+// interval apart, counted from the first tick (or from a request sent outside the timer, see
+// requestSent), so a loop keeps its rate whatever each wake-up costs: after a start the timer
+// ticks at the next slot that is at least one interval after its previous tick. A reply handled
+// after that slot, or a wake-up more than the tolerance late, gives up the slot that would follow
+// too closely and waits for the next one: requests never bunch and the grid never drifts.
 class PacedTimer {
  public:
+  // How late a tick may be and still count as its slot: a quarter interval (5 ms of the live
+  // loop's 20, where a request and its reply take 9.4 ms of the line). A stricter bound makes a
+  // loaded machine, whose wake-ups often come a millisecond or two late, skip slot after slot.
+  Nanos tolerance() const { return interval_ / 4; }
+
   PacedTimer(TimerService& service, int intervalMs, std::function<void()> onTick);
   void start();
   void stop();
   bool isRunning() const { return running_; }
   int intervalMs() const { return static_cast<int>(interval_ / Millis(1)); }
+  // The loop's request went out now without a tick (the first of a run): the grid starts here.
+  // Called from the tick itself it changes nothing.
+  void requestSent();
 
  private:
   void fire();
@@ -96,9 +104,12 @@ class PacedTimer {
   Nanos interval_;
   std::function<void()> onTick_;
   bool running_ = false;
-  bool ticked_ = false;
+  bool anchored_ = false;
+  bool inTick_ = false;
   unsigned arms_ = 0;
-  Nanos lastTick_{0};
+  Nanos slot_{0};      // the slot of the last tick
+  Nanos lastTick_{0};  // when the last tick actually came
+  Nanos armedFor_{0};  // the slot the pending wake-up is for
 };
 
 }  // namespace orvel

@@ -54,6 +54,7 @@ class FakeTransport : public SerialTransport {
   void closeDevice() override;
   void writeDevice(const QByteArray& bytes) override;
   QByteArray readDevice(int count) override;
+  void discardDevice() override { queue_.clear(); }
 
  private:
   void deliver();
