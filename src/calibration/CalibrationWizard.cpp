@@ -64,8 +64,7 @@ void CalibrationWizard::SpeedButton4Click() {
 
   view_.setText(Entry::Rpm, QStringLiteral("2000"));
   sampler_.clearPeriodSum();
-  linkView_.setStatusText(
-      plIt(QStringLiteral("Automatyczna kalibracja"), QStringLiteral("Taratura Automatica")));
+  linkView_.setStatusText(calibrationStatusText());
   view_.centre();
   linkView_.setCommandsEnabled(kButtonF6 | kItemAutocal, false);
   falling_ = false;

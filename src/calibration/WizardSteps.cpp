@@ -13,7 +13,7 @@ namespace orvel {
 
 using wizard::kMaxByte;
 using wizard::kMaxWaveMs;
-using wizard::kMaxWord;
+namespace allowed = wizard::allowed;
 
 namespace {
 
@@ -56,8 +56,8 @@ QString saveOrCancelPrompt(bool okInCapitals) {
 void CalibrationWizard::medrpmClick() {
   if (step_ != 1) return;
   const QString text = view_.text(Entry::Rpm);
-  const auto rpm = parseInteger(text);
-  if (!rpm) return invalidEntry({Entry::Rpm});
+  const auto rpm = wizardInteger(text);
+  if (!rpm) return invalidEntry({Entry::Rpm}, allowed::changeover());
   if (*rpm < 1000 || *rpm > 9000) return;  // outside the range the prompt names: no reaction
   const ProbeType probe = probeType(view_.choice(Choice::ProbeType));
   send(commands::lambda1Range(probe.rangeArgument));
@@ -105,9 +105,9 @@ void CalibrationWizard::Slowbisrpm1Click() {
   if (step_ != 4) return;
   const QString text = view_.text(Entry::Edit2);
   const auto tenths = lambdaThresholdTenths(text);
-  if (!tenths) return invalidEntry({Entry::Edit2});
+  if (!tenths) return invalidEntry({Entry::Edit2}, allowed::lambdaThreshold());
   const long long raw = lambdaThresholdRaw(*tenths);
-  if (raw > kMaxByte) return invalidEntry({Entry::Edit2});  // above 5.0 V
+  if (raw > kMaxByte) return invalidEntry({Entry::Edit2}, allowed::lambdaThreshold());
   send(commands::lambdaThreshold(raw));
 
   view_.setSummary(SummaryLine::LambdaThreshold, text);
@@ -121,8 +121,9 @@ void CalibrationWizard::Slowbisrpm1Click() {
 void CalibrationWizard::ButtonTPS1Click() {
   if (step_ != 5) return;
   const QString text = view_.text(Entry::Edit2);
-  const auto hundredths = hundredthsFromVoltText(text);
-  if (!hundredths) return invalidEntry({Entry::Edit2});
+  const auto hundredths = voltHundredths(text);
+  if (!hundredths || *hundredths > 999)
+    return invalidEntry({Entry::Edit2}, allowed::tpsThreshold());
   const long long raw = tpsThresholdRaw(*hundredths);  // at most 200 for 9.99 V
   send(commands::tpsThreshold(raw));
 
@@ -138,9 +139,9 @@ void CalibrationWizard::ButtonMaxRpmGaz1Click() {
   if (step_ != 6) return;
   const QString text = view_.text(Entry::Edit2);
   view_.setSummary(SummaryLine::MaxRpm, text);
-  const auto rpm = parseInteger(text);
+  const auto rpm = wizardInteger(text);
   const auto p = rpm ? period(*rpm) : std::nullopt;
-  if (!p) return invalidEntry({Entry::Edit2});
+  if (!p) return invalidEntry({Entry::Edit2}, rpmRange());
   send(commands::maxSpeedOnGas(*p));
 
   setLine(line::kMaxSpeedPeriod, *p);
@@ -172,15 +173,10 @@ void CalibrationWizard::ButtonDeltaRpm1Click() {
   if (falling_) {
     const QString text = view_.text(Entry::Edit2);
     view_.setSummary(SummaryLine::Delta, text);
-    const auto delta = parseInteger(text);
-    if (!delta) return invalidEntry({Entry::Edit2});
-    // The controller keeps the period at (changeover - delta) less the one at the changeover.
-    const auto atChangeover = period(changeoverRpm_);
-    const auto below = period(changeoverRpm_ - *delta);
-    if (!atChangeover || !below) return invalidEntry({Entry::Edit2});
-    const long long difference = *below - *atChangeover;
-    if (difference < 0 || difference > kMaxWord) return invalidEntry({Entry::Edit2});
-    send(commands::fallingDelta(difference));
+    const auto delta = wizardInteger(text);
+    const auto difference = delta ? fallingDelta(*delta) : std::nullopt;
+    if (!difference) return invalidEntry({Entry::Edit2}, deltaRange());
+    send(commands::fallingDelta(*difference));
   }
   view_.setText(Entry::Edit2, QStringLiteral("100"));
   showStep(9, plIt(QStringLiteral("Podaj pozycję startową silnika krokowego"),
@@ -192,8 +188,9 @@ void CalibrationWizard::ButtonSilnikKrok1Click() {
   if (step_ != 9) return;
   const QString text = view_.text(Entry::Edit2);
   view_.setSummary(SummaryLine::StepperStart, text);
-  const auto position = parseInteger(text);
-  if (!position || *position < 0 || *position > kMaxByte) return invalidEntry({Entry::Edit2});
+  const auto position = wizardInteger(text);
+  if (!position || *position < 0 || *position > kMaxByte)
+    return invalidEntry({Entry::Edit2}, allowed::position());
   send(commands::stepperStart(*position));
 
   setEditor(EditorField::StepperStart, text);
@@ -210,12 +207,13 @@ void CalibrationWizard::ButtonMinMax1Click() {
   const QString lowerText = view_.text(Entry::Edit2);
   const QString upperText = view_.text(Entry::Edit3);
   view_.setSummary(SummaryLine::StepperRange, twoValues(lowerText, upperText));
-  const auto lower = parseInteger(lowerText);
-  const auto upper = parseInteger(upperText);
+  const auto lower = wizardInteger(lowerText);
+  const auto upper = wizardInteger(upperText);
   const auto inRange = [](const std::optional<long long>& v) {
     return v && *v >= 0 && *v <= kMaxByte;
   };
-  if (!inRange(lower) || !inRange(upper)) return invalidEntry({Entry::Edit2, Entry::Edit3});
+  if (!inRange(lower) || !inRange(upper))
+    return invalidEntry({Entry::Edit2, Entry::Edit3}, allowed::position());
   send(commands::stepperRange(*lower, *upper));
 
   setEditor(EditorField::StepperMax, lowerText);
@@ -234,10 +232,10 @@ bool CalibrationWizard::lambdaWave(int step) {
   const bool first = step == 11;
   const QString highText = view_.text(Entry::Edit2);
   const QString lowText = view_.text(Entry::Edit3);
-  const auto th = parseInteger(highText);
-  const auto tl = parseInteger(lowText);
+  const auto th = wizardInteger(highText);
+  const auto tl = wizardInteger(lowText);
   if (!th || !tl) {
-    invalidEntry({Entry::Edit2, Entry::Edit3});
+    invalidEntry({Entry::Edit2, Entry::Edit3}, allowed::waveTime());
     return false;
   }
   // Checked on the true values: a negative TL must not pass as a large number whose 16-bit sum
@@ -277,8 +275,9 @@ void CalibrationWizard::ButtonLambda12Click() {
 void CalibrationWizard::ButtonDelayStart1Click() {
   if (step_ != 13) return;
   const QString text = view_.text(Entry::Edit2);
-  const auto seconds = parseInteger(text);
-  if (!seconds || *seconds < 0 || *seconds * 5 > kMaxByte) return invalidEntry({Entry::Edit2});
+  const auto seconds = wizardInteger(text);
+  if (!seconds || *seconds < 0 || *seconds * 5 > kMaxByte)
+    return invalidEntry({Entry::Edit2}, allowed::startDelay());
   send(commands::powerOnDelay(powerOnDelayCount(*seconds)));
 
   setLine(line::kStartDelay, text);
@@ -311,8 +310,9 @@ void CalibrationWizard::Button151Click() {
 void CalibrationWizard::Button161Click() {
   if (step_ != 15) return;
   const QString text = view_.text(Entry::Edit2);
-  const auto position = parseInteger(text);
-  if (!position || *position < 0 || *position > kMaxByte) return invalidEntry({Entry::Edit2});
+  const auto position = wizardInteger(text);
+  if (!position || *position < 0 || *position > kMaxByte)
+    return invalidEntry({Entry::Edit2}, allowed::position());
   send(commands::cutoffPosition(*position));
 
   setLine(line::kCutoffPosition, kMaxByte - *position);
@@ -326,9 +326,9 @@ void CalibrationWizard::Button161Click() {
 void CalibrationWizard::Button171Click() {
   if (step_ != 16) return;
   const QString text = view_.text(Entry::Edit2);
-  const auto rpm = parseInteger(text);
+  const auto rpm = wizardInteger(text);
   const auto p = rpm ? period(*rpm) : std::nullopt;
-  if (!p) return invalidEntry({Entry::Edit2});
+  if (!p) return invalidEntry({Entry::Edit2}, rpmRange());
   send(commands::cutoffSpeed(*p));
 
   setLine(line::kCutoffPeriod, *p);
