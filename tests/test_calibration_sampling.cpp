@@ -311,8 +311,7 @@ class TestCalibrationSampling : public QObject {
                           : run == 3 ? r->wizard().step() == 4
                                      : s.idlePeriodReference != 0;
     QVERIFY2(refused != accepted, qPrintable(r->f.dialogs.texts().join('|')));
-    const QStringList references =
-        r->commands().mid(sentBefore).filter(QRegularExpression("^1F"));
+    const QStringList references = r->commands().mid(sentBefore).filter(QRegularExpression("^1F"));
     if (refused) {
       QCOMPARE(references, QStringList{});
       QCOMPARE(s.szablon.line(26), line26);
@@ -355,6 +354,7 @@ class TestCalibrationSampling : public QObject {
     r->press();
     r->advanceMs(1000);
     QVERIFY(!r->f.dialogs.boxes.isEmpty());
+    QCOMPARE(tpsLowText(), QString("..........."));
     r->ui().KalibAnuluj->click();
     QVERIFY(!wizardShown());
     QCOMPARE(r->commandStates(), QString("1111 1111"));

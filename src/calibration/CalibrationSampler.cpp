@@ -76,6 +76,8 @@ bool CalibrationSampler::startHighRpmRun() {
 }
 
 void CalibrationSampler::stop() {
+  // A run cut short (cancelled, taken over) leaves no partial average to be read as a result.
+  runFailed();
   link_.Timerznak.stop();
   // A request still unanswered would otherwise report a silent controller after the run is gone.
   link_.Timer1.stop();
