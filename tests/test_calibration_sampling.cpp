@@ -6,6 +6,8 @@
 #include "support/CalibrationRig.h"
 #include "ui_Panel1.h"
 
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QtTest>
 
 using namespace orvel;
@@ -18,6 +20,10 @@ namespace {
 const QString kNotOnPl = QStringLiteral(
     "Sterownik nie został włączony.\r\nWłącz sterownik i spróbuj "
     "ponownie");
+
+const QString kNoisePl = QStringLiteral("Zakłócenia na linii: pomiar powtórzony");
+const QString kRefusedPl = QStringLiteral(
+    "Zakłócenia na linii: pomiar nieudany.\r\nSprawdź przewody sterownika i spróbuj ponownie.");
 
 ScriptedController::Frame idleFrame(int tps, int period) {
   return {23, tps, 140, 185, period & 0xFF, period >> 8, 200};
@@ -156,6 +162,7 @@ class TestCalibrationSampling : public QObject {
     QVERIFY(wizardShown());
     QCOMPARE(r->wizard().step(), 2);
     QCOMPARE(r->link().samplesRemaining, 10 - answered);
+    QCOMPARE(tpsLowText(), QString("..........."));  // no partial average left as a measurement
     const int requests = r->requests();
     r->advanceMs(5000);
     QCOMPARE(r->requests(), requests);
@@ -168,33 +175,158 @@ class TestCalibrationSampling : public QObject {
     QCOMPARE(tpsLowText(), QString("2.00"));
   }
 
-  // A reply that stops short stops the watchdog and is never complete: the run waits, without a
-  // message, until its OK starts it again.
-  void shortReplyStallsUntilStartedAgain() {
-    r->walkTo(2);
+  // A reply that stops short is a controller that does not answer: the same message and state
+  // after the same 1.6 s, and the step's OK (or F8) starts the run again.
+  void shortReplyIsReportedAsSilence_data() {
+    QTest::addColumn<bool>("scaling");
+    QTest::newRow("idle step") << false;
+    QTest::newRow("F8") << true;
+  }
+  void shortReplyIsReportedAsSilence() {
+    QFETCH(bool, scaling);
+    r->controller->frame = idleFrame(40, 1100);
+    if (!scaling) r->walkTo(2);
     r->controller->shortLength = 5;
-    r->press();
-    r->advanceMs(5000);
+    scaling ? r->f8() : r->press();
+    r->advanceMs(1599);
     QVERIFY(r->f.dialogs.boxes.isEmpty());
+    r->advanceMs(1);
+    QCOMPARE(r->f.dialogs.texts(), QStringList{kNotOnPl});
+    QCOMPARE(r->commandStates(), QString(scaling ? "1111 1111" : "1111 0011"));
+    QCOMPARE(r->form().statusText(), QString());
     QCOMPARE(r->requests(), 1);
-    QCOMPARE(r->wizard().step(), 2);
     r->controller->shortLength = -1;
-    r->press();
+    scaling ? r->f8() : r->press();
     r->advanceMs(1000);
-    QCOMPARE(r->wizard().step(), 3);
+    QCOMPARE(r->form().controller().idlePeriodReference, 1100);
+    if (!scaling) QCOMPARE(r->wizard().step(), 3);
   }
 
-  // A stray byte shifts one frame (the dispatch goes by count only); the run still ends.
-  void strayByteDoesNotStopTheRun() {
+  // After a run's tenth sample the extra request waits for nothing: a controller that falls
+  // silent then is no fault in the middle of the wizard.
+  void silenceAfterAFinishedRun_data() {
+    QTest::addColumn<int>("step");
+    QTest::newRow("idle step") << 2;
+    QTest::newRow("high-rpm step") << 3;
+  }
+  void silenceAfterAFinishedRun() {
+    QFETCH(int, step);
+    r->walkTo(step);
+    r->press();
+    for (int ms = 0; ms < 2000 && r->wizard().step() == step; ++ms)
+      r->advanceMs(1);
+    r->controller->silent = true;
+    r->advanceMs(5000);
+    QVERIFY(r->f.dialogs.boxes.isEmpty());
+    QCOMPARE(r->wizard().step(), step + 1);
+    QCOMPARE(r->commandStates(), QString("0000 0000"));
+    QCOMPARE(r->requests(), step == 2 ? 11 : 22);
+  }
+
+  // While the service console takes every byte a run would wait for nothing: it is not started,
+  // and the fitter is told why.
+  void consoleOpenHoldsTheRun_data() {
+    QTest::addColumn<bool>("scaling");
+    QTest::newRow("idle step") << false;
+    QTest::newRow("F8") << true;
+  }
+  void consoleOpenHoldsTheRun() {
+    QFETCH(bool, scaling);
+    if (!scaling) r->walkTo(2);
+    const QString states = r->commandStates();
+    r->link().serviceMode = true;
+    scaling ? r->f8() : r->press();
+    QCOMPARE(r->f.dialogs.texts().size(), 1);
+    QVERIFY(r->f.dialogs.texts().first().contains("konsola serwisowa"));
+    QCOMPARE(r->requests(), 0);
+    QCOMPARE(r->commandStates(), states);
+    if (!scaling) QCOMPARE(r->wizard().step(), 2);
+  }
+
+  // A stray byte shifts one frame (the dispatch goes by count only): the run is taken again,
+  // the fitter told why, and only the clean run's reference is sent.
+  void strayByteRepeatsTheRun() {
     r->controller->frame = idleFrame(40, 1100);
     r->walkTo(2);
     r->press();
     r->advanceMs(60);
     r->controller->strayOnce = true;
-    r->advanceMs(1000);
+    QStringList status;
+    for (int ms = 0; ms < 2000; ++ms) {
+      r->advanceMs(1);
+      if (status.isEmpty() || status.last() != r->form().statusText())
+        status << r->form().statusText();
+    }
+    QCOMPARE(status, (QStringList{"Automatyczna kalibracja", kNoisePl, "Automatyczna kalibracja"}));
     QCOMPARE(r->wizard().step(), 3);
     QVERIFY(r->f.dialogs.boxes.isEmpty());
-    QCOMPARE(r->commands().last().left(2), QString("1F"));
+    QCOMPARE(r->commands().filter(QRegularExpression("^1F")), QStringList{"1F 4C 04"});
+    QCOMPARE(r->requests(), 21);
+  }
+
+  // Line noise in bursts of one to four random bytes at random times, seeded: every run either
+  // gives the engine's own values or is refused with the message, never anything between, and a
+  // refused run sends and stores nothing.
+  void noiseNeverBecomesACalibration_data() {
+    QTest::addColumn<int>("run");   // 2 idle step, 3 high-rpm step, 0 F8
+    QTest::addColumn<int>("rate");  // stray bytes per second
+    QTest::addColumn<int>("seed");
+    for (int run : {2, 3, 0}) {
+      for (int rate : {30, 300, 900}) {
+        for (int seed = 1; seed <= 4; ++seed)
+          QTest::addRow("%s, %d B/s, seed %d",
+                        run == 2   ? "idle"
+                        : run == 3 ? "high"
+                                   : "F8",
+                        rate, seed)
+              << run << rate << seed;
+      }
+    }
+  }
+  void noiseNeverBecomesACalibration() {
+    QFETCH(int, run);
+    QFETCH(int, rate);
+    QFETCH(int, seed);
+    r->controller->frame = idleFrame(10, 1100);
+    if (run) r->walkTo(run);
+    const ControllerState& s = r->form().controller();
+    const QString line26 = s.szablon.line(26);
+    const QString line37 = s.szablon.line(37);
+    const int sentBefore = static_cast<int>(r->commands().size());
+    QRandomGenerator rng(static_cast<quint32>(seed));
+    if (run == 3) r->controller->frame = {23, 60, 140, 115, 0x25, 0x01, 180};
+    run ? r->press() : r->f8();
+    for (int ms = 0; ms < 6000; ++ms) {
+      // A burst of 2.5 bytes on average, so rate / 2.5 bursts a second.
+      if (rng.bounded(1000.0) < rate / 2.5) {
+        QByteArray burst;
+        for (int k = rng.bounded(1, 5); k > 0; --k)
+          burst.append(static_cast<char>(rng.bounded(256)));
+        r->f.link.inject(burst);
+      }
+      r->advanceMs(1);
+    }
+    const bool refused = r->f.dialogs.texts() == QStringList{kRefusedPl};
+    const bool accepted = run == 2   ? r->wizard().step() == 3
+                          : run == 3 ? r->wizard().step() == 4
+                                     : s.idlePeriodReference != 0;
+    QVERIFY2(refused != accepted, qPrintable(r->f.dialogs.texts().join('|')));
+    const QStringList references = r->commands().mid(sentBefore).filter(QRegularExpression("^1F"));
+    if (refused) {
+      QCOMPARE(references, QStringList{});
+      QCOMPARE(s.szablon.line(26), line26);
+      QCOMPARE(s.szablon.line(37), line37);
+      QCOMPARE(r->commandStates().left(4), QString("1111"));
+      QCOMPARE(r->wizard().step(), run ? run : 0);
+    } else if (run == 3) {
+      QCOMPARE(s.tpsHigh, 60);
+      QCOMPARE(s.szablon.line(37), QString("60"));
+    } else {
+      QCOMPARE(s.idlePeriodReference, 1100);
+      QCOMPARE(s.tpsLow, 10);
+      QCOMPARE(s.szablon.line(39), QString("1400"));
+      QCOMPARE(references, run ? QStringList{"1F 4C 04"} : QStringList{});
+    }
   }
 
   // OK again during a run starts it afresh, with a single request in flight.
@@ -222,6 +354,7 @@ class TestCalibrationSampling : public QObject {
     r->press();
     r->advanceMs(1000);
     QVERIFY(!r->f.dialogs.boxes.isEmpty());
+    QCOMPARE(tpsLowText(), QString("..........."));
     r->ui().KalibAnuluj->click();
     QVERIFY(!wizardShown());
     QCOMPARE(r->commandStates(), QString("1111 1111"));
@@ -234,12 +367,16 @@ class TestCalibrationSampling : public QObject {
   void rpmScaling_data() {
     QTest::addColumn<Language>("language");
     QTest::addColumn<QString>("status");
-    QTest::newRow("Polish") << Language::Polish << "Skalowanie obrotów";
-    QTest::newRow("Italian") << Language::Italian << "Taratura Giri";
+    QTest::addColumn<QString>("result");
+    QTest::newRow("Polish") << Language::Polish << "Skalowanie obrotów"
+                            << "Skalowanie obrotów: okres 1250 przyjęty jako 800 obr/min";
+    QTest::newRow("Italian") << Language::Italian << "Taratura Giri"
+                             << "Taratura giri: periodo 1250 preso come 800 giri/min";
   }
   void rpmScaling() {
     QFETCH(Language, language);
     QFETCH(QString, status);
+    QFETCH(QString, result);
     r->form().selectLanguage(language);
     r->controller->frame = idleFrame(12, 1250);
     r->f8();
@@ -248,7 +385,7 @@ class TestCalibrationSampling : public QObject {
     QVERIFY(r->link().rpmScalingOnly);
     r->advanceMs(1000);
     QCOMPARE(r->commandStates(), QString("1110 1110"));
-    QCOMPARE(r->form().statusText(), QString());
+    QCOMPARE(r->form().statusText(), result);
     QCOMPARE(r->requests(), 11);
     QCOMPARE(r->commands(), QStringList{});  // no AAh, no 1Fh, no 0Ah
     const ControllerState& s = r->form().controller();

@@ -22,6 +22,9 @@ namespace {
 
 const QString kDots = QStringLiteral("...........");
 const QString kInvalid = QStringLiteral("Nieprawidłowa wartość");
+QString refused(const char* allowed) {
+  return kInvalid + QStringLiteral("\r\nDozwolone: ") + QString::fromUtf8(allowed);
+}
 const QString kWave =
     QStringLiteral("Dane poza zakresem   TH, TL - 0...4000ms\r\nTH+TL max 4000ms");
 
@@ -74,6 +77,14 @@ class TestCalibrationWizard : public QObject {
     QCOMPARE(r->f.timers.totalPaused(), Millis(100));
     for (const QString& t : summaryTexts())
       QCOMPARE(t, kDots);
+    // Every step's controls at the one place the start gives them.
+    for (int k = 1; k <= kWizardSteps; ++k)
+      QCOMPARE(r->panel().stepButton(k)->y(), 50);
+    for (QWidget* w : {static_cast<QWidget*>(ui.editrpm), static_cast<QWidget*>(ui.Edit2),
+                       static_cast<QWidget*>(ui.Edit3), static_cast<QWidget*>(ui.KalibAnuluj)})
+      QCOMPARE(w->y(), 50);
+    QCOMPARE(ui.RadioGroup1->y(), 37);
+    QCOMPARE(ui.RadioGroup2->y(), 37);
     // Centred in the work area by the design height, between the top and the status bar.
     const int left = int(std::nearbyint(r->form().clientWidth() * 0.5)) - 224 - 5;
     const int top =
@@ -281,48 +292,52 @@ class TestCalibrationWizard : public QObject {
                         const QString& message, bool accepted, const QString& summary = {}) {
       QTest::newRow(name) << step << e2 << e3 << message << accepted << summary;
     };
-    row("1: letters", 1, "abc", {}, kInvalid, false);
-    row("1: empty", 1, "", {}, kInvalid, false);
-    row("1: blank inside", 1, "20 0", {}, kInvalid, false);
+    row("1: letters", 1, "abc", {}, refused("1000...9000 obr/min"), false);
+    row("1: empty", 1, "", {}, refused("1000...9000 obr/min"), false);
+    row("1: blank inside", 1, "20 0", {}, refused("1000...9000 obr/min"), false);
     row("1: 999 ignored", 1, "999", {}, {}, false);
     row("1: 9001 ignored", 1, "9001", {}, {}, false);
     row("1: signed, out of range", 1, "+200", {}, {}, false);
     row("1: 1000", 1, "1000", {}, {}, true);
     row("1: 9000", 1, "9000", {}, {}, true);
-    row("4: no tenths", 4, "2", {}, kInvalid, false);
-    row("4: letters", 4, "a.5", {}, kInvalid, false);
-    row("4: index 1 not read", 4, "2,5", {}, {}, true, "2,5");
-    row("4: above 5 V wraps", 4, "5.1", {}, kInvalid, false);
+    row("4: whole volts", 4, "2", {}, {}, true, "2");
+    row("4: letters", 4, "a.5", {}, refused("0.0...5.0 V"), false);
+    row("4: comma", 4, "2,5", {}, {}, true, "2,5");
+    row("4: hundredths", 4, "2.55", {}, refused("0.0...5.0 V"), false);
+    row("4: above 5 V wraps", 4, "5.1", {}, refused("0.0...5.0 V"), false);
     row("4: 5.0", 4, "5.0", {}, {}, true, "5.0");
-    row("5: no index 2", 5, "25", {}, kInvalid, false);
-    row("5: two whole digits", 5, "10.0", {}, kInvalid, false);
-    row("5: bad hundredths", 5, "2.5x", {}, kInvalid, false);
+    row("5: 25 V", 5, "25", {}, refused("0.00...9.99 V"), false);
+    row("5: two whole digits", 5, "10.0", {}, refused("0.00...9.99 V"), false);
+    row("5: bad hundredths", 5, "2.5x", {}, refused("0.00...9.99 V"), false);
     row("5: 2.5", 5, "2.5", {}, {}, true, "2.5");
-    row("6: zero rpm", 6, "0", {}, kInvalid, false, "0");
-    row("6: letters shown first", 6, "abc", {}, kInvalid, false, "abc");
-    row("6: negative", 6, "-100", {}, kInvalid, false, "-100");
-    row("6: period too long", 6, "5", {}, kInvalid, false, "5");
+    row("5: 3", 5, "3", {}, {}, true, "3");
+    row("5: 3,0", 5, "3,0", {}, {}, true, "3,0");
+    row("5: 3.00", 5, "3.00", {}, {}, true, "3.00");
+    row("6: zero rpm", 6, "0", {}, refused("14...9999 obr/min"), false, "0");
+    row("6: letters shown first", 6, "abc", {}, refused("14...9999 obr/min"), false, "abc");
+    row("6: negative", 6, "-100", {}, refused("14...9999 obr/min"), false, "-100");
+    row("6: period too long", 6, "5", {}, refused("14...9999 obr/min"), false, "5");
     row("6: 4000", 6, "4000", {}, {}, true, "4000");
-    row("8: delta equal to changeover", 8, "2000", {}, kInvalid, false, "2000");
-    row("8: negative delta", 8, "-500", {}, kInvalid, false, "-500");
-    row("8: period difference too long", 8, "1999", {}, kInvalid, false, "1999");
+    row("8: delta equal to changeover", 8, "2000", {}, refused("0...1986 obr/min"), false, "2000");
+    row("8: negative delta", 8, "-500", {}, refused("0...1986 obr/min"), false, "-500");
+    row("8: period difference too long", 8, "1999", {}, refused("0...1986 obr/min"), false, "1999");
     row("8: zero", 8, "0", {}, {}, true, "0");
-    row("9: above 255", 9, "256", {}, kInvalid, false, "256");
-    row("9: negative", 9, "-1", {}, kInvalid, false, "-1");
+    row("9: above 255", 9, "256", {}, refused("0...255"), false, "256");
+    row("9: negative", 9, "-1", {}, refused("0...255"), false, "-1");
     row("9: 255", 9, "255", {}, {}, true, "255");
-    row("10: letters clear both", 10, "10", "x", kInvalid, false, "10 / x");
-    row("10: above 255", 10, "300", "240", kInvalid, false, "300 / 240");
+    row("10: letters clear both", 10, "10", "x", refused("0...255"), false, "10 / x");
+    row("10: above 255", 10, "300", "240", refused("0...255"), false, "300 / 240");
     row("11: 4000 and 0", 11, "4000", "0", {}, true, "4000 / 0");
     row("11: sum over 4000", 11, "2000", "2001", kWave, false);
     row("11: TH over 4000", 11, "4001", "0", kWave, false);
     row("11: negative TL", 11, "500", "-100", kWave, false);
-    row("11: letters", 11, "x", "500", kInvalid, false);
+    row("11: letters", 11, "x", "500", refused("0...4000 ms"), false);
     row("12: sum over 4000", 12, "3000", "1500", kWave, false);
-    row("13: byte would wrap", 13, "52", {}, kInvalid, false);
+    row("13: byte would wrap", 13, "52", {}, refused("0...51 s"), false);
     row("13: 51", 13, "51", {}, {}, true, "51");
-    row("15: above 255", 15, "256", {}, kInvalid, false);
-    row("16: zero rpm", 16, "0", {}, kInvalid, false);
-    row("16: period too long", 16, "5", {}, kInvalid, false);
+    row("15: above 255", 15, "256", {}, refused("0...255"), false);
+    row("16: zero rpm", 16, "0", {}, refused("14...9999 obr/min"), false);
+    row("16: period too long", 16, "5", {}, refused("14...9999 obr/min"), false);
     row("16: 9000", 16, "9000", {}, {}, true, "9000");
   }
   void entries() {
@@ -355,7 +370,7 @@ class TestCalibrationWizard : public QObject {
     }
     if (!accepted) {
       QCOMPARE(r->commands(), before);
-      const bool cleared = message == kInvalid;
+      const bool cleared = message.startsWith(kInvalid);
       QCOMPARE(first->text(), cleared ? QString() : edit2);
       if (!edit3.isNull()) QCOMPARE(r->ui().Edit3->text(), cleared ? QString() : edit3);
     } else {
@@ -372,6 +387,34 @@ class TestCalibrationWizard : public QObject {
     }
   }
 
+  // Step 8 judges the difference the controller keeps, whatever the period below the changeover.
+  void fallingDelta_data() {
+    QTest::addColumn<QString>("delta");
+    QTest::addColumn<QString>("sent");  // empty: refused
+    // Idle period 60000, changeover 9000: 5333 at the changeover.
+    QTest::newRow("period 68571 below, difference 63238 fits") << "8300"
+                                                               << "16 06 F7";
+    QTest::newRow("difference 74667 does not") << "8400" << QString();
+  }
+  void fallingDelta() {
+    QFETCH(QString, delta);
+    QFETCH(QString, sent);
+    r->controller->frame = {23, 10, 140, 185, 0x60, 0xEA, 200};
+    WalkPath path;
+    path.direction = 1;
+    r->walkTo(8, path, {{1, {"9000"}}});
+    r->ui().Edit2->setText(delta);
+    const QStringList before = r->commands();
+    r->press();
+    if (sent.isEmpty()) {
+      QCOMPARE(r->commands(), before);
+      QCOMPARE(r->f.dialogs.texts(), QStringList{refused("0...8322 obr/min")});
+    } else {
+      QCOMPARE(r->commands().mid(before.size()), QStringList{sent});
+      QCOMPARE(r->wizard().step(), 9);
+    }
+  }
+
   void italianMessages() {
     r->form().selectLanguage(Language::Italian);
     r->walkTo(11);
@@ -381,7 +424,7 @@ class TestCalibrationWizard : public QObject {
     r->press();
     QCOMPARE(r->f.dialogs.texts(),
              (QStringList{"Dati fuori limiti   TH, TL - 0...4000ms\r\nTH+TL max 4000ms",
-                          "Dati fuori limiti"}));
+                          "Dati fuori limiti\r\nValori ammessi: 0...4000 ms"}));
     QCOMPARE(r->f.dialogs.boxes.at(0).title, QString("Errore"));
     QCOMPARE(r->f.dialogs.boxes.at(1).title, QString("Errore"));
   }

@@ -260,14 +260,19 @@ class LinkControlTest : public QObject {
     QCOMPARE(r.writesOf(0x02).size(), 1);  // the loop stopped
   }
 
-  void partialSampleReplyStallsWithoutMessage() {
+  // A reply that stops short ends as a silent controller does, 1.6 s after its request.
+  void partialSampleReplyIsReportedAsSilence() {
     Rig r;
     r.link.idleSampling = true;
     r.link.samplesRemaining = 10;
     r.link.sampleRequest();
     r.line.inject(frame().left(5));
-    r.clock.advanceMs(5000);
+    r.clock.advanceMs(1599);
     QVERIFY(r.dialogs.boxes.isEmpty());
+    r.clock.advanceMs(1);
+    QCOMPARE(r.dialogs.texts(),
+             QStringList{"Sterownik nie został włączony.\r\nWłącz sterownik i spróbuj ponownie"});
+    r.clock.advanceMs(5000);
     QCOMPARE(r.idleSamples, 0);
     QCOMPARE(r.writesOf(0x02).size(), 1);
   }

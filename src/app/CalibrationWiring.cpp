@@ -43,6 +43,8 @@ void Program::wireCalibration() {
   hooks.takeIdleSample = [sampler] { sampler->takeIdleSample(); };
   hooks.takeHighRpmSample = [sampler] { sampler->takeHighRpmSample(); };
   hooks.endCalibration = [wizard] { wizard->yieldLink(); };
+  hooks.sampleRunFailed = [sampler] { sampler->runFailed(); };
+  hooks.rpmScalingEnded = [sampler] { sampler->rpmScalingEnded(); };
 
   onEvent(main->ui().SpeedButton4, &QToolButton::clicked, calibration,
           [wizard] { wizard->SpeedButton4Click(); });

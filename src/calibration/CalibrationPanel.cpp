@@ -36,7 +36,7 @@ CalibrationPanel::CalibrationPanel(QFrame* host, WorkArea& area, LinkView& view,
               ui_->Label56, ui_->Label57, ui_->Label58, ui_->Label59, ui_->Label60, ui_->Label65,
               ui_->Label67, ui_->Label87, ui_->Label79, ui_->Label77};
 
-  sampler_ = std::make_unique<CalibrationSampler>(link, state);
+  sampler_ = std::make_unique<CalibrationSampler>(link, view, state);
   wizard_ =
       std::make_unique<CalibrationWizard>(link, view, state, *sampler_, *this, std::move(editor));
   rpmScaling_ = std::make_unique<RpmScaling>(link, view, *sampler_, *wizard_);

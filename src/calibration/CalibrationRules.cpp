@@ -1,15 +1,22 @@
 #include "calibration/CalibrationRules.h"
 
+#include "core/Language.h"
 #include "settings/Conversions.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
+#include <functional>
 
 namespace orvel {
 
 QString emptySummaryText() {
   return QStringLiteral("...........");
+}
+
+QString calibrationStatusText() {
+  return plIt(QStringLiteral("Automatyczna kalibracja"), QStringLiteral("Taratura Automatica"));
 }
 
 ProbeType probeType(int item) {
@@ -51,21 +58,43 @@ QString defaultTpsThreshold(int tpsLow, int tpsHigh) {
          QString::number(hundredths).rightJustified(2, QLatin1Char('0'));
 }
 
+std::optional<int> voltHundredths(const QString& typed) {
+  const QString text = typed.trimmed();
+  // Only ASCII digits: other scripts' digits are no numbers to a controller tool.
+  const auto isDigit = [](QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; };
+  int i = 0;
+  long long whole = 0;
+  for (; i < text.size() && isDigit(text.at(i)); ++i) {
+    whole = whole * 10 + (text.at(i).unicode() - u'0');
+    if (whole > 999) return std::nullopt;
+  }
+  if (i == 0) return std::nullopt;
+  int hundredths = 0;
+  if (i < text.size()) {
+    if (text.at(i) != u'.' && text.at(i) != u',') return std::nullopt;
+    const QString decimals = text.mid(i + 1);
+    if (decimals.size() > 2 || !std::all_of(decimals.begin(), decimals.end(), isDigit))
+      return std::nullopt;
+    hundredths = decimals.leftJustified(2, QLatin1Char('0')).toInt();
+  }
+  return static_cast<int>(whole * 100 + hundredths);
+}
+
 std::optional<int> lambdaThresholdTenths(const QString& text) {
-  const auto digit = [&text](int i) -> std::optional<int> {
-    if (i >= text.size()) return std::nullopt;
-    const char16_t c = text.at(i).unicode();
-    if (c < u'0' || c > u'9') return std::nullopt;
-    return static_cast<int>(c - u'0');
-  };
-  const auto units = digit(0);
-  const auto tenths = digit(2);
-  if (!units || !tenths) return std::nullopt;
-  return 10 * *units + *tenths;
+  const auto hundredths = voltHundredths(text);
+  if (!hundredths || *hundredths % 10 != 0) return std::nullopt;
+  return *hundredths / 10;
+}
+
+std::optional<long long> wizardInteger(const QString& text) {
+  return parseInteger(text.trimmed());
 }
 
 long long lambdaThresholdRaw(int tenths) {
-  return roundHalfEven(tenths * 0.02 * 255.0);
+  const long long q = 51LL * tenths;
+  const long long raw = q / 10;
+  const long long rest = q % 10;
+  return rest > 5 || (rest == 5 && raw % 2 != 0) ? raw + 1 : raw;
 }
 
 long long tpsThresholdRaw(int hundredths) {
@@ -89,6 +118,33 @@ std::uint8_t calibrationFlags(bool cutoffOn, bool gasSensorPresent, bool falling
   if (lambdaLow > lambdaHigh) flags |= 0x02;
   if (tpsLow > tpsHigh) flags |= 0x01;
   return static_cast<std::uint8_t>(flags);
+}
+
+namespace {
+
+int medianOf(const std::array<SampleFrame, 10>& frames,
+             const std::function<int(const SampleFrame&)>& value) {
+  std::array<int, 10> v{};
+  std::transform(frames.begin(), frames.end(), v.begin(), value);
+  std::nth_element(v.begin(), v.begin() + 4, v.end());
+  return v[4];
+}
+
+int periodOf(const SampleFrame& f) {
+  return f[5] * 256 + f[4];
+}
+
+}  // namespace
+
+bool steadyRun(const std::array<SampleFrame, 10>& frames, bool idle) {
+  const int tps = medianOf(frames, [](const SampleFrame& f) { return f[1]; });
+  const int gas = medianOf(frames, [](const SampleFrame& f) { return f[2]; });
+  const long long period = medianOf(frames, periodOf);
+  return std::all_of(frames.begin(), frames.end(), [&](const SampleFrame& f) {
+    if (f[7] != 0x01) return false;
+    if (std::abs(f[1] - tps) > kTpsSpread || std::abs(f[2] - gas) > kGasSpread) return false;
+    return !idle || 100 * std::llabs(periodOf(f) - period) <= kPeriodSpreadPercent * period;
+  });
 }
 
 long long averageOf(long long sum, int divisor) {

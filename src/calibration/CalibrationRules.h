@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -30,6 +31,8 @@ enum class SummaryLine {
 constexpr int kSummaryLines = 16;
 // What a summary value shows before anything was measured or entered.
 QString emptySummaryText();
+// The status text while the wizard is open.
+QString calibrationStatusText();
 
 // The settings editor's fields that the wizard fills in as it goes.
 enum class EditorField {
@@ -57,10 +60,15 @@ QString defaultLambdaThreshold(int lambdaLow, int lambdaHigh);
 // "d.dd" (hundredths in steps of 5); "0.50" when both ends are equal.
 QString defaultTpsThreshold(int tpsLow, int tpsHigh);
 
-// A lambda threshold typed as "d.d": character 0 is the units digit and character 2 the tenths
-// digit (character 1 is not looked at). The tenths of a volt, or nothing.
+// A voltage as a fitter types it: whole volts, then optionally a point or a comma and up to two
+// decimals ("3", "3,0", "3.0", "3.00"; blanks around it do not count). Hundredths of a volt.
+std::optional<int> voltHundredths(const QString& text);
+// A lambda threshold in tenths of a volt: a voltage whose hundredths digit is 0.
 std::optional<int> lambdaThresholdTenths(const QString& text);
-// round(tenths × 0.02 × 255): the threshold byte (may exceed 255 for more than 5.0 V).
+// An integer entry, blanks around it not counting.
+std::optional<long long> wizardInteger(const QString& text);
+// round(tenths × 0.02 × 255), worked out exactly from the digits as 51 × tenths / 10 with halves
+// to even: the threshold byte (may exceed 255 for more than 5.0 V).
 long long lambdaThresholdRaw(int tenths);
 // round(hundredths × 0.002 × 240 × 5/12): the TPS threshold byte, volts × 20.
 long long tpsThresholdRaw(int hundredths);
@@ -72,6 +80,25 @@ long long quarterOf(long long counts);  // round(counts × 0.25)
 // The installation flags byte as the wizard composes it (bits 0-4; 5-7 are 0).
 std::uint8_t calibrationFlags(bool cutoffOn, bool gasSensorPresent, bool fallingChangeover,
                               int lambdaLow, int lambdaHigh, int tpsLow, int tpsHigh);
+
+// One reply to 02h as a sampling run keeps it: lambda, TPS, gas, vacuum, period LSB and MSB,
+// stepper, and the reply's closing 01h.
+using SampleFrame = std::array<int, 8>;
+
+// The line has no checksum, so a run is judged by what a steady engine can show. Stray bytes that
+// shift a reply or take its place give frames that do not close with 01h and whose channels
+// jump by far more than these bounds; a steady engine stays well inside them:
+// - the period of an idle run within 5 % of the run's median: a warm idle held by the controller
+//   wanders by some 20-30 rpm at 800 (3-4 %), the simulated engine by under 1 %;
+// - TPS within 3 counts (0.15 V) of the median: a throttle that is not moved reads the same
+//   count give or take one, also held by a foot at 3000 rpm;
+// - the gas sensor within 8 counts of the median: its signal drifts slowly, a few counts a second.
+// A sample inside the bounds moves an average by at most a tenth of them, so an accepted run's
+// period is within 0.5 % and its TPS within 0.3 counts of what the engine showed.
+constexpr int kPeriodSpreadPercent = 5;
+constexpr int kTpsSpread = 3;
+constexpr int kGasSpread = 8;
+bool steadyRun(const std::array<SampleFrame, 10>& frames, bool idle);
 
 // Averages of a sampling run: the sum over the divisor, rounded half to even.
 long long averageOf(long long sum, int divisor);

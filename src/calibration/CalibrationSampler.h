@@ -4,11 +4,13 @@
 
 #include <QString>
 
+#include <array>
 #include <functional>
 
 namespace orvel {
 
 class LinkControl;
+class LinkView;
 struct ControllerState;
 
 // The running sums of one sampling run: ten replies to 02h, channel by channel.
@@ -26,9 +28,14 @@ struct SampleSums {
 // stores its results when the tenth frame is in. The loop itself, its pacing and its reply
 // timeout belong to LinkControl; the dispatch hands each complete frame to takeIdleSample() or
 // takeHighRpmSample().
+//
+// Nothing of a run is kept before its tenth frame, and then only when the ten frames are those
+// of a steady engine (steadyRun()): a run spoilt by stray bytes on the line is taken again, up to
+// kAttempts times in all, and then given up with a message; it sends and stores nothing.
 class CalibrationSampler {
  public:
   static constexpr int kSamples = 10;
+  static constexpr int kAttempts = 3;
 
   struct Listener {
     std::function<void(SummaryLine, const QString&)> showSummary;
@@ -38,13 +45,14 @@ class CalibrationSampler {
     std::function<QString()> changeoverRpmText;
   };
 
-  CalibrationSampler(LinkControl& link, ControllerState& state);
+  CalibrationSampler(LinkControl& link, LinkView& view, ControllerState& state);
 
   Listener listener;
 
-  // Starting a run while one is going begins it afresh at ten.
-  void startIdleRun();
-  void startHighRpmRun();
+  // Starting a run while one is going begins it afresh at ten. A run is not started while the
+  // service console takes the controller's replies: the fitter is told why, and false returned.
+  bool startIdleRun();
+  bool startHighRpmRun();
   // Ends whatever run is going: no further request, and frames that still come are not taken.
   void stop();
   void clearPeriodSum() { sums_.period = 0; }
@@ -52,9 +60,15 @@ class CalibrationSampler {
   // The dispatch's hooks; the frame is in the link's receive buffer.
   void takeIdleSample();
   void takeHighRpmSample();
+  // The link gave the run up (no complete reply in time, or the port failed): what it showed so
+  // far is no measurement.
+  void runFailed();
+  // The end of an rpm scaling run, once the link has given the commands back.
+  void rpmScalingEnded();
 
   const SampleSums& sums() const { return sums_; }
   int divisor() const { return divisor_; }
+  int attempt() const { return attempt_; }
   // Cleared by every idle sample: no rule tells a fitted gas sensor from its channel.
   bool gasSensorPresent() const { return gasSensorPresent_; }
 
@@ -66,15 +80,23 @@ class CalibrationSampler {
   long long vacuumHigh = 0;
 
  private:
-  void startRun(bool idle);
-  void endIdleRun();
+  bool startRun(bool idle);
+  void resetRun(bool idle);
+  // Records the frame; true once the tenth of a steady run is in, and the run goes on otherwise.
+  bool takeSample(bool idle);
+  void refuseRun(bool idle);
+  void clearShown(bool idle);
+  void endIdleRun(long long tpsLow);
   void show(SummaryLine line, const QString& text);
   int frameByte(int k) const;
 
   LinkControl& link_;
+  LinkView& view_;
   ControllerState& state_;
   SampleSums sums_;
+  std::array<SampleFrame, kSamples> frames_{};
   int divisor_ = kSamples;
+  int attempt_ = 1;
   bool gasSensorPresent_ = false;
 };
 

@@ -118,7 +118,10 @@ class CalibrationWizard {
 
  private:
   void send(const Command& command);
-  void invalidEntry(std::initializer_list<Entry> entries);
+  // The refused entry's message names what the step takes.
+  void invalidEntry(std::initializer_list<Entry> entries, const QString& allowed);
+  QString rpmRange() const;
+  QString deltaRange() const;
   void waveOutOfRange();
   void setLine(int line, long long value);
   void setLine(int line, const QString& text);
@@ -126,6 +129,9 @@ class CalibrationWizard {
   void showStep(int step, const QString& prompt);
   bool lambdaWave(int step);
   std::optional<long long> period(long long rpm) const;
+  // The delta of step 8 as the controller keeps it: the period at (changeover - delta) less the
+  // one at the changeover, when it fits its 16 bits.
+  std::optional<long long> fallingDelta(long long delta) const;
   long long reference() const;
 
   LinkControl& link_;

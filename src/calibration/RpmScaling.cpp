@@ -25,7 +25,10 @@ void RpmScaling::SpeedButton14Click() {
   view_.setStatusText(plIt(QStringLiteral("Skalowanie obrotów"), QStringLiteral("Taratura Giri")));
   link_.EditDane.clear();
   try {
-    sampler_.startIdleRun();
+    if (!sampler_.startIdleRun()) {
+      view_.setCommandsEnabled(taken, true);
+      view_.setStatusText(QString());
+    }
   } catch (const AppError&) {
     // The first request could not go out: nothing runs, so nothing stays locked.
     view_.setCommandsEnabled(taken, true);

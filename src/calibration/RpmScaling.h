@@ -11,7 +11,8 @@ class LinkView;
 // sampling run makes the average period of ten live frames the idle period reference, so that
 // the speed read-out shows 800 rpm at that idle. Unlike the wizard's idle step it does not send
 // the reference to the controller. The end of the run gives the commands back (the dispatch
-// does it, since the wizard's panel is hidden) except F8 itself.
+// does it, since the wizard's panel is hidden) except F8 itself, and the status bar tells the
+// period now taken as 800 rpm.
 class RpmScaling {
  public:
   RpmScaling(LinkControl& link, LinkView& view, CalibrationSampler& sampler,

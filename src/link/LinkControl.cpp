@@ -81,6 +81,7 @@ void LinkControl::endLoopsAfterFailure() {
   }
   const bool sampling =
       idleSampling || highRpmSampling || Timer1.isRunning() || Timerznak.isRunning();
+  if (sampling && hooks.sampleRunFailed) hooks.sampleRunFailed();
   Timer1.stop();
   Timer2.stop();
   Timer3.stop();
@@ -125,7 +126,9 @@ void LinkControl::ComPort1RxChar(int count) {
   // The console shows every byte; everything else takes only what answers the last request.
   const bool inWindow = replyWindowOpen();
   if (!inWindow && !serviceMode) return;
-  if (Timer1.isRunning()) Timer1.stop();
+  // A sample's reply timeout ends with the complete reply, not with its first byte: a reply that
+  // stops short is reported as a silent controller is. The console takes every byte itself.
+  if (serviceMode) Timer1.stop();
   for (char c : bytes) {
     const auto value = static_cast<std::uint8_t>(c);
     if (serviceMode) {
@@ -149,6 +152,7 @@ void LinkControl::ComPort1RxChar(int count) {
 
 void LinkControl::EditDaneChange() {
   const int n = replyCount;
+  if (n == kLiveFrameLength) Timer1.stop();
   if (n == kLiveFrameLength && oscilloscopeMode) {
     Timer2.stop();
     if (hooks.showLiveFrame) hooks.showLiveFrame();
@@ -157,7 +161,8 @@ void LinkControl::EditDaneChange() {
   if (n == kLiveFrameLength && idleSampling && samplesRemaining > 0) {
     --samplesRemaining;
     if (hooks.takeIdleSample) hooks.takeIdleSample();
-    if (samplesRemaining == 0 && !view_.calibrationPanelVisible()) {
+    // A run given up on its tenth sample has ended already (its flag is cleared).
+    if (samplesRemaining == 0 && idleSampling && !view_.calibrationPanelVisible()) {
       // The run was an rpm scaling: give the other commands back (F8 stays off until the end of
       // oscilloscope mode, the editor or the wizard gives it back).
       view_.setCommandsEnabled(kButtonF7 | kButtonF5 | kButtonF6 | kItemSettings | kItemScope,
@@ -166,13 +171,14 @@ void LinkControl::EditDaneChange() {
       Timer3.resetCount();
       Timer2.stop();
       Timer3.stop();
+      if (hooks.rpmScalingEnded) hooks.rpmScalingEnded();
     }
-    Timerznak.start();
+    if (idleSampling) Timerznak.start();
   }
   if (n == kLiveFrameLength && highRpmSampling && samplesRemaining > 0) {
     --samplesRemaining;
     if (hooks.takeHighRpmSample) hooks.takeHighRpmSample();
-    Timerznak.start();
+    if (highRpmSampling) Timerznak.start();
   }
   // A block is the answer to the 09h of the exchange still running, never 37 bytes that came
   // together some other way.
@@ -226,7 +232,9 @@ void LinkControl::sampleRequest() {
   Timer3.resetCount();
   sweepPaused = true;
   Timer2.stop();
-  Timer1.start();
+  // The request after a run's tenth sample waits for nothing: a controller silent after a
+  // finished run is no fault of the run.
+  if (samplesRemaining > 0) Timer1.start();
   expectReply(kLiveFrameLength);
   sendRequest(commands::liveData());
 }
@@ -248,6 +256,7 @@ void LinkControl::settingsReadOutRequest() {
 
 void LinkControl::Timer1Timer() {
   Timer1.stop();
+  if (hooks.sampleRunFailed) hooks.sampleRunFailed();
   view_.setStatusText(QString());
   showMessage(plIt(QStringLiteral("Sterownik nie został włączony.\r\nWłącz sterownik i spróbuj "
                                   "ponownie"),

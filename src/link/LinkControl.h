@@ -56,6 +56,10 @@ struct LinkHooks {
   // Another command takes the link over: ends a wizard left open after a reply timeout gave the
   // commands back, and a sampling run still going.
   std::function<void()> endCalibration;
+  // A sampling run got no complete reply in time, or the port failed under it.
+  std::function<void()> sampleRunFailed;
+  // The tenth sample of an rpm scaling run is in and the commands are given back.
+  std::function<void()> rpmScalingEnded;
 };
 
 // Every conversation with the controller: the receive buffer and the dispatch of complete
