@@ -2,7 +2,9 @@
 // behind COM1 and COM2.
 #include "core/Registry.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -65,6 +67,54 @@ class RegistryTest : public QObject {
     QFile f(iniPath());
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), garbage);
+  }
+
+  // A packaged program with no directory named keeps its files in the user's data folder; a
+  // program run from its build tree, or told a directory, behaves as before.
+  void installationDirectoryOfAnInstalledProgram_data() {
+    QTest::addColumn<QByteArray>("ini");  // "-": no file
+    QTest::addColumn<QString>("layout");  // "prefix": <dir>/bin beside <dir>/share/orvel
+    QTest::addColumn<bool>("xdgDataHome");
+    QTest::addColumn<QString>("expected");  // relative to the scratch folder; "" for none
+    QTest::newRow("installed, no file") << QByteArray("-") << "prefix" << true << "data/orvel2001";
+    QTest::newRow("installed, empty default")
+        << QByteArray("[orvel2001]\ndefault=\n") << "prefix" << true << "data/orvel2001";
+    QTest::newRow("installed, no XDG_DATA_HOME")
+        << QByteArray("-") << "prefix" << false << "home/.local/share/orvel2001";
+    QTest::newRow("installed, damaged file")
+        << QByteArray("\xff\xfe[[[\x00\x01 = = \n[orvel2001\ndefault", 31) << "prefix" << true
+        << "data/orvel2001";
+    QTest::newRow("installed, default named")
+        << QByteArray("[orvel2001]\ndefault=/opt/orvel\n") << "prefix" << true << "/opt/orvel";
+    QTest::newRow("build tree") << QByteArray("-") << "build" << true << "";
+    QTest::newRow("bin without share/orvel") << QByteArray("-") << "bin" << true << "";
+  }
+
+  void installationDirectoryOfAnInstalledProgram() {
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, layout);
+    QFETCH(bool, xdgDataHome);
+    QFETCH(QString, expected);
+    QTemporaryDir scratch;
+    const QString root = scratch.path();
+    if (ini != "-") writeIni(ini);
+    const QString program = root + (layout == "build" ? "/build/src" : "/usr/bin");
+    QVERIFY(QDir().mkpath(program));
+    if (layout == "prefix") QVERIFY(QDir().mkpath(root + "/usr/share/orvel"));
+    const QByteArray savedHome = qgetenv("HOME");
+    qputenv("HOME", (root + "/home").toLocal8Bit());
+    if (xdgDataHome) {
+      qputenv("XDG_DATA_HOME", (root + "/data").toLocal8Bit());
+    } else {
+      qunsetenv("XDG_DATA_HOME");
+    }
+    const QString dir = Registry::installationDirectoryFor(program);
+    qputenv("HOME", savedHome);
+    qunsetenv("XDG_DATA_HOME");
+    const QString want =
+        expected.isEmpty() || expected.startsWith('/') ? expected : root + "/" + expected;
+    QCOMPARE(dir, want);
+    if (!want.isEmpty()) QVERIFY(QFileInfo(want).isDir() || want == "/opt/orvel");
   }
 
   void portDevices_data() {

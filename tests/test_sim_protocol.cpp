@@ -2,6 +2,7 @@
 // injected time, as the desktop program would see it on the line.
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <vector>
@@ -329,6 +330,53 @@ class TestSimProtocol : public QObject {
     QVERIFY(varies);
   }
 
+  // The demo's periodic revving: on by option or "rev on", off by "rev off" (the engine then
+  // idles, so a fitter can calibrate), and ended by any command that sets the throttle.
+  void revCycle_data() {
+    QTest::addColumn<bool>("fromStart");
+    QTest::addColumn<QStringList>("controls");  // "seconds:line"
+    QTest::addColumn<QStringList>("probes");    // "seconds:1" revving, "seconds:0" not
+    QTest::newRow("from the option")
+        << true << QStringList{} << QStringList{"5:0", "12.5:1", "17.9:1", "18.5:0", "31:1"};
+    QTest::newRow("rev on at run time")
+        << false << QStringList{"2:rev on"} << QStringList{"1:0", "13.5:0", "14.5:1", "20.5:0"};
+    QTest::newRow("rev off while revving")
+        << true << QStringList{"14:rev off"} << QStringList{"13:1", "14.1:0", "31:0", "50:0"};
+    QTest::newRow("rev off when off")
+        << false << QStringList{"1:rev off"} << QStringList{"13:0", "31:0"};
+    QTest::newRow("rev holds") << true << QStringList{"3:rev"}
+                               << QStringList{"5:1", "20:1", "40:1"};
+    QTest::newRow("idle") << true << QStringList{"13:idle"} << QStringList{"14:0", "31:0"};
+    QTest::newRow("steady idle") << true << QStringList{"3:steady idle"}
+                                 << QStringList{"13:0", "31:0"};
+  }
+
+  void revCycle() {
+    QFETCH(bool, fromStart);
+    QFETCH(QStringList, controls);
+    QFETCH(QStringList, probes);
+    ProtocolEngine::Config config = memoryConfig();
+    config.revCycle = fromStart;
+    ProtocolEngine engine(config);
+    QStringList events = controls + probes;
+    std::stable_sort(events.begin(), events.end(), [](const QString& a, const QString& b) {
+      return a.section(':', 0, 0).toDouble() < b.section(':', 0, 0).toDouble();
+    });
+    for (const QString& event : events) {
+      const double t = event.section(':', 0, 0).toDouble();
+      const QString what = event.section(':', 1);
+      if (what == "0" || what == "1") {
+        engine.engine().advanceTo(t);
+        QVERIFY2(engine.engine().revving() == (what == "1"), qPrintable(event));
+      } else {
+        std::string error;
+        const auto cmd = parseControlLine(what.toStdString(), &error);
+        QVERIFY2(cmd.has_value(), error.c_str());
+        engine.control(*cmd, t);
+      }
+    }
+  }
+
   void controlLines_data() {
     using K = ControlCommand::Kind;
     QTest::addColumn<QString>("line");
@@ -338,6 +386,9 @@ class TestSimProtocol : public QObject {
     QTest::addColumn<int>("value");
     QTest::newRow("rev") << "rev" << true << int(K::Rev) << false << 0;
     QTest::newRow("idle crlf") << "idle\r" << true << int(K::Idle) << false << 0;
+    QTest::newRow("rev on") << "rev on" << true << int(K::RevCycle) << true << 0;
+    QTest::newRow("rev off") << " rev off" << true << int(K::RevCycle) << false << 0;
+    QTest::newRow("rev junk") << "rev fast" << false << 0 << false << 0;
     QTest::newRow("blank") << "   " << true << int(K::Blank) << false << 0;
     QTest::newRow("silent on") << "silent on" << true << int(K::Silent) << true << 0;
     QTest::newRow("short 12") << "short 12" << true << int(K::Short) << true << 12;
