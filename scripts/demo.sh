@@ -13,7 +13,7 @@ cmake --build build -j"$jobs" --target orvel orvel-sim
 
 demo="$root/build/demo"
 mkdir -p "$demo/install" "$demo/config/orvel2001"
-cp resources/pomoc.html "$demo/install/"
+cp resources/pomoc.html resources/help-en.html resources/help-it.html "$demo/install/"
 # The program's "registry": its installation directory, where config.cfg and dane.cfg live.
 cat > "$demo/config/orvel2001/registry.ini" <<INI
 [orvel2001]

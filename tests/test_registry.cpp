@@ -69,52 +69,37 @@ class RegistryTest : public QObject {
     QCOMPARE(f.readAll(), garbage);
   }
 
-  // A packaged program with no directory named keeps its files in the user's data folder; a
-  // program run from its build tree, or told a directory, behaves as before.
+  // A packaged program with no directory named keeps its files in the user's data folder; one
+  // run from its build tree, or told a directory, behaves as before.
   void installationDirectoryOfAnInstalledProgram_data() {
-    QTest::addColumn<QByteArray>("ini");  // "-": no file
-    QTest::addColumn<QString>("layout");  // "prefix": <dir>/bin beside <dir>/share/orvel
-    QTest::addColumn<bool>("xdgDataHome");
-    QTest::addColumn<QString>("expected");  // relative to the scratch folder; "" for none
-    QTest::newRow("installed, no file") << QByteArray("-") << "prefix" << true << "data/orvel2001";
-    QTest::newRow("installed, empty default")
-        << QByteArray("[orvel2001]\ndefault=\n") << "prefix" << true << "data/orvel2001";
-    QTest::newRow("installed, no XDG_DATA_HOME")
-        << QByteArray("-") << "prefix" << false << "home/.local/share/orvel2001";
-    QTest::newRow("installed, damaged file")
-        << QByteArray("\xff\xfe[[[\x00\x01 = = \n[orvel2001\ndefault", 31) << "prefix" << true
+    QTest::addColumn<QByteArray>("ini");  // empty: no file
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("expected");  // below the scratch folder unless absolute
+    QTest::newRow("no file") << QByteArray() << "/usr/bin" << "data/orvel2001";
+    QTest::newRow("empty default")
+        << QByteArray("[orvel2001]\ndefault=\n") << "/usr/bin" << "data/orvel2001";
+    QTest::newRow("damaged file")
+        << QByteArray("\xff\xfe[[[\x00\x01 = = \n[orvel2001\ndefault", 31) << "/usr/bin"
         << "data/orvel2001";
-    QTest::newRow("installed, default named")
-        << QByteArray("[orvel2001]\ndefault=/opt/orvel\n") << "prefix" << true << "/opt/orvel";
-    QTest::newRow("build tree") << QByteArray("-") << "build" << true << "";
-    QTest::newRow("bin without share/orvel") << QByteArray("-") << "bin" << true << "";
+    QTest::newRow("default named")
+        << QByteArray("[orvel2001]\ndefault=/opt/orvel\n") << "/usr/bin" << "/opt/orvel";
+    QTest::newRow("build tree") << QByteArray() << "/build/src" << "";
+    QTest::newRow("bin without share/orvel") << QByteArray() << "/opt/bin" << "";
   }
-
   void installationDirectoryOfAnInstalledProgram() {
     QFETCH(QByteArray, ini);
-    QFETCH(QString, layout);
-    QFETCH(bool, xdgDataHome);
+    QFETCH(QString, program);
     QFETCH(QString, expected);
     QTemporaryDir scratch;
-    const QString root = scratch.path();
-    if (ini != "-") writeIni(ini);
-    const QString program = root + (layout == "build" ? "/build/src" : "/usr/bin");
-    QVERIFY(QDir().mkpath(program));
-    if (layout == "prefix") QVERIFY(QDir().mkpath(root + "/usr/share/orvel"));
-    const QByteArray savedHome = qgetenv("HOME");
-    qputenv("HOME", (root + "/home").toLocal8Bit());
-    if (xdgDataHome) {
-      qputenv("XDG_DATA_HOME", (root + "/data").toLocal8Bit());
-    } else {
-      qunsetenv("XDG_DATA_HOME");
-    }
-    const QString dir = Registry::installationDirectoryFor(program);
-    qputenv("HOME", savedHome);
+    if (!ini.isEmpty()) writeIni(ini);
+    QVERIFY(QDir().mkpath(scratch.path() + program) &&
+            QDir().mkpath(scratch.path() + "/usr/share/orvel"));
+    qputenv("XDG_DATA_HOME", (scratch.path() + "/data").toLocal8Bit());
+    const QString dir = Registry::installationDirectoryFor(scratch.path() + program);
     qunsetenv("XDG_DATA_HOME");
-    const QString want =
-        expected.isEmpty() || expected.startsWith('/') ? expected : root + "/" + expected;
-    QCOMPARE(dir, want);
-    if (!want.isEmpty()) QVERIFY(QFileInfo(want).isDir() || want == "/opt/orvel");
+    QCOMPARE(dir, expected.isEmpty() || expected.startsWith('/') ? expected
+                                                                 : scratch.path() + "/" + expected);
+    QVERIFY(expected.isEmpty() || expected.startsWith('/') || QFileInfo(dir).isDir());
   }
 
   void portDevices_data() {
