@@ -13,7 +13,7 @@ cmake --build build -j"$jobs" --target orvel orvel-sim
 
 demo="$root/build/demo"
 mkdir -p "$demo/install" "$demo/config/orvel2001"
-cp resources/pomoc.html "$demo/install/"
+cp resources/pomoc.html resources/help-en.html resources/help-it.html "$demo/install/"
 # The program's "registry": its installation directory, where config.cfg and dane.cfg live.
 cat > "$demo/config/orvel2001/registry.ini" <<INI
 [orvel2001]
@@ -22,19 +22,31 @@ INI
 
 tty="$demo/ttyCOM1"
 rm -f "$tty"
+# The simulator's run-time commands ("silent on", "rev off", "steady idle", ...) come from this
+# terminal and from the control FIFO, which any other terminal can write to. The FIFO is held
+# open for reading and writing here, so the simulator never sees its input end.
+control="$demo/control"
+rm -f "$control"
+mkfifo "$control"
+exec {ctl}<>"$control"
+# The simulated engine revs up and settles back now and then, so the charts have something to
+# show; "rev off" stops that for a calibration.
 coproc SIM { exec "$root/build/sim/orvel-sim" --link "$tty" --state "$demo/eeprom.bin" \
-                   --log "$demo/simulator.log"; }
+                   --log "$demo/simulator.log" --rev-cycle <&"$ctl"; }
 sim_pid=$SIM_PID
-# The coprocess's descriptors do not reach subshells; a duplicate does.
-exec {sim_in}>&"${SIM[1]}"
 trap 'kill "$sim_pid" 2>/dev/null || true' EXIT
 read -r -t 10 pty <&"${SIM[0]}" || { echo "The simulator did not start." >&2; exit 1; }
 echo "Controller simulator on $pty (also $tty); its log: $demo/simulator.log"
-
-# Let the simulated engine rev up and settle back now and then, so the charts have something to show.
-( while sleep 12; do echo rev; sleep 6; echo idle; done ) >&"$sim_in" 2>/dev/null &
-revver=$!
-trap 'kill "$revver" "$sim_pid" 2>/dev/null || true' EXIT
+forwarder=""
+if [ -t 0 ]; then
+  # A background job of a script reads /dev/null unless told otherwise: hand it the terminal.
+  cat >&"$ctl" <&0 &
+  forwarder=$!
+  echo "Type simulator commands here, one per line (silent on, silent off, rev off, rev on,"
+  echo "steady idle, steady off, noise 300, noise off; see orvel-sim --help)."
+fi
+echo "From another terminal: echo 'silent on' > $control"
+trap 'kill $forwarder "$sim_pid" 2>/dev/null || true' EXIT
 
 export XDG_CONFIG_HOME="$demo/config"
 export ORVEL_COM1="$tty"
@@ -53,7 +65,7 @@ else
   [ -n "$display" ] || { echo "No free X display number." >&2; exit 1; }
   Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp -nolisten unix-abstract >/dev/null 2>&1 &
   xvfb=$!
-  trap 'kill "$revver" "$sim_pid" "$xvfb" ${wm:-} ${vnc:-} 2>/dev/null || true' EXIT
+  trap 'kill $forwarder "$sim_pid" "$xvfb" ${wm:-} ${vnc:-} 2>/dev/null || true' EXIT
   for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
   DISPLAY=$display openbox >/dev/null 2>&1 &
   wm=$!

@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
   fonts-dejavu-core fonts-liberation
   poppler-utils
-  xvfb xauth x11vnc openbox
+  xvfb xauth x11vnc openbox xdotool
 )
 
 missing=()

@@ -11,7 +11,7 @@ wait_s=${2:-3}
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/install" "$work/config/orvel2001"
-cp resources/pomoc.html "$work/install/"
+cp resources/pomoc.html resources/help-en.html resources/help-it.html "$work/install/"
 printf '[orvel2001]\ndefault=%s\n' "$work/install" > "$work/config/orvel2001/registry.ini"
 if [ -n "${ORVEL_SCREENSHOT_CONFIG:-}" ]; then cp "$ORVEL_SCREENSHOT_CONFIG" "$work/install/config.cfg"; fi
 

@@ -52,7 +52,9 @@ std::optional<ControlCommand> parseControlLine(std::string_view line, std::strin
     if (verb == "quit") cmd.kind = Kind::Quit;
   } else if (w.size() == 2) {
     const auto flag = onOff(w[1]);
-    if (verb == "silent" && flag) {
+    if (verb == "rev" && flag) {
+      cmd = {Kind::RevCycle, *flag, 0};
+    } else if (verb == "silent" && flag) {
       cmd = {Kind::Silent, *flag, 0};
     } else if (verb == "steady" && parseSteadyState(w[1])) {
       const SteadyState state = *parseSteadyState(w[1]);

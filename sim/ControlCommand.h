@@ -12,10 +12,10 @@ constexpr int kMaxNoiseRate = 960;
 
 struct ControlCommand {
   enum class Kind {
-    Blank, Rev, Idle, Silent, Short, Stray, Noise, Uncalibrated, Steady, Hangup, Quit
+    Blank, Rev, Idle, RevCycle, Silent, Short, Stray, Noise, Uncalibrated, Steady, Hangup, Quit
   };
   Kind kind = Kind::Blank;
-  bool on = false;  // silent, short, noise, uncalibrated, steady
+  bool on = false;  // rev on|off, silent, short, noise, uncalibrated, steady
   int value = 0;    // short: reply length; noise: stray bytes per second; steady: SteadyState
 };
 

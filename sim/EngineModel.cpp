@@ -58,11 +58,19 @@ EngineModel::EngineModel(std::uint64_t seed, int idlePeriod)
 
 void EngineModel::rev(double t) {
   advanceTo(t);
+  cycleStart_ = -1.0;
   revving_ = true;
 }
 
 void EngineModel::idle(double t) {
   advanceTo(t);
+  cycleStart_ = -1.0;
+  revving_ = false;
+}
+
+void EngineModel::setRevCycle(bool on, double t) {
+  advanceTo(t);
+  cycleStart_ = on ? std::max(now(), 0.0) : -1.0;
   revving_ = false;
 }
 
@@ -109,6 +117,9 @@ void EngineModel::startLambdaHalf() {
 
 void EngineModel::step() {
   ++steps_;
+  if (cycleStart_ >= 0.0) {
+    revving_ = std::fmod(now() - cycleStart_, kCycleIdle + kCycleRev) >= kCycleIdle;
+  }
 
   rpmWander_ = 0.98 * rpmWander_ + rng_.uniform(-1.2, 1.2);
   const double rpmTarget = (revving_ ? kRevRpm : kIdleRpm) + rpmWander_;

@@ -19,10 +19,19 @@ class EngineModel {
 
   explicit EngineModel(std::uint64_t seed = 1, int idlePeriod = kDefaultIdlePeriod);
 
-  // Throttle: "rev" holds about 3000 rpm, "idle" lets the engine fall back.
+  // Throttle: "rev" holds about 3000 rpm, "idle" lets the engine fall back. Either ends the
+  // periodic revving.
   void rev(double t);
   void idle(double t);
   bool revving() const { return revving_; }
+
+  // Periodic revving, so that an unattended demo has something to show: from t on, idle for
+  // kCycleIdle seconds, then rev for kCycleRev, and again. Switched off the engine idles, so a
+  // fitter can calibrate on it.
+  static constexpr double kCycleIdle = 12.0;
+  static constexpr double kCycleRev = 6.0;
+  void setRevCycle(bool on, double t);
+  bool revCycle() const { return cycleStart_ >= 0.0; }
 
   // A steady engine for calibration runs: while set, every frame (and 0Ch) reports the same
   // values, those of a settled idle or, while revving, of a settled 3000 rpm, so that the
@@ -70,6 +79,7 @@ class EngineModel {
   std::int64_t steps_ = 0;
   bool revving_ = false;
   bool steady_ = false;
+  double cycleStart_ = -1.0;  // negative: no periodic revving
 
   double rpm_ = 800.0;
   double rpmWander_ = 0.0;

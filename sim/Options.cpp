@@ -108,6 +108,9 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
       const auto state = parseSteadyState(value);
       if (!state || *state == SteadyState::Off) return bad("idle or high");
       o.steady = *state;
+    } else if (name == "--rev-cycle") {
+      if (!noValue()) return result;
+      o.revCycle = true;
     } else if (name == "--idle-period") {
       if (!takeValue()) return result;
       if (!parseInt(value, 100, 65535, &n)) return bad("100..65535");
@@ -143,6 +146,8 @@ Controller:
   --steady idle|high     start with a steady engine: every live frame the same,
                          at idle (period N, TPS 0.50 V) or at 3000 rpm
                          (TPS 3.00 V), for calibration runs
+  --rev-cycle            rev the engine to ~3000 rpm for 6 s every 18 s, so
+                         that the live view has something to show
 
 Faults:
   --silent               carry out commands but never answer
@@ -160,6 +165,9 @@ Output:
 
 Commands on standard input, one per line:
   rev | idle                      open the throttle to ~3000 rpm / let it idle
+                                  (either ends the periodic revving)
+  rev on|off                      start / stop the periodic revving of
+                                  --rev-cycle (off leaves the engine idling)
   steady idle|high|off            hold the engine steady at idle / at 3000 rpm,
                                   or let it vary again
   silent on|off                   stop / resume answering

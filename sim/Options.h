@@ -25,6 +25,7 @@ struct Options {
   std::uint64_t seed = 1;
   int idlePeriod = kDefaultIdlePeriod;
   SteadyState steady = SteadyState::Off;
+  bool revCycle = false;
   bool help = false;
 };
 

@@ -86,6 +86,7 @@ ProtocolEngine::ProtocolEngine(const Config& config)
   loadNote_ = loaded.note;
   engine_.setStepperLimits(block_);
   setSteady(config.steady, 0.0);
+  if (config.revCycle) engine_.setRevCycle(true, 0.0);
 }
 
 void ProtocolEngine::setSteady(SteadyState state, double t) {
@@ -231,6 +232,9 @@ void ProtocolEngine::control(const ControlCommand& command, double t) {
       break;
     case Kind::Idle:
       engine_.idle(t);
+      break;
+    case Kind::RevCycle:
+      engine_.setRevCycle(command.on, t);
       break;
     case Kind::Silent:
       faults_.silent = command.on;

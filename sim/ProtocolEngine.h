@@ -37,6 +37,7 @@ class ProtocolEngine {
     std::uint64_t seed = 1;
     int idlePeriod = kDefaultIdlePeriod;
     SteadyState steady = SteadyState::Off;
+    bool revCycle = false;  // periodic revving from the start
     Faults faults;
   };
 

@@ -111,6 +111,7 @@ int main(int argc, char** argv) {
   config.seed = opt.seed;
   config.idlePeriod = opt.idlePeriod;
   config.steady = opt.steady;
+  config.revCycle = opt.revCycle;
   config.faults.silent = opt.silent;
   config.faults.shortLength = opt.shortLength;
   config.faults.strayEach = opt.stray;

@@ -16,7 +16,13 @@ expected=$(sort <<'LIST'
 ./usr/bin/orvel
 ./usr/bin/orvel-sim
 ./usr/share/applications/orvel.desktop
+./usr/share/doc/orvel/changelog.gz
+./usr/share/doc/orvel/copyright
 ./usr/share/icons/hicolor/scalable/apps/orvel.svg
+./usr/share/man/man1/orvel-sim.1.gz
+./usr/share/man/man1/orvel.1.gz
+./usr/share/orvel/help-en.html
+./usr/share/orvel/help-it.html
 ./usr/share/orvel/pomoc.html
 LIST
 )
@@ -24,11 +30,20 @@ if [ "$files" != "$expected" ]; then
   echo "files differ:"; diff <(echo "$expected") <(echo "$files") || true; exit 1
 fi
 depends=$(dpkg-deb -f "$deb" Depends)
-for need in libqt6widgets6 libqt6serialport6 libqt6printsupport6 qt6-qpa-plugins fonts-liberation; do
+for need in libqt6widgets6 libqt6serialport6 libqt6printsupport6 qt6-qpa-plugins fonts-liberation \
+            libqt6sql6-sqlite libqt6charts6; do
   grep -q "\b$need\b" <<<"$depends" || { echo "Depends lacks $need: $depends"; exit 1; }
 done
 # The desktop entry starts the installed program by name and shows the installed icon.
 entry=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/applications/orvel.desktop)
 grep -qx 'Exec=orvel' <<<"$entry" && grep -qx 'Icon=orvel' <<<"$entry" || {
   echo "desktop entry does not name the program and its icon"; exit 1; }
+# A maintainer who can be written to, a description shown without wrapping, hardened binaries.
+dpkg-deb -f "$deb" Maintainer | grep -Eqv 'localhost|^[^<]*$' || { echo "no maintainer address"; exit 1; }
+[ -z "$(dpkg-deb -f "$deb" Description | awk 'length($0) > 80')" ] || { echo "long lines"; exit 1; }
+root=$(mktemp -d -p "$out")
+dpkg-deb -x "$deb" "$root"
+for bin in orvel orvel-sim; do
+  readelf -dW "$root/usr/bin/$bin" | grep -q 'FLAGS_1.*NOW' || { echo "$bin: no -z now"; exit 1; }
+done
 echo "package $(basename "$deb"), $(stat -c %s "$deb") bytes, $(wc -l <<<"$files") files"

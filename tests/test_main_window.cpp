@@ -1,19 +1,25 @@
 // The main window frame: start-up probing of the ports, the menu and toolbar as fitters know
 // them, port choice, help, About, the status bar and the layout rules.
+#include "app/HelpWindow.h"
 #include "app/TAboutBox.h"
+#include "core/FileDialogs.h"
 #include "records/TForm3.h"
 #include "settings/Conversions.h"
+#include "settings/TEdytuj_dane.h"
 #include "support/ProgramFixture.h"
 #include "support/ScriptedFileDialogs.h"
 #include "ui_TAboutBox.h"
 #include "ui_TForm1.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
 
 using namespace orvel;
 using orvel::test::ProgramFixture;
@@ -359,6 +365,79 @@ class MainWindowTest : public QObject {
     QCOMPARE(f.dialogs.boxes.first().text,
              "Nie znaleziono pliku pomocy:\r\n" + f.installDir.path() + "/pomoc.html");
     QCOMPARE(f.dialogs.boxes.first().title, QString("Uwaga"));
+  }
+
+  // The interface language's page, in the browser or, without one, in the program's own window;
+  // the Polish page stands in for a missing one.
+  void helpPageByLanguage_data() {
+    QTest::addColumn<int>("language");
+    QTest::addColumn<bool>("browser");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("English, browser") << int(Language::English) << true << "help-en.html";
+    QTest::newRow("Italian, no browser") << int(Language::Italian) << false << "help-it.html";
+    QTest::newRow("English page missing") << int(Language::English) << false << "pomoc.html";
+  }
+  void helpPageByLanguage() {
+    QFETCH(int, language);
+    QFETCH(bool, browser);
+    QFETCH(QString, shown);
+    ProgramFixture f;
+    const QStringList pages{"pomoc.html", "help-it.html", browser ? "help-en.html" : ""};
+    for (const QString& name : pages) {
+      QFile page(f.installDir.path() + "/" + name);
+      if (!name.isEmpty() && page.open(QIODevice::WriteOnly))
+        page.write("<title>" + name.toUtf8() + "</title><h1 id=\"IDH_5310\">x</h1>");
+    }
+    f.browser = browser;
+    f.start();
+    f.form().selectLanguage(Language(language));
+    f.form().ui().Opis1->trigger();
+    QVERIFY(f.dialogs.boxes.isEmpty());
+    const QString path = QFileInfo(f.installDir.path() + "/" + shown).absoluteFilePath();
+    HelpWindow* help = f.form().helpWindow();
+    QCOMPARE(f.openedUrl.toLocalFile(), browser ? path : QString());
+    QCOMPARE(help && help->isVisible(), !browser);
+    if (help) QCOMPARE(help->browser().source().toLocalFile() + help->windowTitle(), path + shown);
+  }
+
+  // A box or a file dialog opens over a window that stays on top (the settings editor, the user
+  // data window), not behind it where the program would look frozen.
+  void boxesOpenAboveWindowsOnTop_data() {
+    QTest::addColumn<QString>("open");  // shown besides the main window, which stays active
+    QTest::addColumn<bool>("fileDialog");
+    QTest::addColumn<QString>("parent");
+    QTest::newRow("main window only") << "" << false << "TForm1";
+    QTest::newRow("editor") << "TEdytuj_dane" << false << "TEdytuj_dane";
+    QTest::newRow("user data") << "TForm3" << false << "TForm3";
+    QTest::newRow("save dialog, editor") << "TEdytuj_dane" << true << "TEdytuj_dane";
+  }
+  void boxesOpenAboveWindowsOnTop() {
+    QFETCH(QString, open);
+    QFETCH(bool, fileDialog);
+    QFETCH(QString, parent);
+    ProgramFixture f;
+    f.start();
+    f.form().show();
+    for (QWidget* w : {static_cast<QWidget*>(&f.program->editor()),
+                       static_cast<QWidget*>(&f.program->form3())})
+      if (w->objectName() == open) w->show();
+    f.form().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f.form()));
+    QString seenParent;
+    bool onTop = false;
+    QTimer::singleShot(0, [&] {
+      QWidget* box = QApplication::activeModalWidget();
+      if (!box || !box->parentWidget()) return;
+      seenParent = box->parentWidget()->objectName();
+      onTop = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+      box->close();
+    });
+    if (fileDialog)
+      WidgetFileDialogs().saveFileName(&f.form(), f.installDir.path(), "*.orv", "orv");
+    else
+      WidgetDialogs().message("text", "title", MessageIcon::Warning);
+    QCOMPARE(seenParent, parent);
+    QCOMPARE(onTop, parent != "TForm1");
   }
 
   void statusBarDoubleClickRevealsTheServiceButtonOnlyWhenMaximised() {

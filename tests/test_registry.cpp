@@ -2,7 +2,9 @@
 // behind COM1 and COM2.
 #include "core/Registry.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -65,6 +67,39 @@ class RegistryTest : public QObject {
     QFile f(iniPath());
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), garbage);
+  }
+
+  // A packaged program with no directory named keeps its files in the user's data folder; one
+  // run from its build tree, or told a directory, behaves as before.
+  void installationDirectoryOfAnInstalledProgram_data() {
+    QTest::addColumn<QByteArray>("ini");  // empty: no file
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("expected");  // below the scratch folder unless absolute
+    QTest::newRow("no file") << QByteArray() << "/usr/bin" << "data/orvel2001";
+    QTest::newRow("empty default")
+        << QByteArray("[orvel2001]\ndefault=\n") << "/usr/bin" << "data/orvel2001";
+    QTest::newRow("damaged file")
+        << QByteArray("\xff\xfe[[[\x00\x01 = = \n[orvel2001\ndefault", 31) << "/usr/bin"
+        << "data/orvel2001";
+    QTest::newRow("default named")
+        << QByteArray("[orvel2001]\ndefault=/opt/orvel\n") << "/usr/bin" << "/opt/orvel";
+    QTest::newRow("build tree") << QByteArray() << "/build/src" << "";
+    QTest::newRow("bin without share/orvel") << QByteArray() << "/opt/bin" << "";
+  }
+  void installationDirectoryOfAnInstalledProgram() {
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, program);
+    QFETCH(QString, expected);
+    QTemporaryDir scratch;
+    if (!ini.isEmpty()) writeIni(ini);
+    QVERIFY(QDir().mkpath(scratch.path() + program) &&
+            QDir().mkpath(scratch.path() + "/usr/share/orvel"));
+    qputenv("XDG_DATA_HOME", (scratch.path() + "/data").toLocal8Bit());
+    const QString dir = Registry::installationDirectoryFor(scratch.path() + program);
+    qunsetenv("XDG_DATA_HOME");
+    QCOMPARE(dir, expected.isEmpty() || expected.startsWith('/') ? expected
+                                                                 : scratch.path() + "/" + expected);
+    QVERIFY(expected.isEmpty() || expected.startsWith('/') || QFileInfo(dir).isDir());
   }
 
   void portDevices_data() {

@@ -109,6 +109,8 @@ class TestSimPacing : public QObject {
     QTest::newRow("link with device")
         << QStringList{"--device", "/dev/ttyS0", "--link", "x"} << false;
     QTest::newRow("steady high") << QStringList{"--steady=high"} << true;
+    QTest::newRow("rev cycle") << QStringList{"--rev-cycle"} << true;
+    QTest::newRow("rev cycle takes no value") << QStringList{"--rev-cycle=6"} << false;
     QTest::newRow("steady off is the default, not a choice")
         << QStringList{"--steady", "off"} << false;
     QTest::newRow("steady junk") << QStringList{"--steady", "fast"} << false;

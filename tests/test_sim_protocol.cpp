@@ -329,6 +329,36 @@ class TestSimProtocol : public QObject {
     QVERIFY(varies);
   }
 
+  // The demo's periodic revving (idle 12 s, rev 6 s): on by option or "rev on", off by "rev off"
+  // (the engine then idles, so a fitter can calibrate), ended by anything that sets the throttle.
+  void revCycle_data() {
+    QTest::addColumn<bool>("fromStart");
+    QTest::addColumn<QString>("control");  // at 14 s, in the first rev period
+    QTest::addColumn<QString>("revving");  // at 5, 15 and 31 s
+    QTest::newRow("from the option") << true << "" << "011";
+    QTest::newRow("rev on") << false << "rev on" << "001";
+    QTest::newRow("rev off") << true << "rev off" << "000";
+    QTest::newRow("rev holds") << true << "rev" << "011";
+    QTest::newRow("idle") << true << "idle" << "000";
+    QTest::newRow("steady idle") << true << "steady idle" << "000";
+  }
+  void revCycle() {
+    QFETCH(bool, fromStart);
+    QFETCH(QString, control);
+    QFETCH(QString, revving);
+    ProtocolEngine::Config config = memoryConfig();
+    config.revCycle = fromStart;
+    ProtocolEngine engine(config);
+    QString seen;
+    for (const double t : {5.0, 15.0, 31.0}) {
+      if (t == 15.0 && !control.isEmpty())
+        engine.control(*parseControlLine(control.toStdString(), nullptr), 14.0);
+      engine.engine().advanceTo(t);
+      seen += engine.engine().revving() ? '1' : '0';
+    }
+    QCOMPARE(seen, revving);
+  }
+
   void controlLines_data() {
     using K = ControlCommand::Kind;
     QTest::addColumn<QString>("line");
@@ -338,6 +368,9 @@ class TestSimProtocol : public QObject {
     QTest::addColumn<int>("value");
     QTest::newRow("rev") << "rev" << true << int(K::Rev) << false << 0;
     QTest::newRow("idle crlf") << "idle\r" << true << int(K::Idle) << false << 0;
+    QTest::newRow("rev on") << "rev on" << true << int(K::RevCycle) << true << 0;
+    QTest::newRow("rev off") << " rev off" << true << int(K::RevCycle) << false << 0;
+    QTest::newRow("rev junk") << "rev fast" << false << 0 << false << 0;
     QTest::newRow("blank") << "   " << true << int(K::Blank) << false << 0;
     QTest::newRow("silent on") << "silent on" << true << int(K::Silent) << true << 0;
     QTest::newRow("short 12") << "short 12" << true << int(K::Short) << true << 12;

@@ -1,5 +1,7 @@
 #include "app/TForm1.h"
 
+#include "app/HelpPage.h"
+#include "app/HelpWindow.h"
 #include "core/Artwork.h"
 #include "core/Dialogs.h"
 #include "core/Handlers.h"
@@ -13,7 +15,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -26,7 +27,6 @@ namespace orvel {
 namespace {
 
 const QString kConfigFileName = QStringLiteral("config.cfg");
-const QString kHelpFileName = QStringLiteral("pomoc.html");
 const QString kHelpTopic = QStringLiteral("IDH_5310");
 
 }  // namespace
@@ -352,37 +352,26 @@ void TForm1::Urzadzenieportu1Click() {
 }
 
 void TForm1::Opis1Click() {
-  QStringList candidates{installationFile(installDir_, kHelpFileName)};
-  // A program run from its build or install tree finds the page it was shipped with.
-  const QString appDir = QCoreApplication::applicationDirPath();
-  candidates << appDir + QLatin1Char('/') + kHelpFileName
-             << appDir + QStringLiteral("/../share/orvel/") + kHelpFileName;
-  QString found;
-  for (const QString& c : candidates) {
-    if (QFileInfo(c).isFile()) {
-      found = QFileInfo(c).absoluteFilePath();
-      break;
-    }
-  }
-  const QString title = attentionTitle();
+  const Language language = CurrentLanguage::get();
+  const QString found =
+      findHelpPage(language, helpFolders(installDir_, QCoreApplication::applicationDirPath()));
   if (found.isEmpty()) {
-    const QString expected =
-        QDir::toNativeSeparators(QFileInfo(candidates.first()).absoluteFilePath());
+    const QString expected = QDir::toNativeSeparators(
+        QFileInfo(installationFile(installDir_, helpPageName(Language::Polish)))
+            .absoluteFilePath());
     showMessage(plIt(QStringLiteral("Nie znaleziono pliku pomocy:\r\n%1"),
                      QStringLiteral("File di aiuto non trovato:\r\n%1"))
                     .arg(expected),
-                title, MessageIcon::Warning);
+                attentionTitle(), MessageIcon::Warning);
     return;
   }
   QUrl url = QUrl::fromLocalFile(found);
   url.setFragment(kHelpTopic);
-  const bool opened = env_.openUrl ? env_.openUrl(url) : QDesktopServices::openUrl(url);
-  if (!opened) {
-    showMessage(plIt(QStringLiteral("Nie można otworzyć pomocy w przeglądarce:\r\n%1"),
-                     QStringLiteral("Impossibile aprire l'aiuto nel browser:\r\n%1"))
-                    .arg(url.toString()),
-                title, MessageIcon::Warning);
-  }
+  const bool opened = env_.openUrl ? env_.openUrl(url) : openInBrowser(url);
+  // Without a browser the page is shown here rather than nothing happening.
+  if (opened) return;
+  if (!help_) help_ = new HelpWindow(this);
+  help_->showPage(found, kHelpTopic);
 }
 
 void TForm1::Oprogramie1Click() {

@@ -20,6 +20,7 @@ class TForm1;
 
 namespace orvel {
 
+class HelpWindow;
 class PortDeviceDialog;
 class SerialTransport;
 class TimerService;
@@ -29,8 +30,9 @@ struct Environment {
   SerialTransport* link = nullptr;
   TimerService* timers = nullptr;
   std::function<QString()> installationDirectory;
-  std::function<bool(const QUrl&)> openUrl;  // the desktop's browser, for the help page
-  SerialDeviceLister serialDevices;          // the machine's serial adapters
+  // The desktop's browser, for the help page; false when there is none to show it.
+  std::function<bool(const QUrl&)> openUrl;
+  SerialDeviceLister serialDevices;  // the machine's serial adapters
 };
 
 // The main window: the frame (menu, toolbar, status bar, logo), start-up and shut-down, the port
@@ -90,6 +92,8 @@ class TForm1 : public QMainWindow, public LinkView, public WorkArea {
   void setOuterSize(int width, int height);
 
   WindowTimer& timer7() { return *Timer7; }
+  // The help shown inside the program; null until a page was shown there.
+  HelpWindow* helpWindow() const { return help_; }
 
  Q_SIGNALS:
   void closed();
@@ -121,6 +125,7 @@ class TForm1 : public QMainWindow, public LinkView, public WorkArea {
   QLabel* statusPanel_ = nullptr;
   QWidget* aboutBox_ = nullptr;
   PortDeviceDialog* portDialog_ = nullptr;
+  HelpWindow* help_ = nullptr;
   QString installDir_;
   QStringList ConfigEdit;
   std::vector<CaptionTable> captionTables_;

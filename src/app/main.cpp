@@ -1,3 +1,4 @@
+#include "app/CloseOnSignals.h"
 #include "app/Program.h"
 #include "core/Dialogs.h"
 #include "core/Registry.h"
@@ -39,6 +40,8 @@ int main(int argc, char* argv[]) {
   orvel::Program program(std::move(environment));
   QObject::connect(&program.form1(), &orvel::TForm1::closed, &app, &QCoreApplication::quit,
                    Qt::QueuedConnection);
+  // A logout or `kill` closes the program as its close box does.
+  const orvel::CloseOnSignals closeOnSignals(program.form1());
   program.show();
   return app.exec();
 }

@@ -25,6 +25,42 @@ void Dialogs::install(Dialogs* dialogs) {
   g_installed = dialogs;
 }
 
+namespace {
+
+bool usable(const QWidget* w) {
+  return w && w->isWindow() && w->isVisible() && !w->isMinimized() &&
+         (w->windowType() == Qt::Window || w->windowType() == Qt::Dialog);
+}
+
+bool staysOnTop(const QWidget* w) {
+  return w->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+}
+
+}  // namespace
+
+QWidget* dialogParent(QWidget* preferred) {
+  // A modal dialog already open is where the fitter is looking, and the only window he can use.
+  QWidget* modal = QApplication::activeModalWidget();
+  if (usable(modal)) return modal;
+  QWidget* active = QApplication::activeWindow();
+  if (usable(active) && staysOnTop(active)) return active;
+  const QWidgetList windows = QApplication::topLevelWidgets();
+  for (QWidget* w : windows) {
+    if (usable(w) && staysOnTop(w)) return w;
+  }
+  if (usable(active)) return active;
+  if (preferred && usable(preferred->window())) return preferred->window();
+  for (QWidget* w : windows) {
+    if (usable(w)) return w;
+  }
+  return preferred;
+}
+
+void keepAboveParent(QWidget& dialog) {
+  const QWidget* parent = dialog.parentWidget();
+  if (parent && staysOnTop(parent->window())) dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+}
+
 void WidgetDialogs::message(const QString& text, const QString& title, MessageIcon icon) {
   QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
   switch (icon) {
@@ -40,8 +76,9 @@ void WidgetDialogs::message(const QString& text, const QString& title, MessageIc
       boxIcon = QMessageBox::Critical;
       break;
   }
-  QMessageBox box(boxIcon, title, text, QMessageBox::Ok, QApplication::activeWindow());
+  QMessageBox box(boxIcon, title, text, QMessageBox::Ok, dialogParent());
   box.setObjectName(QStringLiteral("MessageBox"));
+  keepAboveParent(box);
   box.exec();
 }
 

@@ -6,6 +6,8 @@
 #include <exception>
 #include <utility>
 
+class QWidget;
+
 namespace orvel {
 
 // The program's caption, used as the title of the main window and of the standard error box.
@@ -52,7 +54,16 @@ class Dialogs {
   static void install(Dialogs* dialogs);
 };
 
-// Modal QMessageBox with one OK button, parented to the active window.
+// The window a box or a standard dialog opens over. A window of the program that stays on top
+// (the settings editor, the user-data window) is chosen while one is visible, the active one of
+// them first: a box parented anywhere else would open behind it and the program would look
+// frozen. Otherwise the active window, then the preferred window, then any visible window.
+QWidget* dialogParent(QWidget* preferred = nullptr);
+// Lifts a dialog into its parent's stay-on-top layer, before it is shown: window managers keep a
+// transient dialog over its parent, but not all of them lift it into that layer.
+void keepAboveParent(QWidget& dialog);
+
+// Modal QMessageBox with one OK button, over dialogParent().
 class WidgetDialogs : public Dialogs {
  public:
   void message(const QString& text, const QString& title, MessageIcon icon) override;

@@ -1,5 +1,7 @@
 #include "core/FileDialogs.h"
 
+#include "core/Dialogs.h"
+
 #include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -29,8 +31,9 @@ std::optional<QString> WidgetFileDialogs::defaultPrinter() {
 }
 
 bool WidgetFileDialogs::choosePrinter(QPrinter& printer, QWidget* parent) {
-  QPrintDialog dialog(&printer, parent);
+  QPrintDialog dialog(&printer, dialogParent(parent));
   dialog.setObjectName(QStringLiteral("PrintDialog1"));
+  keepAboveParent(dialog);
   // One plain text, always printed whole.
   dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
   dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
@@ -40,8 +43,9 @@ bool WidgetFileDialogs::choosePrinter(QPrinter& printer, QWidget* parent) {
 
 QString WidgetFileDialogs::saveFileName(QWidget* parent, const QString& directory,
                                         const QString& filter, const QString& defaultSuffix) {
-  QFileDialog dialog(parent, QString(), directory, filter);
+  QFileDialog dialog(dialogParent(parent), QString(), directory, filter);
   dialog.setObjectName(QStringLiteral("SaveDialog1"));
+  keepAboveParent(dialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setDefaultSuffix(defaultSuffix);
@@ -52,8 +56,9 @@ QString WidgetFileDialogs::saveFileName(QWidget* parent, const QString& director
 
 QString WidgetFileDialogs::openFileName(QWidget* parent, const QString& directory,
                                         const QString& filter, const QString& title) {
-  QFileDialog dialog(parent, title, directory, filter);
+  QFileDialog dialog(dialogParent(parent), title, directory, filter);
   dialog.setObjectName(QStringLiteral("OpenDialog1"));
+  keepAboveParent(dialog);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();

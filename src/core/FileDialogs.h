@@ -35,7 +35,8 @@ class FileDialogs {
   static void install(FileDialogs* dialogs);
 };
 
-// The platform's print dialog and Qt's file dialogs.
+// The platform's print dialog and Qt's file dialogs, over dialogParent(parent) so that a window
+// that stays on top does not hide them.
 class WidgetFileDialogs : public FileDialogs {
  public:
   std::optional<QString> defaultPrinter() override;

@@ -1,5 +1,6 @@
 #include "core/Registry.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -26,6 +27,20 @@ QString Registry::filePath() {
 }
 
 QString Registry::installationDirectory() {
+  return installationDirectoryFor(QCoreApplication::applicationDirPath());
+}
+
+QString Registry::installationDirectoryFor(const QString& programDirectory) {
+  const QString stored = storedInstallationDirectory();
+  if (!stored.isEmpty()) return stored;
+  const bool installed = QDir(programDirectory).dirName() == QLatin1String("bin") &&
+                         QFileInfo(programDirectory + QStringLiteral("/../share/orvel")).isDir();
+  if (!installed) return QString();
+  const QString data = userDataDirectory();
+  return QDir().mkpath(data) ? data : QString();
+}
+
+QString Registry::storedInstallationDirectory() {
   const QString path = filePath();
   QSettings ini(path, QSettings::IniFormat);
   // A file that is not a valid INI file is left alone rather than rewritten: it may be the
@@ -76,6 +91,13 @@ QString Registry::overridingVariable(const QString& portName) {
                                                          : nullptr;
   if (!name || qgetenv(name).isEmpty()) return QString();
   return QString::fromLatin1(name);
+}
+
+QString userDataDirectory() {
+  const QByteArray xdg = qgetenv("XDG_DATA_HOME");
+  const QString base = xdg.isEmpty() ? QDir::homePath() + QStringLiteral("/.local/share")
+                                     : QString::fromLocal8Bit(xdg);
+  return base + QStringLiteral("/orvel2001");
 }
 
 QString installationFile(const QString& directory, const QString& fileName) {

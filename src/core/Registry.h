@@ -15,6 +15,11 @@ class Registry {
   // The installation directory; a missing file or key is created empty, as is a key that cannot
   // be read. An empty directory makes the program's file names resolve in the working directory.
   static QString installationDirectory();
+  // The same for a program in programDirectory: when the file names no directory and the program
+  // runs from an installed prefix (a "bin" folder beside "share/orvel", as the package installs
+  // it), the user's data folder, created if need be: the prefix is not the user's to write, and
+  // the folder a desktop menu starts the program in is no place for its files.
+  static QString installationDirectoryFor(const QString& programDirectory);
 
   // The device behind "COM1" or "COM2": the environment variable ORVEL_COM1 / ORVEL_COM2 when set,
   // else the [ports] entry, else /dev/ttyS0 / /dev/ttyS1. Any other name is taken as a path.
@@ -24,7 +29,14 @@ class Registry {
   // The environment variable that overrides the file for this port ("ORVEL_COM1"), empty when
   // none is set.
   static QString overridingVariable(const QString& portName);
+
+ private:
+  // default= of the file; empty when missing (then created empty) or unreadable.
+  static QString storedInstallationDirectory();
 };
+
+// $XDG_DATA_HOME/orvel2001, by default ~/.local/share/orvel2001.
+QString userDataDirectory();
 
 // A file of the program: the installation directory, a separator and the name; with an empty
 // directory just the name (relative to the working directory).

@@ -135,7 +135,9 @@ bool writeInPlace(const QString& path, const QByteArray& bytes) {
   };
   if (!putAt0(bytes) || ::ftruncate(fd, bytes.size()) != 0 || ::fdatasync(fd) != 0) {
     putAt0(old);
-    ::ftruncate(fd, old.size());
+    if (::ftruncate(fd, old.size()) != 0) {
+      // Nothing more can be done: the failure reported is the first one.
+    }
     return false;
   }
   return true;

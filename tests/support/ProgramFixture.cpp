@@ -16,6 +16,7 @@ void ProgramFixture::start() {
   env.installationDirectory = [dir] { return dir; };
   env.serialDevices = serialDevices;
   env.openUrl = [this](const QUrl& url) {
+    if (!browser) return false;
     openedUrl = url;
     return true;
   };

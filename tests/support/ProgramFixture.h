@@ -18,9 +18,10 @@ struct ProgramFixture {
   FakeTransport link{&timers};
   RecordingDialogs dialogs;
   QTemporaryDir installDir;
-  QString installPath;  // when set, the installation directory instead of installDir
+  QString installPath;               // when set, the installation directory instead of installDir
   SerialDeviceLister serialDevices;  // the machine's adapters as the program sees them
   QUrl openedUrl;
+  bool browser = true;  // false: the desktop has no browser to open the help page with
   std::unique_ptr<Program> program;
 
   // Writes config.cfg (CR LF lines) into the installation directory before start.
