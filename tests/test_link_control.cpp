@@ -572,6 +572,40 @@ class LinkControlTest : public QObject {
     QCOMPARE(r.dialogs.texts(), boxes);
   }
 
+  // After a start where the configured port was missing and the fallback taken, a command tries
+  // the configured port as well; when neither opens, the box names both and where to choose.
+  void aCommandTriesTheChosenPortToo_data() {
+    QTest::addColumn<bool>("chosenOpens");
+    QTest::addColumn<QString>("portAfter");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::newRow("the chosen port is back") << true << "COM1" << QStringList{};
+    QTest::newRow("neither opens") << false << "COM2"
+                                   << QStringList{
+                                          "Unable to open com port (win error code: 16)\r\n"
+                                          "COM2: Device or resource busy [16]\r\n"
+                                          "COM1: No such file or directory [2]\r\n"
+                                          "Port wybiera się w menu Opcje."};
+  }
+  void aCommandTriesTheChosenPortToo() {
+    QFETCH(bool, chosenOpens);
+    QFETCH(QString, portAfter);
+    QFETCH(QStringList, boxes);
+    Rig r;
+    r.line.close();
+    r.line.setPortName("COM2");
+    r.line.failingPorts << "COM2";
+    r.line.openErrnos["COM2"] = 16;
+    if (!chosenOpens) r.line.failingPorts << "COM1";
+    r.link.setChosenPort("COM1");
+    QString shown;
+    r.link.hooks.portChanged = [&](const QString& name) { shown = name; };
+    guarded([&] { r.link.startSettingsExchange(); });
+    QCOMPARE(r.line.portName(), portAfter);
+    QCOMPARE(r.line.isConnected(), chosenOpens);
+    QCOMPARE(shown, chosenOpens ? portAfter : QString());
+    QCOMPARE(r.dialogs.texts(), boxes);
+  }
+
   void serviceModeListsBytesAndDispatchesNothing() {
     Rig r;
     r.startScope();

@@ -4,7 +4,10 @@
 #include "core/Dialogs.h"
 #include "core/Language.h"
 #include "link/LinkError.h"
+#include "link/PortProbe.h"
 #include "link/SerialTransport.h"
+
+#include <QStringList>
 
 namespace orvel {
 
@@ -31,11 +34,31 @@ LinkControl::LinkControl(SerialTransport& link, TimerService& timers, LinkView& 
 
 void LinkControl::ensureOpen() {
   // A command the fitter gives is a fresh try: its failure is always shown.
+  failureReported_ = true;
   try {
     link_.open();
-  } catch (const LinkError&) {
-    failureReported_ = true;
-    throw;
+  } catch (const LinkError& e) {
+    const QString tried = link_.portName();
+    const QString chosen = chosenPort_;
+    if (chosen.isEmpty() || chosen == tried || link_.isConnected()) throw;
+    int chosenError = 0;
+    link_.setPortName(chosen);
+    try {
+      link_.open();
+    } catch (const LinkError& second) {
+      chosenError = second.osError();
+      link_.setPortName(tried);
+    }
+    if (chosenError != 0) {
+      throw AppError(QStringList{e.text(),
+                                 portFailureLine(tried, link_.deviceFor(tried), e.osError()),
+                                 portFailureLine(chosen, link_.deviceFor(chosen), chosenError),
+                                 plIt(QStringLiteral("Port wybiera się w menu Opcje"),
+                                      QStringLiteral("La porta si sceglie nel menu Opzioni"))}
+                         .join(QStringLiteral("\r\n")));
+    }
+    chosenPort_.clear();
+    if (hooks.portChanged) hooks.portChanged(chosen);
   }
   failureReported_ = false;
 }
