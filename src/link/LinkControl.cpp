@@ -34,7 +34,7 @@ LinkControl::LinkControl(SerialTransport& link, TimerService& timers, LinkView& 
 
 void LinkControl::ensureOpen() {
   // A command the fitter gives is a fresh try: its failure is always shown.
-  failureReported_ = true;
+  markReported();
   try {
     link_.open();
   } catch (const LinkError& e) {
@@ -60,7 +60,7 @@ void LinkControl::ensureOpen() {
     chosenPort_.clear();
     if (hooks.portChanged) hooks.portChanged(chosen);
   }
-  failureReported_ = false;
+  reportedAt_ = -1;
 }
 
 void LinkControl::send(const Command& command) {
@@ -68,11 +68,11 @@ void LinkControl::send(const Command& command) {
     if (!link_.isConnected()) link_.open();
     orvel::send(link_, command);
   } catch (const LinkError&) {
-    if (failureReported_) throw ReportedError();
-    failureReported_ = true;
+    if (failureReported()) throw ReportedError();
+    markReported();
     throw;
   }
-  failureReported_ = false;
+  reportedAt_ = -1;
 }
 
 void LinkControl::sendRequest(const Command& command) {
@@ -81,16 +81,16 @@ void LinkControl::sendRequest(const Command& command) {
   } catch (const ReportedError&) {
     endLoopsAfterFailure();
   } catch (const LinkError& e) {
-    failureReported_ = false;
+    reportedAt_ = -1;
     linkFailed(e.text());
   }
 }
 
 void LinkControl::linkFailed(const QString& errorText) {
   endLoopsAfterFailure();
-  if (failureShown_ || failureReported_) return;
+  if (failureShown_ || failureReported()) return;
   failureShown_ = true;
-  failureReported_ = true;
+  markReported();
   struct Reset {
     bool& flag;
     ~Reset() { flag = false; }

@@ -171,8 +171,10 @@ class LinkControl {
   LinkView& view_;
   ControllerState& state_;
   bool failureShown_ = false;
-  // The link's present failure has been shown; cleared by the next open or send that works.
-  bool failureReported_ = false;
+  // The link's present failure has been shown: no opening of the link since, no send that worked.
+  bool failureReported() const { return reportedAt_ == link_.openings(); }
+  void markReported() { reportedAt_ = link_.openings(); }
+  int reportedAt_ = -1;
   QString chosenPort_;
   bool awaitingReply_ = false;
   Nanos replyClosesAt_{0};
