@@ -32,6 +32,14 @@ LinkControl::LinkControl(SerialTransport& link, TimerService& timers, LinkView& 
   link_.setLossHandler([this](const QString& text) { linkFailed(text); });
 }
 
+bool LinkControl::failureReported() const {
+  return reportedAt_ == link_.openings();
+}
+
+void LinkControl::markReported() {
+  reportedAt_ = link_.openings();
+}
+
 void LinkControl::ensureOpen() {
   // A command the fitter gives is a fresh try: its failure is always shown.
   markReported();

@@ -172,8 +172,8 @@ class LinkControl {
   ControllerState& state_;
   bool failureShown_ = false;
   // The link's present failure has been shown: no opening of the link since, no send that worked.
-  bool failureReported() const { return reportedAt_ == link_.openings(); }
-  void markReported() { reportedAt_ = link_.openings(); }
+  bool failureReported() const;
+  void markReported();
   int reportedAt_ = -1;
   QString chosenPort_;
   bool awaitingReply_ = false;
