@@ -2,7 +2,7 @@
 // frames per second (one request per 20 ms is the ceiling: 50/s), the sweep's drift against
 // real time, and the CPU the program uses meanwhile (user + system of this process; the
 // simulator is a separate process and not counted). With --record the drive log records every
-// frame meanwhile.
+// frame meanwhile; with --noise RATE the simulator adds that many stray bytes a second.
 #include "app/Program.h"
 #include "link/QtSerialTransport.h"
 #include "link/Timers.h"
@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPushButton>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -29,14 +30,18 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   int seconds = 30;
   bool record = false;
+  QStringList simArgs;
   for (int i = 1; i < argc; ++i) {
     if (QByteArray(argv[i]) == "--record") record = true;
     if (i + 1 < argc && QByteArray(argv[i]) == "--seconds")
       seconds = std::max(2, atoi(argv[i + 1]));
+    if (i + 1 < argc && QByteArray(argv[i]) == "--noise")
+      simArgs << QStringLiteral("--noise") << QString::fromLocal8Bit(argv[i + 1])
+              << QStringLiteral("--seed") << QStringLiteral("7");
   }
 
   SimProcess sim;
-  const QString pty = sim.start();
+  const QString pty = sim.start(simArgs);
   if (pty.isEmpty()) {
     std::fprintf(stderr, "simulator: %s\n", qPrintable(sim.errorString()));
     return 1;
@@ -91,8 +96,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no frames shown\n");
     return 1;
   }
-  // The first frame's sweep tick comes at once (no earlier tick to keep 20 ms from), so the
-  // steady loop is timed from the second frame on.
+  // The first request starts the 20 ms grid; the steady loop is timed from the second frame on.
   const double span = (shownAt.back() - shownAt[1]) / 1e9;
   const int steady = frames - 2;
   const double fps = steady / span;

@@ -21,6 +21,9 @@ echo
 echo "== live loop against the simulator, ${seconds} s"
 "$build/bench/bench_monitor_live" --seconds "$seconds"
 echo
+echo "== live loop against the simulator with 300 B/s of line noise, ${seconds} s"
+"$build/bench/bench_monitor_live" --seconds "$seconds" --noise 300
+echo
 echo "== live loop against the simulator with the drive log recording, ${seconds} s"
 "$build/bench/bench_monitor_live" --seconds "$seconds" --record
 echo

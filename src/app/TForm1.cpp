@@ -50,8 +50,8 @@ TForm1::TForm1(Environment environment, QWidget* parent)
   ui_->StatusBar1->addWidget(statusPanel_);
   // The bar is 19 pixels high as designed, unless the bold text with its sunken frame needs
   // more: descenders (an underscore in a file name) must not be cut off.
-  ui_->StatusBar1->setFixedHeight(qMax(ui_->StatusBar1->height(),
-                                       ui_->StatusBar1->minimumSizeHint().height()));
+  ui_->StatusBar1->setFixedHeight(
+      qMax(ui_->StatusBar1->height(), ui_->StatusBar1->minimumSizeHint().height()));
 
   ui_->Image1->setPixmap(logoPicture(ui_->Image1->size()));
   ui_->SpeedButton3->setIcon(commandIcon(CommandPicture::Settings));
@@ -127,6 +127,15 @@ void TForm1::FormCreate() {
   ui_->COM11->setChecked(port.name == QLatin1String("COM1"));
   ui_->COM21->setChecked(port.name != QLatin1String("COM1"));
   if (port.error) {
+    // Neither opened: a command later tries the configured port too, not only the fallback.
+    link_->setChosenPort(ConfigFile::value(ConfigEdit, ConfigFile::kPortLine) ==
+                                 QLatin1String("com1")
+                             ? QStringLiteral("COM1")
+                             : QStringLiteral("COM2"));
+    link_->hooks.portChanged = [this](const QString& name) {
+      ui_->COM11->setChecked(name == QLatin1String("COM1"));
+      ui_->COM21->setChecked(name != QLatin1String("COM1"));
+    };
     showErrorBox(*port.error);
     return;
   }
@@ -311,6 +320,7 @@ void TForm1::choosePort(const QString& name) {
     ui_->COM11->setChecked(chosen == QLatin1String("COM1"));
     ui_->COM21->setChecked(chosen != QLatin1String("COM1"));
   };
+  link_->setChosenPort(QString());
   try {
     port.setPortName(name);
     // Choosing a port also brings back a link that was lost or never opened, the same port

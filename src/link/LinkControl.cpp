@@ -4,7 +4,10 @@
 #include "core/Dialogs.h"
 #include "core/Language.h"
 #include "link/LinkError.h"
+#include "link/PortProbe.h"
 #include "link/SerialTransport.h"
+
+#include <QStringList>
 
 namespace orvel {
 
@@ -29,15 +32,43 @@ LinkControl::LinkControl(SerialTransport& link, TimerService& timers, LinkView& 
   link_.setLossHandler([this](const QString& text) { linkFailed(text); });
 }
 
+bool LinkControl::failureReported() const {
+  return reportedAt_ == link_.openings();
+}
+
+void LinkControl::markReported() {
+  reportedAt_ = link_.openings();
+}
+
 void LinkControl::ensureOpen() {
   // A command the fitter gives is a fresh try: its failure is always shown.
+  markReported();
   try {
     link_.open();
-  } catch (const LinkError&) {
-    failureReported_ = true;
-    throw;
+  } catch (const LinkError& e) {
+    const QString tried = link_.portName();
+    const QString chosen = chosenPort_;
+    if (chosen.isEmpty() || chosen == tried || link_.isConnected()) throw;
+    int chosenError = 0;
+    link_.setPortName(chosen);
+    try {
+      link_.open();
+    } catch (const LinkError& second) {
+      chosenError = second.osError();
+      link_.setPortName(tried);
+    }
+    if (chosenError != 0) {
+      throw AppError(QStringList{e.text(),
+                                 portFailureLine(tried, link_.deviceFor(tried), e.osError()),
+                                 portFailureLine(chosen, link_.deviceFor(chosen), chosenError),
+                                 plIt(QStringLiteral("Port wybiera się w menu Opcje"),
+                                      QStringLiteral("La porta si sceglie nel menu Opzioni"))}
+                         .join(QStringLiteral("\r\n")));
+    }
+    chosenPort_.clear();
+    if (hooks.portChanged) hooks.portChanged(chosen);
   }
-  failureReported_ = false;
+  reportedAt_ = -1;
 }
 
 void LinkControl::send(const Command& command) {
@@ -45,11 +76,11 @@ void LinkControl::send(const Command& command) {
     if (!link_.isConnected()) link_.open();
     orvel::send(link_, command);
   } catch (const LinkError&) {
-    if (failureReported_) throw ReportedError();
-    failureReported_ = true;
+    if (failureReported()) throw ReportedError();
+    markReported();
     throw;
   }
-  failureReported_ = false;
+  reportedAt_ = -1;
 }
 
 void LinkControl::sendRequest(const Command& command) {
@@ -58,16 +89,16 @@ void LinkControl::sendRequest(const Command& command) {
   } catch (const ReportedError&) {
     endLoopsAfterFailure();
   } catch (const LinkError& e) {
-    failureReported_ = false;
+    reportedAt_ = -1;
     linkFailed(e.text());
   }
 }
 
 void LinkControl::linkFailed(const QString& errorText) {
   endLoopsAfterFailure();
-  if (failureShown_ || failureReported_) return;
+  if (failureShown_ || failureReported()) return;
   failureShown_ = true;
-  failureReported_ = true;
+  markReported();
   struct Reset {
     bool& flag;
     ~Reset() { flag = false; }

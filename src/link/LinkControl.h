@@ -53,6 +53,8 @@ struct LinkHooks {
   std::function<void()> showSettingsEditor;
   std::function<void()> endOscilloscopeMode;    // as the panel's "Koniec"
   std::function<void()> startOscilloscopeMode;  // as "Tryb oscyloskopu"
+  // The link opened on another port than the one the menu shows (see setChosenPort).
+  std::function<void(const QString& portName)> portChanged;
   // Another command takes the link over: ends a wizard left open after a reply timeout gave the
   // commands back, and a sampling run still going.
   std::function<void()> endCalibration;
@@ -96,6 +98,9 @@ class LinkControl {
   // is opened again on its port name, silently when that works. When it does not, the open error
   // is raised and the command goes no further, so the fitter sees one box, not one per send.
   void ensureOpen();
+  // The port the fitter chose (the configured one) when the start fell back to the other one and
+  // that failed too: a command then tries the chosen port as well, and keeps whichever opens.
+  void setChosenPort(const QString& name) { chosenPort_ = name; }
 
   // A reply counts only while its window is open: from its request until the reply's own bytes
   // could have come at 9600 baud (10 bits a byte) plus kReplyMargin for the controller's turn,
@@ -170,8 +175,11 @@ class LinkControl {
   LinkView& view_;
   ControllerState& state_;
   bool failureShown_ = false;
-  // The link's present failure has been shown; cleared by the next open or send that works.
-  bool failureReported_ = false;
+  // The link's present failure has been shown: no opening of the link since, no send that worked.
+  bool failureReported() const;
+  void markReported();
+  int reportedAt_ = -1;
+  QString chosenPort_;
   bool awaitingReply_ = false;
   Nanos replyClosesAt_{0};
 };

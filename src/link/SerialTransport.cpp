@@ -23,6 +23,7 @@ void SerialTransport::open() {
   if (connected_) return;
   openDevice(name_);
   connected_ = true;
+  ++openings_;
 }
 
 void SerialTransport::close() {

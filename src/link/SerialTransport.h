@@ -23,6 +23,8 @@ class SerialTransport {
   void setPortName(const QString& name);
   QString portName() const { return name_; }
   bool isConnected() const { return connected_; }
+  // How many times the link has been opened; tells one connection from the next.
+  int openings() const { return openings_; }
 
   // Does nothing when already connected; on failure the device is closed again and the error
   // raised.
@@ -70,6 +72,7 @@ class SerialTransport {
  private:
   QString name_;
   bool connected_ = false;
+  int openings_ = 0;
   RxHandler rxHandler_;
   LossHandler lossHandler_;
 };
