@@ -57,9 +57,12 @@ void judge(Tally& tally, bool refusedBox, bool ended, const orvel::ControllerSta
            const QStringList& sent, bool wizard, int attempts) {
   const QStringList references = sent.filter(QRegularExpression(QStringLiteral("^1F")));
   const bool refOk = std::abs(s.idlePeriodReference - 1100) <= 11 && s.tpsLow == 10;
-  const bool sentOk =
-      wizard ? references.size() == 1 && references.first() == QStringLiteral("1F 4C 04")
-             : references.isEmpty();
+  // The wizard sends the reference it keeps, once; the rpm scaling sends none.
+  const QString kept = QStringLiteral("1F %1 %2")
+                           .arg(s.idlePeriodReference & 0xFF, 2, 16, QLatin1Char('0'))
+                           .arg(s.idlePeriodReference >> 8, 2, 16, QLatin1Char('0'))
+                           .toUpper();
+  const bool sentOk = wizard ? references == QStringList{kept} : references.isEmpty();
   if (attempts > 1) ++tally.repeats;
   if (refusedBox && references.isEmpty()) {
     ++tally.refused;

@@ -65,9 +65,13 @@ class TestCalibrationSampling : public QObject {
     // Ten samples, then one more request whose reply changes nothing.
     QCOMPARE(r->requests(), 11);
     QCOMPARE(r->link().samplesRemaining, 0);
+    // That request waits for nothing: silence now is no fault in the middle of the wizard.
+    r->controller->silent = true;
     r->advanceMs(2000);
     QCOMPARE(r->requests(), 11);
     QCOMPARE(r->commands().last(), QString("1F 4C 04"));
+    QVERIFY(r->f.dialogs.boxes.isEmpty());
+    QCOMPARE(r->commandStates(), QString("0000 0000"));
   }
 
   void averagesRoundHalfToEven_data() {
@@ -126,23 +130,27 @@ class TestCalibrationSampling : public QObject {
   // was, and the step's OK starts it again from ten.
   void silentControllerTimesOut_data() {
     QTest::addColumn<Language>("language");
-    QTest::addColumn<int>("answered");  // replies before the controller falls silent
+    QTest::addColumn<int>("answered");   // replies before the controller falls silent
+    QTest::addColumn<bool>("cutShort");  // it answers, but stops five bytes into each reply
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("title");
-    QTest::newRow("silent from the start") << Language::Polish << 0 << kNotOnPl << "Uwaga";
+    QTest::newRow("silent from the start") << Language::Polish << 0 << false << kNotOnPl << "Uwaga";
     QTest::newRow("silent after four")
-        << Language::Italian << 4 << "Sistema non acceso.\r\naccendi sistema e riprova"
+        << Language::Italian << 4 << false << "Sistema non acceso.\r\naccendi sistema e riprova"
         << "!!!";
+    QTest::newRow("short from the start") << Language::Polish << 0 << true << kNotOnPl << "Uwaga";
   }
   void silentControllerTimesOut() {
     QFETCH(Language, language);
     QFETCH(int, answered);
+    QFETCH(bool, cutShort);
     QFETCH(QString, text);
     QFETCH(QString, title);
     r->form().selectLanguage(language);
     r->controller->frame = idleFrame(40, 1100);
     r->walkTo(2);
-    r->controller->silent = answered == 0;
+    r->controller->silent = answered == 0 && !cutShort;
+    r->controller->shortLength = cutShort ? 5 : -1;
     r->press();
     if (answered > 0) {
       for (int ms = 0; ms < 1000 && r->link().samplesRemaining > 10 - answered; ++ms)
@@ -168,6 +176,7 @@ class TestCalibrationSampling : public QObject {
     QCOMPARE(r->requests(), requests);
 
     r->controller->silent = false;
+    r->controller->shortLength = -1;
     r->press();  // the step's OK, still the default
     QCOMPARE(r->link().samplesRemaining, 10);
     r->advanceMs(1000);
@@ -175,72 +184,16 @@ class TestCalibrationSampling : public QObject {
     QCOMPARE(tpsLowText(), QString("2.00"));
   }
 
-  // A reply that stops short is a controller that does not answer: the same message and state
-  // after the same 1.6 s, and the step's OK (or F8) starts the run again.
-  void shortReplyIsReportedAsSilence_data() {
-    QTest::addColumn<bool>("scaling");
-    QTest::newRow("idle step") << false;
-    QTest::newRow("F8") << true;
-  }
-  void shortReplyIsReportedAsSilence() {
-    QFETCH(bool, scaling);
-    r->controller->frame = idleFrame(40, 1100);
-    if (!scaling) r->walkTo(2);
-    r->controller->shortLength = 5;
-    scaling ? r->f8() : r->press();
-    r->advanceMs(1599);
-    QVERIFY(r->f.dialogs.boxes.isEmpty());
-    r->advanceMs(1);
-    QCOMPARE(r->f.dialogs.texts(), QStringList{kNotOnPl});
-    QCOMPARE(r->commandStates(), QString(scaling ? "1111 1111" : "1111 0011"));
-    QCOMPARE(r->form().statusText(), QString());
-    QCOMPARE(r->requests(), 1);
-    r->controller->shortLength = -1;
-    scaling ? r->f8() : r->press();
-    r->advanceMs(1000);
-    QCOMPARE(r->form().controller().idlePeriodReference, 1100);
-    if (!scaling) QCOMPARE(r->wizard().step(), 3);
-  }
-
-  // After a run's tenth sample the extra request waits for nothing: a controller that falls
-  // silent then is no fault in the middle of the wizard.
-  void silenceAfterAFinishedRun_data() {
-    QTest::addColumn<int>("step");
-    QTest::newRow("idle step") << 2;
-    QTest::newRow("high-rpm step") << 3;
-  }
-  void silenceAfterAFinishedRun() {
-    QFETCH(int, step);
-    r->walkTo(step);
-    r->press();
-    for (int ms = 0; ms < 2000 && r->wizard().step() == step; ++ms)
-      r->advanceMs(1);
-    r->controller->silent = true;
-    r->advanceMs(5000);
-    QVERIFY(r->f.dialogs.boxes.isEmpty());
-    QCOMPARE(r->wizard().step(), step + 1);
-    QCOMPARE(r->commandStates(), QString("0000 0000"));
-    QCOMPARE(r->requests(), step == 2 ? 11 : 22);
-  }
-
   // While the service console takes every byte a run would wait for nothing: it is not started,
   // and the fitter is told why.
-  void consoleOpenHoldsTheRun_data() {
-    QTest::addColumn<bool>("scaling");
-    QTest::newRow("idle step") << false;
-    QTest::newRow("F8") << true;
-  }
   void consoleOpenHoldsTheRun() {
-    QFETCH(bool, scaling);
-    if (!scaling) r->walkTo(2);
-    const QString states = r->commandStates();
+    r->walkTo(2);
     r->link().serviceMode = true;
-    scaling ? r->f8() : r->press();
+    r->press();
     QCOMPARE(r->f.dialogs.texts().size(), 1);
     QVERIFY(r->f.dialogs.texts().first().contains("konsola serwisowa"));
     QCOMPARE(r->requests(), 0);
-    QCOMPARE(r->commandStates(), states);
-    if (!scaling) QCOMPARE(r->wizard().step(), 2);
+    QCOMPARE(r->wizard().step(), 2);
   }
 
   // A stray byte shifts one frame (the dispatch goes by count only): the run is taken again,

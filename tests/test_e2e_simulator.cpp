@@ -277,7 +277,9 @@ class EndToEndTest : public QObject {
     TForm1& form = p.form();
     form.ui().SpeedButton14->click();
     QCOMPARE(form.statusText(), QString("Skalowanie obrotów"));
-    QTRY_COMPARE_WITH_TIMEOUT(form.statusText(), QString(), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(form.statusText(),
+                              QString("Skalowanie obrotów: okres 1250 przyjęty jako 800 obr/min"),
+                              5000);
     QCOMPARE(form.controller().idlePeriodReference, 1250);
     QVERIFY(!form.ui().SpeedButton14->isEnabled());
     QTest::qWait(100);
