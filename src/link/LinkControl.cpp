@@ -222,6 +222,7 @@ void LinkControl::Timer6Timer() {
   Timer6.stop();
   view_.setCommandsEnabled(kAllButtons | kAllItems, true);
   view_.setStatusText(QString());
+  if (hooks.settingsExchangeGaveUp) hooks.settingsExchangeGaveUp();
 }
 
 void LinkControl::wykres_on1Timer() {
