@@ -21,6 +21,12 @@ QString nextConnectionName() {
   return QStringLiteral("orvel-archive-%1").arg(++serial);
 }
 
+// A null text binds as NULL, which the columns refuse (and which INSERT OR IGNORE would drop
+// without a word): empty lines are stored as empty texts.
+QString nonNull(const QString& text) {
+  return text.isNull() ? QStringLiteral("") : text;
+}
+
 QByteArray blockBytes(const SettingsBlock& block) {
   return QByteArray(reinterpret_cast<const char*>(block.data()), static_cast<int>(block.size()));
 }
@@ -179,14 +185,14 @@ std::optional<qint64> ArchiveStore::add(const CarLines& car, ReadoutSource sourc
       fail(path_, e.text());
       return false;
     };
-    addCar_->addBindValue(car.line1);
-    addCar_->addBindValue(car.line2);
+    addCar_->addBindValue(nonNull(car.line1));
+    addCar_->addBindValue(nonNull(car.line2));
     if (!addCar_->exec()) {
       if (failed(*addCar_)) continue;
       return std::nullopt;
     }
-    findCar_->addBindValue(car.line1);
-    findCar_->addBindValue(car.line2);
+    findCar_->addBindValue(nonNull(car.line1));
+    findCar_->addBindValue(nonNull(car.line2));
     if (!findCar_->exec() || !findCar_->next()) {
       if (failed(*findCar_)) continue;
       return std::nullopt;
@@ -197,7 +203,7 @@ std::optional<qint64> ArchiveStore::add(const CarLines& car, ReadoutSource sourc
     addReadout_->addBindValue(takenAt.toUTC().toString(Qt::ISODate));
     addReadout_->addBindValue(sourceCode(source));
     addReadout_->addBindValue(blockBytes(block));
-    addReadout_->addBindValue(note);
+    addReadout_->addBindValue(nonNull(note));
     if (!addReadout_->exec()) {
       if (failed(*addReadout_)) continue;
       return std::nullopt;
@@ -255,7 +261,7 @@ bool ArchiveStore::setNote(qint64 id, const QString& note) {
   if (!open()) return false;
   QSqlQuery q(*db_);
   q.prepare(QStringLiteral("UPDATE readouts SET note = ? WHERE id = ?"));
-  q.addBindValue(note);
+  q.addBindValue(nonNull(note));
   q.addBindValue(id);
   if (!q.exec()) return fail(path_, q.lastError().text());
   return true;

@@ -6,6 +6,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <array>
 
 namespace orvel {
@@ -93,16 +94,13 @@ int radioIndex(FlagRadio radio) {
 }  // namespace
 
 ImportResult parseSettingsListing(const QStringList& lines) {
-  ImportResult result;
-  const auto refuse = [&](int line) {
-    result.badLine = line;
-    result.badText = lines.value(line);
-    return result;
-  };
-  if (lines.size() <= kCarLine2) return refuse(lines.size());
-  for (int line = kFirstSettingLine; line < 45; line += 2) {
-    if (line >= lines.size() || lines.at(line).trimmed().isEmpty()) return refuse(line);
-  }
+  // Every line is looked at, so that the one named is the first that does not fit even where a
+  // later check would fail first.
+  int firstBad = std::max(static_cast<int>(lines.size()), kCarLine2 + 1);
+  const auto bad = [&firstBad](int line) { firstBad = std::min(firstBad, line); };
+  if (lines.size() <= kLastLine) bad(static_cast<int>(lines.size()));
+  for (int line = kFirstSettingLine; line < 45; line += 2)
+    if (lines.value(line).trimmed().isEmpty()) bad(line);
   DecodedSettings shown;
   static const QRegularExpression kPair(QStringLiteral("^(-?\\d+); (-?\\d+)$"));
   static const QRegularExpression kVolts(QStringLiteral("^\\d\\.\\d\\d$"));
@@ -110,38 +108,48 @@ ImportResult parseSettingsListing(const QStringList& lines) {
   std::uint8_t flags = 0;
   for (const ValueLine& v : valueLines()) {
     const QString text = lines.value(v.line);
+    bool fits = true;
     if (v.second) {
       const QRegularExpressionMatch m = kPair.match(text);
-      if (!m.hasMatch()) return refuse(v.line);
+      fits = m.hasMatch();
       shown.*v.first = m.captured(1);
       shown.*v.second = m.captured(2);
     } else {
       const bool volts =
           v.setting == Setting::TpsThreshold || v.setting == Setting::LambdaThreshold;
-      if (volts ? !kVolts.match(text).hasMatch() : text != maxSpeedOffText() && !parseInteger(text))
-        return refuse(v.line);
-      if (text == maxSpeedOffText() && v.setting != Setting::MaxSpeed) return refuse(v.line);
+      const bool off = v.setting == Setting::MaxSpeed && text == maxSpeedOffText();
+      fits = volts ? kVolts.match(text).hasMatch() : off || parseInteger(text).has_value();
       shown.*v.first = text;
     }
     const std::optional<Command> command =
-        editorCommand(v.setting, shown, kImportReference, flags);
-    if (!command || !applyToBlock(block, *command)) return refuse(v.line);
+        fits ? editorCommand(v.setting, shown, kImportReference, flags) : std::nullopt;
+    if (!command || !applyToBlock(block, *command)) bad(v.line);
   }
-  const auto acceleration = byteValue(lines.value(kAccelerationLine));
-  if (!acceleration) return refuse(kAccelerationLine);
-  block[27] = *acceleration;
-  const auto lowGas = byteValue(lines.value(kLowGasLine));
-  if (!lowGas) return refuse(kLowGasLine);
-  block[30] = *lowGas;
+  if (const auto acceleration = byteValue(lines.value(kAccelerationLine))) {
+    block[27] = *acceleration;
+  } else {
+    bad(kAccelerationLine);
+  }
+  if (const auto lowGas = byteValue(lines.value(kLowGasLine))) {
+    block[30] = *lowGas;
+  } else {
+    bad(kLowGasLine);
+  }
   for (const OptionLine& o : kOptionLines) {
     const QString text = lines.value(o.line);
     const QString first = QString::fromUtf8(o.firstWord);
     const QString other = QString::fromUtf8(o.otherWord);
     const bool isFirst = text.endsWith(first) && text.size() > first.size();
-    if (!isFirst && !(text.endsWith(other) && text.size() > other.size())) return refuse(o.line);
+    if (!isFirst && !(text.endsWith(other) && text.size() > other.size())) bad(o.line);
     shown.radioItems[static_cast<std::size_t>(radioIndex(o.radio))] = isFirst ? 0 : 1;
     if (const auto command = editorCommand(o.setting, shown, kImportReference, flags))
       applyToBlock(block, *command);
+  }
+  ImportResult result;
+  if (firstBad <= kLastLine) {
+    result.badLine = firstBad;
+    result.badText = lines.value(firstBad);
+    return result;
   }
   result.settings = ImportedSettings{{lines.at(kCarLine1), lines.at(kCarLine2)}, block};
   return result;
