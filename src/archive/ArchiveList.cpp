@@ -4,6 +4,7 @@
 #include "core/Language.h"
 
 #include <QDateTime>
+#include <QSet>
 
 namespace orvel {
 
@@ -34,13 +35,21 @@ QString sourceText(const QString& storedSource) {
   return storedSource;
 }
 
-void ArchiveListModel::setRows(std::vector<ReadoutSummary> rows) {
+namespace {
+// Rows read from the file at a time, around the one the view asks for.
+constexpr int kPage = 128;
+}  // namespace
+
+void ArchiveListModel::load(ArchiveStore& store) {
   beginResetModel();
-  rows_ = std::move(rows);
+  store_ = &store;
+  rows_ = store.listOrder();
+  cars_ = store.cars();
   haystacks_.clear();
-  haystacks_.reserve(rows_.size());
-  for (const ReadoutSummary& r : rows_)
-    haystacks_.push_back((r.car.line1 + QLatin1Char('\n') + r.car.line2).toCaseFolded());
+  for (auto it = cars_.cbegin(); it != cars_.cend(); ++it)
+    haystacks_.insert(it.key(),
+                      (it.value().line1 + QLatin1Char('\n') + it.value().line2).toCaseFolded());
+  cache_.clear();
   refilter();
   endResetModel();
 }
@@ -48,8 +57,13 @@ void ArchiveListModel::setRows(std::vector<ReadoutSummary> rows) {
 void ArchiveListModel::refilter() {
   visible_.clear();
   const QString needle = filter_.trimmed().toCaseFolded();
+  // The text is looked for once per car, not once per read-out.
+  QSet<qint64> matching;
+  for (auto it = haystacks_.cbegin(); it != haystacks_.cend(); ++it)
+    if (needle.isEmpty() || it.value().contains(needle)) matching.insert(it.key());
+  visible_.reserve(rows_.size());
   for (std::size_t i = 0; i < rows_.size(); ++i)
-    if (needle.isEmpty() || haystacks_[i].contains(needle)) visible_.push_back(static_cast<int>(i));
+    if (matching.contains(rows_[i].carId)) visible_.push_back(static_cast<int>(i));
 }
 
 void ArchiveListModel::setFilter(const QString& text) {
@@ -69,21 +83,34 @@ qint64 ArchiveListModel::idAt(int row) const {
   return rows_[static_cast<std::size_t>(visible_[static_cast<std::size_t>(row)])].id;
 }
 
+const ReadoutSummary* ArchiveListModel::fetched(int row) const {
+  const qint64 id = idAt(row);
+  if (id == 0 || !store_) return nullptr;
+  auto it = cache_.constFind(id);
+  if (it != cache_.cend()) return &*it;
+  std::vector<qint64> ids;
+  const int first = row - row % kPage;
+  for (int r = first; r < first + kPage && r < rowCount(); ++r)
+    if (!cache_.contains(idAt(r))) ids.push_back(idAt(r));
+  for (ReadoutSummary& summary : store_->summaries(ids))
+    cache_.insert(summary.id, std::move(summary));
+  it = cache_.constFind(id);
+  return it == cache_.cend() ? nullptr : &*it;
+}
+
 const ReadoutSummary* ArchiveListModel::summaryOf(qint64 id) const {
-  for (const ReadoutSummary& r : rows_)
-    if (r.id == id) return &r;
+  for (int row = 0; row < rowCount(); ++row)
+    if (idAt(row) == id) return fetched(row);
   return nullptr;
 }
 
 void ArchiveListModel::setNote(qint64 id, const QString& note) {
-  for (std::size_t i = 0; i < rows_.size(); ++i) {
-    if (rows_[i].id != id) continue;
-    rows_[i].note = note;
-    for (std::size_t v = 0; v < visible_.size(); ++v) {
-      if (visible_[v] != static_cast<int>(i)) continue;
-      const QModelIndex cell = index(static_cast<int>(v), Note);
-      Q_EMIT dataChanged(cell, cell);
-    }
+  auto it = cache_.find(id);
+  if (it != cache_.end()) it->note = note;
+  for (int row = 0; row < rowCount(); ++row) {
+    if (idAt(row) != id) continue;
+    const QModelIndex cell = index(row, Note);
+    Q_EMIT dataChanged(cell, cell);
   }
 }
 
@@ -97,8 +124,9 @@ int ArchiveListModel::columnCount(const QModelIndex& parent) const {
 
 QVariant ArchiveListModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
-  const ReadoutSummary& r =
-      rows_[static_cast<std::size_t>(visible_[static_cast<std::size_t>(index.row())])];
+  const ReadoutSummary* row = fetched(index.row());
+  if (!row) return {};
+  const ReadoutSummary& r = *row;
   switch (index.column()) {
     case TakenAt:
       return localTimeText(r.takenAt);

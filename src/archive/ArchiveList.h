@@ -16,7 +16,8 @@ class ArchiveListModel : public QAbstractTableModel {
  public:
   enum Column { TakenAt, CarLine1, CarLine2, Source, Note, ColumnCount };
 
-  void setRows(std::vector<ReadoutSummary> rows);
+  // Reads the list's order and the cars; the rows' own texts are read as they are shown.
+  void load(ArchiveStore& store);
   void setFilter(const QString& text);
   void setHeaders(const QStringList& headers);
   // The id of a visible row.
@@ -31,10 +32,14 @@ class ArchiveListModel : public QAbstractTableModel {
 
  private:
   void refilter();
+  const ReadoutSummary* fetched(int row) const;
 
-  std::vector<ReadoutSummary> rows_;
-  std::vector<QString> haystacks_;  // folded car lines, one per row
+  ArchiveStore* store_ = nullptr;
+  std::vector<ListEntry> rows_;
+  QHash<qint64, CarLines> cars_;
+  QHash<qint64, QString> haystacks_;  // folded car lines, by car
   std::vector<int> visible_;
+  mutable QHash<qint64, ReadoutSummary> cache_;
   QString filter_;
   QStringList headers_;
 };

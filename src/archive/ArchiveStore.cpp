@@ -3,9 +3,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+
+#include <sqlite3.h>
 
 #include <atomic>
 
@@ -138,6 +141,8 @@ ArchiveStore::MigrationResult ArchiveStore::migrate(QSqlQuery& q) {
   if (!run(QStringLiteral("PRAGMA busy_timeout = 200")) ||
       !run(QStringLiteral("PRAGMA journal_mode = WAL")) ||
       !run(QStringLiteral("PRAGMA synchronous = NORMAL")) ||
+      // The list's index is read whole each time the window opens: mapped, not copied.
+      !run(QStringLiteral("PRAGMA mmap_size = 268435456")) ||
       !run(QStringLiteral("PRAGMA foreign_keys = ON")) ||
       !run(QStringLiteral("PRAGMA user_version")))
     return outcome(false);
@@ -157,7 +162,7 @@ ArchiveStore::MigrationResult ArchiveStore::migrate(QSqlQuery& q) {
                             "block BLOB NOT NULL CHECK(length(block) = 37), "
                             "note TEXT NOT NULL DEFAULT '')")) &&
          run(QStringLiteral("CREATE INDEX IF NOT EXISTS readouts_by_time "
-                            "ON readouts(taken_at, id)")) &&
+                            "ON readouts(taken_at, id, car_id)")) &&
          run(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion)) &&
          run(QStringLiteral("COMMIT")));
 }
@@ -229,6 +234,67 @@ std::vector<ReadoutSummary> ArchiveStore::list() {
                     {q.value(3).toString(), q.value(4).toString()}, q.value(5).toString()});
   }
   return rows;
+}
+
+std::vector<ListEntry> ArchiveStore::listOrder() {
+  std::vector<ListEntry> out;
+  if (!open()) return out;
+  // Stepped on SQLite's own handle: a hundred thousand rows through QSqlQuery's variants take
+  // longer than the whole list may to open.
+  const QVariant handle = db_->driver()->handle();
+  auto* sqlite = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
+                     ? *static_cast<sqlite3* const*>(handle.data())
+                     : nullptr;
+  if (!sqlite) return fail(path_, QStringLiteral("no SQLite handle")), out;
+  sqlite3_stmt* statement = nullptr;
+  const char* sql =
+      "SELECT id, car_id FROM readouts INDEXED BY readouts_by_time ORDER BY taken_at DESC, id DESC";
+  if (sqlite3_prepare_v2(sqlite, sql, -1, &statement, nullptr) != SQLITE_OK) {
+    fail(path_, QString::fromUtf8(sqlite3_errmsg(sqlite)));
+    return out;
+  }
+  int rc = SQLITE_ROW;
+  while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
+    out.push_back({sqlite3_column_int64(statement, 0), sqlite3_column_int64(statement, 1)});
+  if (rc != SQLITE_DONE) fail(path_, QString::fromUtf8(sqlite3_errmsg(sqlite)));
+  sqlite3_finalize(statement);
+  return out;
+}
+
+QHash<qint64, CarLines> ArchiveStore::cars() {
+  QHash<qint64, CarLines> out;
+  if (!open()) return out;
+  QSqlQuery q(*db_);
+  q.setForwardOnly(true);
+  if (!q.exec(QStringLiteral("SELECT id, line1, line2 FROM cars"))) {
+    fail(path_, q.lastError().text());
+    return out;
+  }
+  while (q.next())
+    out.insert(q.value(0).toLongLong(), {q.value(1).toString(), q.value(2).toString()});
+  return out;
+}
+
+std::vector<ReadoutSummary> ArchiveStore::summaries(const std::vector<qint64>& ids) {
+  std::vector<ReadoutSummary> out;
+  if (ids.empty() || !open()) return out;
+  QStringList list;
+  for (qint64 id : ids)
+    list << QString::number(id);
+  QSqlQuery q(*db_);
+  q.setForwardOnly(true);
+  if (!q.exec(QStringLiteral("SELECT r.id, r.taken_at, r.source, c.line1, c.line2, r.note "
+                             "FROM readouts r JOIN cars c ON c.id = r.car_id "
+                             "WHERE r.id IN (%1)")
+                  .arg(list.join(QLatin1Char(','))))) {
+    fail(path_, q.lastError().text());
+    return out;
+  }
+  while (q.next()) {
+    out.push_back({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
+                   {q.value(3).toString(), q.value(4).toString()}, q.value(5).toString()});
+  }
+  return out;
 }
 
 std::optional<Readout> ArchiveStore::readout(qint64 id) {

@@ -3,6 +3,7 @@
 #include "settings/SettingsDecoder.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 
 #include <memory>
@@ -28,6 +29,12 @@ struct CarLines {
   QString line1;
   QString line2;
   bool operator==(const CarLines& o) const { return line1 == o.line1 && line2 == o.line2; }
+};
+
+// A read-out's place in the list, newest first, and its car.
+struct ListEntry {
+  qint64 id = 0;
+  qint64 carId = 0;
 };
 
 // One line of the archive's list.
@@ -76,6 +83,11 @@ class ArchiveStore {
                             const QDateTime& takenAt, const QString& note = QString());
   // Newest first.
   std::vector<ReadoutSummary> list();
+  // The list's order alone, read from one index without touching the rows: a long archive's
+  // list opens at once, and its lines are read as they come into view.
+  std::vector<ListEntry> listOrder();
+  QHash<qint64, CarLines> cars();
+  std::vector<ReadoutSummary> summaries(const std::vector<qint64>& ids);
   std::optional<Readout> readout(qint64 id);
   bool setNote(qint64 id, const QString& note);
 

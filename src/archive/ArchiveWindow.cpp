@@ -212,7 +212,7 @@ void ArchiveWindow::open() {
 
 void ArchiveWindow::reload(const QList<qint64>& select) {
   ArchiveStore& store = ctx_.recorder->store();
-  model_.setRows(store.list());
+  model_.load(store);
   ctx_.recorder->tellProblems();
   if (!store.isOpen()) setResult(store.error());
   selectIds(select);
