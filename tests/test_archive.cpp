@@ -63,9 +63,9 @@ class ArchiveTest : public QObject {
   // taken in through "Importuj .orv...".
   void importSettingsFile_data() {
     QTest::addColumn<QString>("language");  // the language menu item
-    QTest::addColumn<int>("line");           // the line changed, from 0; -1: none
-    QTest::addColumn<QString>("text");       // its new text; "<cut>": the file ends before it
-    QTest::addColumn<int>("refused");        // the line named, from 0; -1: taken in
+    QTest::addColumn<int>("line");          // the line changed, from 0; -1: none
+    QTest::addColumn<QString>("text");      // its new text; "<cut>": the file ends before it
+    QTest::addColumn<int>("refused");       // the line named, from 0; -1: taken in
     QTest::newRow("Polish") << "Polski1" << -1 << "" << -1;
     QTest::newRow("English") << "Angielski1" << -1 << "" << -1;
     QTest::newRow("Italian") << "Woski1" << -1 << "" << -1;
@@ -251,8 +251,12 @@ class ArchiveTest : public QObject {
     confirm->click();
     QTRY_VERIFY_WITH_TIMEOUT(buttonOf(window, "BtnZapiszSterownik")->isEnabled(), 5000);
     log = sim.waitForLog(log.size() + 52);
-    QCOMPARE(SimProcess::bytes(log, true).mid(before),
-             QByteArray::fromHex("0714" "122DF0" "0B51" "0A" "AA09" "0A"));
+    QCOMPARE(SimProcess::bytes(log, true).mid(before), QByteArray::fromHex("0714"
+                                                                           "122DF0"
+                                                                           "0B51"
+                                                                           "0A"
+                                                                           "AA09"
+                                                                           "0A"));
     QVERIFY(p.dialogs.boxes.isEmpty());
 
     // Kept: the read-out before writing and the one after, which equals the record.

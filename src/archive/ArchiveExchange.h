@@ -14,10 +14,10 @@ class LinkControl;
 // What came of writing a record back.
 struct WriteReport {
   WritePlan plan;
-  std::vector<bool> confirmed;   // per step of the plan, once read back
-  bool blockMatches = false;     // the whole block read back is the one meant
-  std::vector<Setting> sent;     // the settings whose bytes went out
-  bool linkBroke = false;        // the link failed while sending; nothing was read back
+  std::vector<bool> confirmed;  // per step of the plan, once read back
+  bool blockMatches = false;    // the whole block read back is the one meant
+  std::vector<Setting> sent;    // the settings whose bytes went out
+  bool linkBroke = false;       // the link failed while sending; nothing was read back
 };
 
 // The archive's own conversations with the controller, each through the settings exchange the

@@ -153,15 +153,24 @@ EditorSnapshot snapshotOfBlock(const EditorSnapshot& captions, const SettingsBlo
   EditorSnapshot s = captions;
   const DecodedSettings d = decodeSettingsBlock(block, blockReference(block), false);
   const std::pair<const char*, QString> fields[] = {
-      {"EditProgTPS", d.EditProgTPS},     {"EditProgGB", d.EditProgGB},
-      {"EditProgLambda", d.EditProgLambda}, {"Edit5", d.Edit5},
-      {"Editobrotymax", d.Editobrotymax}, {"Edit4", d.Edit4},
-      {"Edit3", d.Edit3},                 {"EditThLambda", d.EditThLambda},
-      {"EditOkresLambda", d.EditOkresLambda}, {"EditThLambda2", d.EditThLambda2},
-      {"EditOkresLambda2", d.EditOkresLambda2}, {"Editsilnikmax", d.Editsilnikmax},
-      {"EditSilnikmin", d.EditSilnikmin}, {"EditSilnikopt", d.EditSilnikopt},
-      {"Edit1", d.Edit1},                 {"Edit2", d.Edit2},
-      {"Edit7", d.Edit7},                 {"Edit8", d.Edit8},
+      {"EditProgTPS", d.EditProgTPS},
+      {"EditProgGB", d.EditProgGB},
+      {"EditProgLambda", d.EditProgLambda},
+      {"Edit5", d.Edit5},
+      {"Editobrotymax", d.Editobrotymax},
+      {"Edit4", d.Edit4},
+      {"Edit3", d.Edit3},
+      {"EditThLambda", d.EditThLambda},
+      {"EditOkresLambda", d.EditOkresLambda},
+      {"EditThLambda2", d.EditThLambda2},
+      {"EditOkresLambda2", d.EditOkresLambda2},
+      {"Editsilnikmax", d.Editsilnikmax},
+      {"EditSilnikmin", d.EditSilnikmin},
+      {"EditSilnikopt", d.EditSilnikopt},
+      {"Edit1", d.Edit1},
+      {"Edit2", d.Edit2},
+      {"Edit7", d.Edit7},
+      {"Edit8", d.Edit8},
   };
   for (const auto& [control, text] : fields)
     s.texts.insert(QLatin1String(control), text);

@@ -9,8 +9,7 @@ ArchiveRecorder::ArchiveRecorder(QString path) : store_(std::move(path)) {}
 
 std::optional<qint64> ArchiveRecorder::keep(const CarLines& car, ReadoutSource source,
                                             const SettingsBlock& block) {
-  const std::optional<qint64> id =
-      store_.add(car, source, block, QDateTime::currentDateTimeUtc());
+  const std::optional<qint64> id = store_.add(car, source, block, QDateTime::currentDateTimeUtc());
   if (!id && !failureTold_) {
     failureTold_ = true;
     showMessage(plIt(QStringLiteral("Odczyt nie został zapisany w archiwum:\r\n%1\r\n"

@@ -14,8 +14,7 @@ class ArchiveRecorder {
   explicit ArchiveRecorder(QString path);
 
   ArchiveStore& store() { return store_; }
-  std::optional<qint64> keep(const CarLines& car, ReadoutSource source,
-                             const SettingsBlock& block);
+  std::optional<qint64> keep(const CarLines& car, ReadoutSource source, const SettingsBlock& block);
   // After any use of the store: tells what went wrong, once per run for each kind.
   void tellProblems();
 

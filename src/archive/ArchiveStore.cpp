@@ -95,8 +95,8 @@ bool ArchiveStore::openFile() {
   const QFileInfo info(path_);
   // Only a regular file is ever opened: a folder or a device of that name is left alone.
   if (info.exists() && !info.isFile()) return fail(path_, QStringLiteral("not a regular file"));
-  db_ = std::make_unique<QSqlDatabase>(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
-                                                                 connection_));
+  db_ = std::make_unique<QSqlDatabase>(
+      QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_));
   db_->setDatabaseName(path_);
   if (!db_->open()) {
     const QString detail = db_->lastError().text();
@@ -134,7 +134,9 @@ ArchiveStore::MigrationResult ArchiveStore::migrate(QSqlQuery& q) {
     return false;
   };
   const auto outcome = [&](bool ok) {
-    return ok ? MigrationResult::Ok : isDamaged ? MigrationResult::Damaged : MigrationResult::Failed;
+    return ok          ? MigrationResult::Ok
+           : isDamaged ? MigrationResult::Damaged
+                       : MigrationResult::Failed;
   };
   // WAL lets a workshop's script read while the program writes; NORMAL syncs at checkpoints
   // only, which keeps a read-out's insert far below anything a fitter could notice.
@@ -150,21 +152,22 @@ ArchiveStore::MigrationResult ArchiveStore::migrate(QSqlQuery& q) {
   q.finish();
   if (version >= kSchemaVersion) return MigrationResult::Ok;
   // Version 0 is a new, empty file; later versions add their steps after this one.
-  return outcome(run(QStringLiteral("BEGIN")) &&
-         run(QStringLiteral("CREATE TABLE IF NOT EXISTS cars("
-                            "id INTEGER PRIMARY KEY, line1 TEXT NOT NULL, line2 TEXT NOT NULL, "
-                            "UNIQUE(line1, line2))")) &&
-         run(QStringLiteral("CREATE TABLE IF NOT EXISTS readouts("
-                            "id INTEGER PRIMARY KEY, "
-                            "car_id INTEGER NOT NULL REFERENCES cars(id), "
-                            "taken_at TEXT NOT NULL, "
-                            "source TEXT NOT NULL CHECK(source IN ('read', 'import', 'write')), "
-                            "block BLOB NOT NULL CHECK(length(block) = 37), "
-                            "note TEXT NOT NULL DEFAULT '')")) &&
-         run(QStringLiteral("CREATE INDEX IF NOT EXISTS readouts_by_time "
-                            "ON readouts(taken_at, id, car_id)")) &&
-         run(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion)) &&
-         run(QStringLiteral("COMMIT")));
+  return outcome(
+      run(QStringLiteral("BEGIN")) &&
+      run(QStringLiteral("CREATE TABLE IF NOT EXISTS cars("
+                         "id INTEGER PRIMARY KEY, line1 TEXT NOT NULL, line2 TEXT NOT NULL, "
+                         "UNIQUE(line1, line2))")) &&
+      run(QStringLiteral("CREATE TABLE IF NOT EXISTS readouts("
+                         "id INTEGER PRIMARY KEY, "
+                         "car_id INTEGER NOT NULL REFERENCES cars(id), "
+                         "taken_at TEXT NOT NULL, "
+                         "source TEXT NOT NULL CHECK(source IN ('read', 'import', 'write')), "
+                         "block BLOB NOT NULL CHECK(length(block) = 37), "
+                         "note TEXT NOT NULL DEFAULT '')")) &&
+      run(QStringLiteral("CREATE INDEX IF NOT EXISTS readouts_by_time "
+                         "ON readouts(taken_at, id, car_id)")) &&
+      run(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion)) &&
+      run(QStringLiteral("COMMIT")));
 }
 
 bool ArchiveStore::startOver() {
@@ -230,8 +233,11 @@ std::vector<ReadoutSummary> ArchiveStore::list() {
     return rows;
   }
   while (q.next()) {
-    rows.push_back({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
-                    {q.value(3).toString(), q.value(4).toString()}, q.value(5).toString()});
+    rows.push_back({q.value(0).toLongLong(),
+                    q.value(1).toString(),
+                    q.value(2).toString(),
+                    {q.value(3).toString(), q.value(4).toString()},
+                    q.value(5).toString()});
   }
   return rows;
 }
@@ -291,8 +297,11 @@ std::vector<ReadoutSummary> ArchiveStore::summaries(const std::vector<qint64>& i
     return out;
   }
   while (q.next()) {
-    out.push_back({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
-                   {q.value(3).toString(), q.value(4).toString()}, q.value(5).toString()});
+    out.push_back({q.value(0).toLongLong(),
+                   q.value(1).toString(),
+                   q.value(2).toString(),
+                   {q.value(3).toString(), q.value(4).toString()},
+                   q.value(5).toString()});
   }
   return out;
 }
@@ -300,8 +309,9 @@ std::vector<ReadoutSummary> ArchiveStore::summaries(const std::vector<qint64>& i
 std::optional<Readout> ArchiveStore::readout(qint64 id) {
   if (!open()) return std::nullopt;
   QSqlQuery q(*db_);
-  q.prepare(QStringLiteral("SELECT c.line1, c.line2, r.taken_at, r.source, r.block, r.note "
-                           "FROM readouts r JOIN cars c ON c.id = r.car_id WHERE r.id = ?"));
+  q.prepare(
+      QStringLiteral("SELECT c.line1, c.line2, r.taken_at, r.source, r.block, r.note "
+                     "FROM readouts r JOIN cars c ON c.id = r.car_id WHERE r.id = ?"));
   q.addBindValue(id);
   if (!q.exec() || !q.next()) {
     fail(path_, q.lastError().text());

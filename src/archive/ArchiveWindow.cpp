@@ -77,6 +77,11 @@ ArchiveWindow::ArchiveWindow(Context context) : ctx_(std::move(context)) {
   list_->verticalHeader()->hide();
   list_->horizontalHeader()->setStretchLastSection(true);
   list_->setWordWrap(false);
+  list_->setColumnWidth(
+      ArchiveListModel::TakenAt,
+      list_->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")) + 16);
+  list_->setColumnWidth(ArchiveListModel::CarLine1, 180);
+  list_->setColumnWidth(ArchiveListModel::CarLine2, 220);
 
   auto* noteLabel = new QLabel(QStringLiteral("Notatka:"), this);
   noteLabel->setObjectName(QStringLiteral("LabelNotatka"));
@@ -199,8 +204,20 @@ ArchiveWindow::ArchiveWindow(Context context) : ctx_(std::move(context)) {
 
 void ArchiveWindow::retranslate() {
   model_.setHeaders({pick("Data i godzina", "Date and time", "Data e ora"),
-                     pick("Samochód", "Car", "Veicolo"), pick("Samochód (2)", "Car (2)", "Veicolo (2)"),
+                     pick("Samochód", "Car", "Veicolo"),
+                     pick("Samochód (2)", "Car (2)", "Veicolo (2)"),
                      pick("Źródło", "Source", "Origine"), pick("Notatka", "Note", "Nota")});
+}
+
+void ArchiveWindow::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (confirmButton_->isHidden()) return;
+  guarded([this] {
+    confirmButton_->hide();
+    cancelButton_->hide();
+    ctx_.exchange->cancelWriteBack();
+    setBusy(false);
+  });
 }
 
 void ArchiveWindow::open() {
@@ -326,9 +343,8 @@ void ArchiveWindow::showPlan(const WritePlan& plan) {
     const bool sendable = step.command.has_value();
     table_->setItem(i, 0, cell(settingCaption(step.setting, ctx_.caption), sendable));
     table_->setItem(i, 1, cell(step.oldText, sendable));
-    table_->setItem(i, 2, cell(sendable ? step.newText
-                                        : step.newText + QStringLiteral(" (—)"),
-                               sendable));
+    table_->setItem(
+        i, 2, cell(sendable ? step.newText : step.newText + QStringLiteral(" (—)"), sendable));
   }
   table_->resizeColumnsToContents();
   pages_->setCurrentWidget(table_);
@@ -347,8 +363,8 @@ void ArchiveWindow::showWriteReport(const WriteReport& report) {
   QStringList sent;
   for (int i = 0; i < static_cast<int>(steps.size()); ++i) {
     const WriteStep& step = steps[static_cast<std::size_t>(i)];
-    const bool wasSent = std::find(report.sent.begin(), report.sent.end(), step.setting) !=
-                         report.sent.end();
+    const bool wasSent =
+        std::find(report.sent.begin(), report.sent.end(), step.setting) != report.sent.end();
     if (wasSent) sent << settingCaption(step.setting, ctx_.caption);
     const bool ok = i < static_cast<int>(report.confirmed.size()) &&
                     report.confirmed[static_cast<std::size_t>(i)];
@@ -359,8 +375,8 @@ void ArchiveWindow::showWriteReport(const WriteReport& report) {
       text = plIt(QStringLiteral("wysłane, nie sprawdzone"), QStringLiteral("inviato, non "
                                                                             "verificato"));
     else if (ok)
-      text = plIt(QStringLiteral("zapisane i potwierdzone"),
-                  QStringLiteral("scritto e confermato"));
+      text =
+          plIt(QStringLiteral("zapisane i potwierdzone"), QStringLiteral("scritto e confermato"));
     else
       text = plIt(QStringLiteral("inne po zapisie"), QStringLiteral("diverso dopo la scrittura"));
     table_->setItem(i, 3, cell(text, !ok));
@@ -398,7 +414,8 @@ void ArchiveWindow::print() {
   if (!readout) return;
   QPrinter printer(QPrinter::HighResolution);
   FileDialogs& dialogs = FileDialogs::current();
-  const QString pdf = QDir::home().absoluteFilePath(QStringLiteral("archiwum-%1.pdf").arg(readout->id));
+  const QString pdf =
+      QDir::home().absoluteFilePath(QStringLiteral("archiwum-%1.pdf").arg(readout->id));
   aimPrinter(printer, dialogs.defaultPrinter(), pdf);
   if (!dialogs.choosePrinter(printer, this)) return;
   printPlainText(printer, windowTitle() + QStringLiteral(" %1").arg(readout->id),
@@ -420,9 +437,9 @@ void ArchiveWindow::importFile() {
     showMessage(importRefusalText(imported), attentionTitle(), MessageIcon::Warning);
     return;
   }
-  const auto id = ctx_.recorder->store().add(imported.settings->car, ReadoutSource::Import,
-                                             imported.settings->block,
-                                             QDateTime::currentDateTimeUtc());
+  const auto id =
+      ctx_.recorder->store().add(imported.settings->car, ReadoutSource::Import,
+                                 imported.settings->block, QDateTime::currentDateTimeUtc());
   ctx_.recorder->tellProblems();
   if (!id) {
     setResult(ctx_.recorder->store().error());

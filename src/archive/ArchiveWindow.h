@@ -44,6 +44,11 @@ class ArchiveWindow : public QWidget {
   QList<qint64> selectedIds() const;
   void selectIds(const QList<qint64>& ids);
 
+ protected:
+  // A write-back waiting for the fitter's confirmation is called off with the window: the
+  // communication it holds open ends and the main commands come back.
+  void hideEvent(QHideEvent* event) override;
+
  private:
   void reload(const QList<qint64>& select = {});
   void selectionChanged();

@@ -14,10 +14,9 @@ struct BlockPlace {
   int offset;
 };
 constexpr BlockPlace kPlaces[] = {
-    {0x05, 0},  {0x06, 1},  {0x07, 5},  {0x08, 6},  {0x0B, 8},  {0x0F, 9},
-    {0x12, 10}, {0x13, 12}, {0x14, 13}, {0x15, 15}, {0x16, 17}, {0x17, 21},
-    {0x18, 19}, {0x19, 22}, {0x1A, 23}, {0x1B, 27}, {0x1C, 28}, {0x1D, 30},
-    {0x1E, 31}, {0x1F, 32}, {0x20, 34},
+    {0x05, 0},  {0x06, 1},  {0x07, 5},  {0x08, 6},  {0x0B, 8},  {0x0F, 9},  {0x12, 10},
+    {0x13, 12}, {0x14, 13}, {0x15, 15}, {0x16, 17}, {0x17, 21}, {0x18, 19}, {0x19, 22},
+    {0x1A, 23}, {0x1B, 27}, {0x1C, 28}, {0x1D, 30}, {0x1E, 31}, {0x1F, 32}, {0x20, 34},
 };
 
 int placeOf(std::uint8_t code) {
@@ -89,13 +88,13 @@ bool sendsRpm(Setting setting) {
 
 const std::vector<Setting>& allSettings() {
   static const std::vector<Setting> order{
-      Setting::IdleReference,   Setting::TpsThreshold,       Setting::LambdaThreshold,
-      Setting::ChangeoverSpeed, Setting::StartDelay,         Setting::MaxSpeed,
-      Setting::AccelerationSteps, Setting::FallingDelta,     Setting::IdleStepperSpeed,
-      Setting::SecondStepperSpeed, Setting::Lambda1,         Setting::Lambda2,
-      Setting::StepperRange,    Setting::StepperStart,       Setting::CutoffPosition,
-      Setting::CutoffSpeed,     Setting::TpsDirection,       Setting::SpeedSignal,
-      Setting::OperatingMode,   Setting::GasSensor,          Setting::Cutoff,
+      Setting::IdleReference,      Setting::TpsThreshold, Setting::LambdaThreshold,
+      Setting::ChangeoverSpeed,    Setting::StartDelay,   Setting::MaxSpeed,
+      Setting::AccelerationSteps,  Setting::FallingDelta, Setting::IdleStepperSpeed,
+      Setting::SecondStepperSpeed, Setting::Lambda1,      Setting::Lambda2,
+      Setting::StepperRange,       Setting::StepperStart, Setting::CutoffPosition,
+      Setting::CutoffSpeed,        Setting::TpsDirection, Setting::SpeedSignal,
+      Setting::OperatingMode,      Setting::GasSensor,    Setting::Cutoff,
   };
   return order;
 }
@@ -197,8 +196,8 @@ QString settingText(Setting setting, const SettingsBlock& block) {
   }
 }
 
-std::optional<Command> editorCommand(Setting setting, const DecodedSettings& s,
-                                     long long reference, std::uint8_t& flags) {
+std::optional<Command> editorCommand(Setting setting, const DecodedSettings& s, long long reference,
+                                     std::uint8_t& flags) {
   try {
     switch (setting) {
       case Setting::IdleReference:

@@ -83,8 +83,8 @@ std::vector<ComparisonRow> compareReadouts(const Readout& left, const Readout& r
 // Writing a kept read-out back into a controller whose block was just read.
 struct WriteStep {
   Setting setting;
-  QString oldText;  // as the controller shows it now
-  QString newText;  // as the record shows it
+  QString oldText;                 // as the controller shows it now
+  QString newText;                 // as the record shows it
   std::optional<Command> command;  // nothing: the editor cannot send this value
 };
 struct WritePlan {
