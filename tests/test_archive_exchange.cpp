@@ -9,9 +9,11 @@
 #include "ui_TForm1.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTableWidget>
 #include <QTest>
 
 using namespace orvel;
@@ -156,6 +158,52 @@ class ArchiveExchangeTest : public QObject {
     answerReadOut(f, test::typicalBlock());
     QVERIFY(f.program->editor().isVisible());
     QCOMPARE(f.program->archive().store().list().size(), std::size_t(answers ? 3 : 2));
+  }
+
+  // Two read-outs side by side, captions in the interface's language, the rows that differ
+  // marked; the note of one read-out is kept in the file.
+  void sideBySide_data() {
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("tpsCaption");
+    QTest::newRow("Polish") << "Polski1"
+                            << "Próg przełączania TPS [0..10V]:";
+    QTest::newRow("English") << "Angielski1"
+                             << "Trigger level TPS [0..10V]:";
+    QTest::newRow("Italian") << "Woski1"
+                             << "Soglia commutazione TPS [0..10V]:";
+  }
+  void sideBySide() {
+    QFETCH(QString, language);
+    QFETCH(QString, tpsCaption);
+    ProgramFixture f;
+    f.start();
+    f.form().findChild<QAction*>(language)->trigger();
+    QByteArray other = test::typicalBlock();
+    other[5] = 50;
+    for (const QByteArray& block : {test::typicalBlock(), other}) {
+      f.control().startSettingsExchange();
+      answerReadOut(f, block);
+      f.program->editor().close();
+    }
+    ArchiveWindow& window = f.program->archiveWindow();
+    f.form().ui().Archiwum1->trigger();
+    window.selectIds({window.listModel().idAt(0), window.listModel().idAt(1)});
+    auto* table = window.findChild<QTableWidget*>("Porownanie");
+    QStringList marked;
+    for (int row = 0; row < table->rowCount(); ++row)
+      if (table->item(row, 0)->font().bold()) marked << table->item(row, 0)->text();
+    QCOMPARE(marked, QStringList{tpsCaption});
+    const int tps = 1;  // after the idle period reference
+    QCOMPARE(table->item(tps, 1)->text(), QString("1.00"));
+    QCOMPARE(table->item(tps, 2)->text(), QString("2.50"));
+
+    window.selectIds({window.listModel().idAt(1)});
+    auto* note = window.findChild<QLineEdit*>("EditNotatka");
+    QVERIFY(note->isEnabled());
+    note->setText("po wymianie wtryskiwaczy");
+    Q_EMIT note->editingFinished();
+    const auto kept = f.program->archive().store().readout(window.listModel().idAt(1));
+    QCOMPARE(kept->note, QString("po wymianie wtryskiwaczy"));
   }
 
   // What a workshop's script finds in the file, and how the list orders and filters it.
