@@ -160,6 +160,25 @@ class ArchiveExchangeTest : public QObject {
     QCOMPARE(f.program->archive().store().list().size(), std::size_t(answers ? 3 : 2));
   }
 
+  // While the editor holds the communication the archive starts none of its own.
+  void editorOpenRefusesExchange() {
+    ProgramFixture f;
+    f.start();
+    f.control().startSettingsExchange();
+    answerReadOut(f, test::typicalBlock());
+    QVERIFY(f.program->editor().isVisible());
+    ArchiveWindow& window = f.program->archiveWindow();
+    f.form().ui().Archiwum1->trigger();
+    window.selectIds({window.listModel().idAt(0)});
+    const int before = f.link.written().size();
+    for (const char* name : {"BtnPorownaj", "BtnZapiszSterownik"})
+      buttonOf(window, name)->click();
+    f.timers.advanceMs(7000);
+    QCOMPARE(f.link.written().size(), before);
+    QCOMPARE(f.dialogs.boxes.size(), 2);
+    QVERIFY(f.program->editor().isVisible());
+  }
+
   // Two read-outs side by side, captions in the interface's language, the rows that differ
   // marked; the note of one read-out is kept in the file.
   void sideBySide_data() {

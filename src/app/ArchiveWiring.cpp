@@ -103,6 +103,8 @@ void Program::wireArchive() {
   context.caption = [editor](const QString& name) { return captionOf(*editor, name); };
   context.userDataLines = userLines;
   context.setStatusText = [main](const QString& text) { main->setStatusText(text); };
+  // As F5: not while the editor, the wizard or another exchange holds the controller.
+  context.controllerFree = [main] { return main->ui().SpeedButton3->isEnabled(); };
   archiveWindow_ = std::make_unique<ArchiveWindow>(std::move(context));
   ArchiveWindow* window = archiveWindow_.get();
 

@@ -147,6 +147,7 @@ ArchiveWindow::ArchiveWindow(Context context) : ctx_(std::move(context)) {
   onEvent(printButton_, &QPushButton::clicked, this, [this] { print(); });
   onEvent(importButton_, &QPushButton::clicked, this, [this] { importFile(); });
   onEvent(compareButton_, &QPushButton::clicked, this, [this] {
+    if (controllerTaken()) return;
     if (const auto record = selectedReadout()) {
       setResult(QString());
       setBusy(true);
@@ -155,6 +156,7 @@ ArchiveWindow::ArchiveWindow(Context context) : ctx_(std::move(context)) {
     }
   });
   onEvent(writeButton_, &QPushButton::clicked, this, [this] {
+    if (controllerTaken()) return;
     if (const auto record = selectedReadout()) {
       setResult(QString());
       setBusy(true);
@@ -465,6 +467,15 @@ void ArchiveWindow::setBusy(bool busy) {
     b->setEnabled(!busy);
   list_->setEnabled(!busy);
   if (!busy) selectionChanged();
+}
+
+bool ArchiveWindow::controllerTaken() {
+  if (!ctx_.controllerFree || ctx_.controllerFree()) return false;
+  showMessage(plIt(QStringLiteral("Sterownik jest zajęty: zakończ najpierw bieżącą pracę z nim."),
+                   QStringLiteral("La centralina è occupata: terminare prima il lavoro in "
+                                  "corso.")),
+              attentionTitle());
+  return true;
 }
 
 void ArchiveWindow::setResult(const QString& text) {

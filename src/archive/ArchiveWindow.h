@@ -31,6 +31,8 @@ class ArchiveWindow : public QWidget {
     CaptionLookup caption;                           // any of the editor's captions by name
     std::function<QStringList()> userDataLines;      // dane.cfg as it is now
     std::function<void(const QString&)> setStatusText;
+    // The controller is free for a new exchange (F5 could start one now).
+    std::function<bool()> controllerFree;
   };
 
   explicit ArchiveWindow(Context context);
@@ -63,6 +65,8 @@ class ArchiveWindow : public QWidget {
   void importFile();
   void storeNote();
   void setBusy(bool busy);
+  // Another exchange (the editor, the wizard) holds the controller: the fitter is told so.
+  bool controllerTaken();
   void setResult(const QString& text);
 
   Context ctx_;
