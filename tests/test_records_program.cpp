@@ -570,6 +570,9 @@ void TestRecordsProgram::writeFailures() {
   // Nothing half-written is left beside it.
   QStringList names = QDir(volume.path()).entryList(QDir::Files);
   names.removeAll(QStringLiteral("filler"));
+  // The archive keeps the read-out taken before the disk filled.
+  for (const char* kept : {"archiwum.sqlite", "archiwum.sqlite-wal", "archiwum.sqlite-shm"})
+    names.removeAll(QLatin1String(kept));
   QCOMPARE(QSet<QString>(names.begin(), names.end()),
            (QSet<QString>{"dane.cfg", "car.orv", failing.value(writer)}));
 }

@@ -321,6 +321,27 @@ QList<CaptionRow> additionalCaptions(Language language) {
       {"TForm1", "Odtworzzapis1",
        pick("Odtwórz zapis...", "Replay log...", "Riproduci registrazione...")},
       {"TForm1/Panel1", "BtnZapis", pick("Zapis", "Record", "Registra")},
+      {"TForm1", "Archiwum1", pick("Archiwum...", "Archive...", "Archivio...")},
+  };
+}
+
+QList<CaptionRow> archiveCaptions(Language language) {
+  const auto pick = [language](const char* pl, const char* en, const char* it) {
+    return language == Language::English ? en : language == Language::Italian ? it : pl;
+  };
+  return {
+      {"TArchiwum", "", pick("Archiwum", "Archive", "Archivio")},
+      {"TArchiwum", "LabelSzukaj", pick("Szukaj:", "Search:", "Cerca:")},
+      {"TArchiwum", "LabelNotatka", pick("Notatka:", "Note:", "Nota:")},
+      {"TArchiwum", "BtnImport", pick("Importuj .orv...", "Import .orv...", "Importa .orv...")},
+      {"TArchiwum", "BtnZapiszPlik", pick("Zapisz do pliku", "Save to file", "Salva su file")},
+      {"TArchiwum", "BtnDrukuj", pick("Drukuj", "Print", "Stampa")},
+      {"TArchiwum", "BtnPorownaj",
+       pick("Porównaj ze sterownikiem", "Compare with controller", "Confronta con la centralina")},
+      {"TArchiwum", "BtnZapiszSterownik",
+       pick("Zapisz do sterownika", "Write to controller", "Scrivi nella centralina")},
+      {"TArchiwum", "BtnPotwierdz", pick("Wyślij zmiany", "Send changes", "Invia modifiche")},
+      {"TArchiwum", "BtnAnuluj", pick("Anuluj", "Cancel", "Annulla")},
   };
 }
 

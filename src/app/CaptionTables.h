@@ -30,6 +30,8 @@ QList<CaptionRow> captionTable(Language language);
 // Captions of the controls this program has beyond the tables above (the port device item and
 // the like), in the same form.
 QList<CaptionRow> additionalCaptions(Language language);
+// The archive window's captions.
+QList<CaptionRow> archiveCaptions(Language language);
 
 // Sets each row's text on its control, in order: a menu's title, an action's, a label's or a
 // button's text, a group box's title, a window's title. The windows are found among `windows` by

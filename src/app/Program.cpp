@@ -2,6 +2,8 @@
 
 #include "app/CaptionTables.h"
 #include "app/TAboutBox.h"
+#include "archive/ArchiveExchange.h"
+#include "archive/ArchiveWindow.h"
 #include "core/Handlers.h"
 #include "records/RecordsCommands.h"
 #include "records/TForm2.h"
@@ -23,6 +25,9 @@ Program::Program(Environment environment) {
 
 Program::~Program() {
   // The secondary windows go before the main window whose state they refer to.
+  archiveWindow_.reset();
+  archiveExchange_.reset();
+  archive_.reset();
   records_.reset();
   form2_.reset();
   form7_.reset();
@@ -53,6 +58,7 @@ void Program::wire() {
   wireService();
   wireRecords();
   wireCalibration();
+  wireArchive();
 
   // The program ends with its main window, whatever other windows are open.
   QObject::connect(main, &TForm1::closed, main, [this] {

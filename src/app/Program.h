@@ -6,6 +6,9 @@
 
 namespace orvel {
 
+class ArchiveExchange;
+class ArchiveRecorder;
+class ArchiveWindow;
 class RecordsCommands;
 class TAboutBox;
 class TEdytuj_dane;
@@ -31,6 +34,8 @@ class Program {
   TEdytuj_dane& editor() { return *editor_; }
   TForm7& form7() { return *form7_; }
   TForm2& form2() { return *form2_; }
+  ArchiveWindow& archiveWindow() { return *archiveWindow_; }
+  ArchiveRecorder& archive() { return *archive_; }
 
  private:
   void wire();
@@ -40,6 +45,7 @@ class Program {
   void wireService();         // app/ServiceWiring.cpp
   void wireRecords();         // app/RecordsWiring.cpp
   void wireCalibration();     // app/CalibrationWiring.cpp
+  void wireArchive();         // app/ArchiveWiring.cpp, after the settings editor's
 
   std::unique_ptr<TForm1> form1_;
   std::unique_ptr<TForm3> form3_;
@@ -48,6 +54,9 @@ class Program {
   std::unique_ptr<TForm7> form7_;
   std::unique_ptr<TForm2> form2_;
   std::unique_ptr<RecordsCommands> records_;
+  std::unique_ptr<ArchiveRecorder> archive_;
+  std::unique_ptr<ArchiveExchange> archiveExchange_;
+  std::unique_ptr<ArchiveWindow> archiveWindow_;
 };
 
 }  // namespace orvel

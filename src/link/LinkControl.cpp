@@ -325,6 +325,7 @@ void LinkControl::Timer6Timer() {
   view_.setCommandsEnabled(kAllButtons | kAllItems, true);
   view_.setStatusText(plIt(QStringLiteral("Sterownik nie odpowiada"),
                            QStringLiteral("Il controllore non risponde")));
+  if (hooks.settingsExchangeGaveUp) hooks.settingsExchangeGaveUp();
 }
 
 void LinkControl::abandonSettingsExchange() {

@@ -51,6 +51,7 @@ struct LinkHooks {
   std::function<void(std::uint8_t)> serviceByte;  // every byte while the service console is open
   std::function<void()> decodeSettings;           // the settings block, into the editor
   std::function<void()> showSettingsEditor;
+  std::function<void()> settingsExchangeGaveUp;  // no settings block came in time
   std::function<void()> endOscilloscopeMode;    // as the panel's "Koniec"
   std::function<void()> startOscilloscopeMode;  // as "Tryb oscyloskopu"
   // The link opened on another port than the one the menu shows (see setChosenPort).

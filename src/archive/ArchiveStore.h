@@ -1,0 +1,112 @@
+#pragma once
+
+#include "settings/SettingsDecoder.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QSqlDatabase;
+class QSqlQuery;
+
+namespace orvel {
+
+// Where a kept settings block came from.
+enum class ReadoutSource {
+  Read,    // an F5 read-out, as the controller sent it
+  Import,  // an .orv settings file, rebuilt into a block
+  Write,   // settings written from the archive, as the controller gave them back
+};
+QString sourceCode(ReadoutSource source);  // "read", "import", "write": what the database holds
+std::optional<ReadoutSource> sourceFromCode(const QString& code);
+
+// The two car lines of the user data (dane.cfg lines 6 and 7).
+struct CarLines {
+  QString line1;
+  QString line2;
+  bool operator==(const CarLines& o) const { return line1 == o.line1 && line2 == o.line2; }
+};
+
+// A read-out's place in the list, newest first, and its car.
+struct ListEntry {
+  qint64 id = 0;
+  qint64 carId = 0;
+};
+
+// One line of the archive's list.
+struct ReadoutSummary {
+  qint64 id = 0;
+  QString takenAt;  // ISO 8601 UTC, as stored
+  QString source;   // as stored
+  CarLines car;
+  QString note;
+};
+
+struct Readout {
+  qint64 id = 0;
+  CarLines car;
+  QDateTime takenAt;  // UTC
+  ReadoutSource source = ReadoutSource::Read;
+  SettingsBlock block{};
+  QString note;
+};
+
+// The workshop archive: one SQLite file, every kept settings block with the car it belongs to.
+// The schema is plain so that a workshop's own scripts can read it:
+//   cars(id, line1, line2)  one row per distinct pair of car lines
+//   readouts(id, car_id, taken_at, source, block, note)
+// A file that SQLite finds damaged is moved aside, never written over, and a new one started.
+class ArchiveStore {
+ public:
+  static constexpr int kSchemaVersion = 1;
+  static QString fileName() { return QStringLiteral("archiwum.sqlite"); }
+
+  explicit ArchiveStore(QString path);
+  ~ArchiveStore();
+  ArchiveStore(const ArchiveStore&) = delete;
+  ArchiveStore& operator=(const ArchiveStore&) = delete;
+
+  // Opens the file, creating or migrating it; false (see error()) when it cannot be used.
+  bool open();
+  bool isOpen() const;
+  const QString& path() const { return path_; }
+  // Why the last operation failed.
+  const QString& error() const { return error_; }
+  // Where a damaged file was moved, once one was; empty otherwise.
+  const QString& movedAside() const { return movedAside_; }
+
+  std::optional<qint64> add(const CarLines& car, ReadoutSource source, const SettingsBlock& block,
+                            const QDateTime& takenAt, const QString& note = QString());
+  // Newest first.
+  std::vector<ReadoutSummary> list();
+  // The list's order alone, read from one index without touching the rows: a long archive's
+  // list opens at once, and its lines are read as they come into view.
+  std::vector<ListEntry> listOrder();
+  QHash<qint64, CarLines> cars();
+  std::vector<ReadoutSummary> summaries(const std::vector<qint64>& ids);
+  std::optional<Readout> readout(qint64 id);
+  bool setNote(qint64 id, const QString& note);
+
+ private:
+  bool openFile();
+  enum class MigrationResult { Ok, Damaged, Failed };
+  MigrationResult migrate(QSqlQuery& q);
+  void close();
+  // SQLite called the file damaged: it is moved aside and a new file started.
+  bool damaged(const QString& nativeCode) const;
+  bool startOver();
+  bool fail(const QString& what, const QString& detail);
+
+  QString path_;
+  QString connection_;
+  QString error_;
+  QString movedAside_;
+  std::unique_ptr<QSqlDatabase> db_;
+  std::unique_ptr<QSqlQuery> addCar_, findCar_, addReadout_;
+};
+
+}  // namespace orvel

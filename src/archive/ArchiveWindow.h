@@ -1,0 +1,92 @@
+#pragma once
+
+#include "archive/ArchiveExchange.h"
+#include "archive/ArchiveList.h"
+#include "archive/ArchivedSettings.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QStackedWidget;
+class QTableView;
+class QTableWidget;
+
+namespace orvel {
+
+// The archive window: the list of kept read-outs, one read-out's parameter listing, two side by
+// side, and the commands that compare a read-out with the controller, import a settings file
+// and write a read-out back. It binds controls only; the archive's logic lives in the store,
+// the import, the settings comparison and the exchange.
+class ArchiveWindow : public QWidget {
+ public:
+  struct Context {
+    ArchiveRecorder* recorder = nullptr;
+    ArchiveExchange* exchange = nullptr;
+    std::function<EditorSnapshot()> editorCaptions;  // the editor's captions now
+    CaptionLookup caption;                           // any of the editor's captions by name
+    std::function<QStringList()> userDataLines;      // dane.cfg as it is now
+    std::function<void(const QString&)> setStatusText;
+    // The controller is free for a new exchange (F5 could start one now).
+    std::function<bool()> controllerFree;
+  };
+
+  explicit ArchiveWindow(Context context);
+
+  // Reads the list again and shows the window.
+  void open();
+  // Column headings and the like, after the interface language changed.
+  void retranslate();
+  ArchiveListModel& listModel() { return model_; }
+  // The ids of the selected rows, in list order.
+  QList<qint64> selectedIds() const;
+  void selectIds(const QList<qint64>& ids);
+
+ protected:
+  // A write-back waiting for the fitter's confirmation is called off with the window: the
+  // communication it holds open ends and the main commands come back.
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  void reload(const QList<qint64>& select = {});
+  void selectionChanged();
+  void showListing(const Readout& readout);
+  void showComparison(const Readout& left, const Readout& right);
+  void showPlan(const WritePlan& plan);
+  void showWriteReport(const WriteReport& report);
+  std::optional<Readout> selectedReadout();
+  QStringList listingOf(const Readout& readout) const;
+  void saveToFile();
+  void print();
+  void importFile();
+  void storeNote();
+  void setBusy(bool busy);
+  // Another exchange (the editor, the wizard) holds the controller: the fitter is told so.
+  bool controllerTaken();
+  void setResult(const QString& text);
+
+  Context ctx_;
+  ArchiveListModel model_;
+  QLineEdit* filter_;
+  QTableView* list_;
+  QLineEdit* note_;
+  QStackedWidget* pages_;
+  QPlainTextEdit* listing_;
+  QTableWidget* table_;
+  QLabel* result_;
+  QPushButton* saveButton_;
+  QPushButton* printButton_;
+  QPushButton* compareButton_;
+  QPushButton* importButton_;
+  QPushButton* writeButton_;
+  QPushButton* confirmButton_;
+  QPushButton* cancelButton_;
+  qint64 noteId_ = 0;
+  QString lastDirectory_;
+};
+
+}  // namespace orvel
