@@ -3,12 +3,12 @@
 // file, opening it in the viewer up to its first picture, each redraw while zooming and
 // panning (decimation, the charts' update and the repaint of the window, offscreen), and the
 // diagnosis of the whole hour. With --write FILE it only writes the hour's log there.
+#include "CpuTime.h"
 #include "logview/LogChart.h"
 #include "logview/LogData.h"
 #include "logview/LogViewer.h"
 #include "monitor/Diagnosis.h"
 #include "monitor/DriveLogFormat.h"
-#include "CpuTime.h"
 #include "sim/EngineModel.h"
 #include "support/RecordingDialogs.h"
 

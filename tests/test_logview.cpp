@@ -28,8 +28,14 @@ namespace {
 using Rows = std::vector<DriveLogRow>;
 
 RawLiveFrame frame(int lambda, int tps, int lambda2, int period, int valveByte) {
-  return {std::uint8_t(lambda), std::uint8_t(tps), 7,   std::uint8_t(lambda2),
-          std::uint8_t(period & 0xFF), std::uint8_t(period >> 8), std::uint8_t(valveByte), 1};
+  return {std::uint8_t(lambda),
+          std::uint8_t(tps),
+          7,
+          std::uint8_t(lambda2),
+          std::uint8_t(period & 0xFF),
+          std::uint8_t(period >> 8),
+          std::uint8_t(valveByte),
+          1};
 }
 
 Rows rows(const LiveSettings& settings, const QList<RawLiveFrame>& frames) {
@@ -77,7 +83,7 @@ class TestLogView : public QObject {
     dip[77777] = -3.0f;
     QTest::newRow("one-frame dip in 100,000") << dip << 0.0 << 2e6 << 700;
     auto edges = flat;
-    edges[10000] = 5.0f;  // the first frame inside the window
+    edges[10000] = 5.0f;   // the first frame inside the window
     edges[60000] = -5.0f;  // the last
     QTest::newRow("peaks on the window's edges") << edges << 200000.0 << 1200000.0 << 333;
     std::vector<float> square(50000);
@@ -191,15 +197,17 @@ class TestLogView : public QObject {
     QVERIFY(replay->isEnabled());
     replay->click();
     QFrame* panel = f.form().findChild<QFrame*>(QStringLiteral("Panel1"));
-    QVERIFY(panel->isVisible());
+    QVERIFY(!panel->isHidden());
     const auto shown = [panel](const char* name) {
       return panel->findChild<QLabel*>(QLatin1String(name))->text();
     };
     for (std::size_t i = std::size_t(start); i < log.size(); ++i) {
-      const CursorReading c = cursorReading(*viewer->log(), viewer->log()->rowAt(log[i].timeMs + 19));
+      const CursorReading c =
+          cursorReading(*viewer->log(), viewer->log()->rowAt(log[i].timeMs + 19));
       const QList<QByteArray> columns = formatDriveLogRow(log[i]).trimmed().split(',');
       // The panel as the replay shows the frame, and the recorded columns.
-      if (c.values[0] != QStringLiteral("—")) QCOMPARE(withoutUnit(c.values[0]), shown("Panelobroty"));
+      if (c.values[0] != QStringLiteral("—"))
+        QCOMPARE(withoutUnit(c.values[0]), shown("Panelobroty"));
       QCOMPARE(withoutUnit(c.values[1]), shown("Panel6"));
       QCOMPARE(withoutUnit(c.values[2]), shown("Panel5"));
       QCOMPARE(withoutUnit(c.values[4]), shown("Panel4"));

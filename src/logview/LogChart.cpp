@@ -67,7 +67,7 @@ LogChart::LogChart(QWidget* parent) : QWidget(parent) {
 LogChart::~LogChart() = default;
 
 void LogChart::retranslate() {
-  timeTitle_ = byLanguage("czas [s]", "time [s]", "tempo [s]");
+  timeTitle_ = byLanguage("czas [min:s]", "time [min:s]", "tempo [min:s]");
   update();
 }
 
@@ -80,8 +80,9 @@ void LogChart::setLog(const LogData* log) {
     window_.setExtent(double(log_->firstMs()), double(log_->lastMs()));
     for (Lane lane : kAllLanes) {
       const double top = laneTop(lane, *log_);
-      scales_[static_cast<std::size_t>(lane)] = {
-          top, top == 12.75 ? 3.0 : top == 255.0 ? 85.0 : top / 4.0};
+      scales_[static_cast<std::size_t>(lane)] = {top, top == 12.75   ? 3.0
+                                                      : top == 255.0 ? 85.0
+                                                                     : top / 4.0};
     }
   } else {
     window_.setExtent(0, 0);
@@ -173,7 +174,8 @@ void LogChart::paintLane(QPainter& p, Lane lane, const QRect& plot) const {
     p.setPen(grid);
     p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
     p.setPen(Qt::black);
-    const QString label = scale.top >= 100 ? QString::number(v, 'f', 0) : QString::number(v, 'f', 2);
+    const QString label =
+        scale.top >= 100 ? QString::number(v, 'f', 0) : QString::number(v, 'f', 2);
     p.drawText(QRectF(plot.left() - 44, y - fm.height() / 2.0, 40, fm.height()),
                Qt::AlignRight | Qt::AlignVCenter, label);
   }
@@ -218,8 +220,10 @@ void LogChart::paintTimeAxis(QPainter& p, const QRect& plot, bool labelled) cons
     p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
     if (!labelled) continue;
     p.setPen(Qt::black);
-    p.drawText(QRectF(x - 40, plot.bottom() + 3, 80, fm.height()), Qt::AlignHCenter,
-               QString::number(s, 'f', decimals));
+    // The cursor's clock, to the precision the step needs.
+    QString label = clockTextMs(static_cast<qint64>(std::nearbyint(s * 1000.0)));
+    label.chop(decimals == 0 ? 4 : 3 - decimals);
+    p.drawText(QRectF(x - 40, plot.bottom() + 3, 80, fm.height()), Qt::AlignHCenter, label);
   }
   if (labelled) {
     p.drawText(QRectF(plot.left(), plot.bottom() + 4 + fm.height(), plot.width(), fm.height()),

@@ -153,15 +153,16 @@ QStringList diagnosisLines(const Diagnosis& d, bool compact) {
       any ? QStringLiteral("%1–%2 V").arg(tpsVoltText(d.tpsMin), tpsVoltText(d.tpsMax)) : dash;
   const bool left = d.tpsBelowCalibration || d.tpsAboveCalibration;
   if (compact) {
-    lines << byLanguage("Przełącz.: %1/s", "Switching: %1/s", "Commut.: %1/s")
-                 .arg(any ? oneDecimal(d.crossingsPerSecond) : dash)
-          << byLanguage("Bogata: %1", "Rich: %1", "Ricca: %1").arg(any ? percent(d.richShare) : dash)
-          << QStringLiteral("λ1: %1").arg(lambdaRange)
-          << byLanguage("Jałowe: %1", "Idle: %1", "Minimo: %1")
-                 .arg(d.idleFrames > 0 ? QStringLiteral("%1±%2").arg(whole(d.idleRpmMean),
-                                                                     whole(d.idleRpmStdDev))
-                                       : dash)
-          << QStringLiteral("TPS: %1").arg(tpsRange);
+    lines
+        << byLanguage("Przełącz.: %1/s", "Switching: %1/s", "Commut.: %1/s")
+               .arg(any ? oneDecimal(d.crossingsPerSecond) : dash)
+        << byLanguage("Bogata: %1", "Rich: %1", "Ricca: %1").arg(any ? percent(d.richShare) : dash)
+        << QStringLiteral("λ1: %1").arg(lambdaRange)
+        << byLanguage("Jałowe: %1", "Idle: %1", "Minimo: %1")
+               .arg(d.idleFrames > 0
+                        ? QStringLiteral("%1±%2").arg(whole(d.idleRpmMean), whole(d.idleRpmStdDev))
+                        : dash)
+        << QStringLiteral("TPS: %1").arg(tpsRange);
     if (left) lines << byLanguage("TPS poza kalibr.!", "TPS off calibr.!", "TPS fuori calibr.!");
     return lines;
   }
@@ -184,7 +185,8 @@ QStringList diagnosisLines(const Diagnosis& d, bool compact) {
                  .arg(d.idleFrames);
   } else {
     lines << byLanguage("Obroty biegu jałowego: brak klatek biegu jałowego",
-                        "Idle speed: no idle frames", "Giri al minimo: nessun fotogramma al minimo");
+                        "Idle speed: no idle frames",
+                        "Giri al minimo: nessun fotogramma al minimo");
   }
   lines << byLanguage("TPS min–max: %1", "TPS min–max: %1", "TPS min–max: %1").arg(tpsRange);
   if (!d.calibrationKnown) {

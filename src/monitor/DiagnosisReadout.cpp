@@ -7,8 +7,8 @@ namespace orvel {
 namespace {
 
 bool sameProbeAndSensor(const LiveSettings& a, const LiveSettings& b) {
-  return a.lambdaKey == b.lambdaKey && a.lambdaLow == b.lambdaLow &&
-         a.lambdaHigh == b.lambdaHigh && a.tpsRange == b.tpsRange;
+  return a.lambdaKey == b.lambdaKey && a.lambdaLow == b.lambdaLow && a.lambdaHigh == b.lambdaHigh &&
+         a.tpsRange == b.tpsRange;
 }
 
 }  // namespace

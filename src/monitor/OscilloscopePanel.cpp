@@ -74,8 +74,8 @@ OscilloscopePanel::OscilloscopePanel(QFrame* host, WorkArea& area, LinkView& vie
   // move sideways with the charts.
   diagnosis_ = std::make_unique<DiagnosisReadout>(frame);
   diagnosis_->label()->setGeometry(kDiagnosisArea);
-  scaling_ = std::make_unique<PanelScaling>(*ui_, frame,
-                                            charts_->controls() << diagnosis_->label());
+  scaling_ =
+      std::make_unique<PanelScaling>(*ui_, frame, charts_->controls() << diagnosis_->label());
   scaling_->widthChanged = [this] { afterWidthChange(); };
 
   indicators_ = {ui_->Gauge14, ui_->Gauge13, ui_->Gauge12, ui_->Gauge11,
