@@ -24,8 +24,12 @@ void wireLogViewer(TForm1& main, DriveLog& driveLog) {
     v->canReplay = [log, form] {
       return log->canReplay() && form->ui().Odtworzzapis1->isEnabled();
     };
-    v->replayFrom = [log](const QString& name, std::vector<DriveLogRow> rows) {
-      return log->replayRows(name, std::move(rows));
+    v->replayFrom = [log, form](const QString& name, std::vector<DriveLogRow> rows) {
+      if (!log->replayRows(name, std::move(rows))) return false;
+      // The replay is on the main window's panel: it comes to the front.
+      form->raise();
+      form->activateWindow();
+      return true;
     };
     *viewer = v;
     return v;
