@@ -45,7 +45,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Charts where dpkg-shlibdeps does not see it; Liberation Sans stands in for Arial on the printed
 # report.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, libqt6sql6-sqlite, libqt6charts6, fonts-liberation")
+    "qt6-qpa-plugins, libqt6sql6-sqlite, fonts-liberation")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ

@@ -320,6 +320,8 @@ QList<CaptionRow> additionalCaptions(Language language) {
        pick("Urządzenie portu...", "Port device...", "Dispositivo porta...")},
       {"TForm1", "Odtworzzapis1",
        pick("Odtwórz zapis...", "Replay log...", "Riproduci registrazione...")},
+      {"TForm1", "Przegladajzapis1",
+       pick("Przeglądaj zapis...", "View log...", "Visualizza registrazione...")},
       {"TForm1/Panel1", "BtnZapis", pick("Zapis", "Record", "Registra")},
       {"TForm1", "Archiwum1", pick("Archiwum...", "Archive...", "Archivio...")},
   };

@@ -1,3 +1,4 @@
+#include "app/LogViewWiring.h"
 #include "app/Program.h"
 #include "core/Handlers.h"
 #include "monitor/DriveLog.h"
@@ -34,6 +35,7 @@ void Program::wireOscilloscope() {
   QObject::connect(main, &TForm1::commandsChanged, replay, followScope);
   followScope();
   QObject::connect(main, &TForm1::closed, driveLog, [driveLog] { driveLog->shutdown(); });
+  wireLogViewer(*main, *driveLog);
 }
 
 }  // namespace orvel

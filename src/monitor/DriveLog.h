@@ -34,6 +34,10 @@ class DriveLog : public QObject {
   // "Odtwórz zapis...": asks for a file, then plays it.
   void Odtworzzapis1Click();
   void replayFile(const QString& path);
+  // Plays rows already read (a log viewer's, from its cursor on) as a file's replay plays them;
+  // false when the panel is in use.
+  bool replayRows(const QString& name, std::vector<DriveLogRow> rows);
+  bool canReplay() const;
   // The program is closing: a recording is closed and a replay ends.
   void shutdown();
 

@@ -2,7 +2,7 @@
 
 #include "settings/Conversions.h"
 
-#include <QList>
+#include <array>
 
 #include <limits>
 
@@ -43,7 +43,7 @@ void appendHexByte(QByteArray& out, std::uint8_t b) {
 }
 
 // A whole number of decimal digits only, at most `max`.
-std::optional<long long> parseDigits(const QByteArray& field, long long max) {
+std::optional<long long> parseDigits(QByteArrayView field, long long max) {
   if (field.isEmpty() || field.size() > 10) return std::nullopt;
   long long v = 0;
   for (char c : field) {
@@ -55,14 +55,14 @@ std::optional<long long> parseDigits(const QByteArray& field, long long max) {
 }
 
 // "12", "12.3", "12.345": milliseconds.
-std::optional<qint64> parseSeconds(const QByteArray& field) {
+std::optional<qint64> parseSeconds(QByteArrayView field) {
   const qsizetype dot = field.indexOf('.');
-  const QByteArray whole = dot < 0 ? field : field.left(dot);
+  const QByteArrayView whole = dot < 0 ? field : field.first(dot);
   const auto seconds = parseDigits(whole, 999'999'999);
   if (!seconds) return std::nullopt;
   qint64 ms = *seconds * 1000;
   if (dot >= 0) {
-    const QByteArray fraction = field.mid(dot + 1);
+    const QByteArrayView fraction = field.sliced(dot + 1);
     if (fraction.isEmpty() || fraction.size() > 3) return std::nullopt;
     const auto f = parseDigits(fraction, 999);
     if (!f) return std::nullopt;
@@ -75,7 +75,7 @@ std::optional<qint64> parseSeconds(const QByteArray& field) {
 }
 
 // A read-out's volt text: whole volts and up to two decimals.
-bool isVoltText(const QByteArray& field) {
+bool isVoltText(QByteArrayView field) {
   const qsizetype dot = field.indexOf('.');
   if (dot <= 0 || dot > 2 || field.size() - dot - 1 < 1 || field.size() - dot - 1 > 2) {
     return false;
@@ -94,7 +94,7 @@ int hexValue(char c) {
 }
 
 // Eight two-digit hex bytes separated by single spaces.
-std::optional<RawLiveFrame> parseRaw(const QByteArray& field) {
+std::optional<RawLiveFrame> parseRaw(QByteArrayView field) {
   if (field.size() != kLiveFrameLength * 3 - 1) return std::nullopt;
   RawLiveFrame raw{};
   for (int k = 0; k < kLiveFrameLength; ++k) {
@@ -108,12 +108,55 @@ std::optional<RawLiveFrame> parseRaw(const QByteArray& field) {
   return raw;
 }
 
-std::optional<TpsRange> parseTpsRange(const QByteArray& field) {
-  for (TpsRange r :
-       {TpsRange::Rising5V, TpsRange::Falling5V, TpsRange::Rising12V, TpsRange::Falling12V}) {
-    if (field == tpsRangeName(r).toLatin1()) return r;
-  }
+std::optional<TpsRange> parseTpsRange(QByteArrayView field) {
+  if (field == "0/5") return TpsRange::Rising5V;
+  if (field == "5\\0") return TpsRange::Falling5V;
+  if (field == "0/12") return TpsRange::Rising12V;
+  if (field == "12\\0") return TpsRange::Falling12V;
   return std::nullopt;
+}
+
+// A row read field by field in place: a long log is read without a copy of each field.
+std::optional<DriveLogRow> parseRow(QByteArrayView line) {
+  std::array<QByteArrayView, kDriveLogColumns> f;
+  qsizetype from = 0;
+  for (int k = 0; k < kDriveLogColumns; ++k) {
+    const qsizetype comma = line.indexOf(',', from);
+    const bool lastField = k == kDriveLogColumns - 1;
+    if ((comma < 0) != lastField) return std::nullopt;
+    const qsizetype end = lastField ? line.size() : comma;
+    f[static_cast<std::size_t>(k)] = line.sliced(from, end - from);
+    from = end + 1;
+  }
+  DriveLogRow row;
+  const auto time = parseSeconds(f[0]);
+  if (!time) return std::nullopt;
+  row.timeMs = *time;
+  if (!f[1].isEmpty() && !parseDigits(f[1], 999'999)) return std::nullopt;
+  if (!isVoltText(f[2]) || !isVoltText(f[3]) || !isVoltText(f[4])) return std::nullopt;
+  if (!parseDigits(f[5], 255)) return std::nullopt;
+  const auto raw = parseRaw(f[6]);
+  if (!raw) return std::nullopt;
+  row.raw = *raw;
+
+  const QByteArrayView key = f[7];
+  if (key.isEmpty() || key.size() > kMaxKeyLength) return std::nullopt;
+  for (char c : key)
+    if (!isKeyChar(c, true)) return std::nullopt;
+  row.settings.lambdaKey = QString::fromLatin1(key);
+  const auto tps = parseTpsRange(f[8]);
+  if (!tps) return std::nullopt;
+  row.settings.tpsRange = *tps;
+  const auto barRange = parseDigits(f[9], 65535);
+  const auto low = parseDigits(f[10], 255);
+  const auto high = parseDigits(f[11], 255);
+  const auto reference = parseDigits(f[12], std::numeric_limits<std::int32_t>::max());
+  if (!barRange || !low || !high || !reference) return std::nullopt;
+  row.settings.lambdaBarRange = static_cast<int>(*barRange);
+  row.settings.lambdaLow = static_cast<int>(*low);
+  row.settings.lambdaHigh = static_cast<int>(*high);
+  row.settings.idlePeriodReference = static_cast<std::int32_t>(*reference);
+  return row;
 }
 
 }  // namespace
@@ -185,37 +228,7 @@ QByteArray formatDriveLogRow(const DriveLogRow& row) {
 }
 
 std::optional<DriveLogRow> parseDriveLogRow(const QByteArray& line) {
-  const QList<QByteArray> f = line.split(',');
-  if (f.size() != kDriveLogColumns) return std::nullopt;
-  DriveLogRow row;
-  const auto time = parseSeconds(f[0]);
-  if (!time) return std::nullopt;
-  row.timeMs = *time;
-  if (!f[1].isEmpty() && !parseDigits(f[1], 999'999)) return std::nullopt;
-  if (!isVoltText(f[2]) || !isVoltText(f[3]) || !isVoltText(f[4])) return std::nullopt;
-  if (!parseDigits(f[5], 255)) return std::nullopt;
-  const auto raw = parseRaw(f[6]);
-  if (!raw) return std::nullopt;
-  row.raw = *raw;
-
-  const QByteArray& key = f[7];
-  if (key.isEmpty() || key.size() > kMaxKeyLength) return std::nullopt;
-  for (char c : key)
-    if (!isKeyChar(c, true)) return std::nullopt;
-  row.settings.lambdaKey = QString::fromLatin1(key);
-  const auto tps = parseTpsRange(f[8]);
-  if (!tps) return std::nullopt;
-  row.settings.tpsRange = *tps;
-  const auto barRange = parseDigits(f[9], 65535);
-  const auto low = parseDigits(f[10], 255);
-  const auto high = parseDigits(f[11], 255);
-  const auto reference = parseDigits(f[12], std::numeric_limits<std::int32_t>::max());
-  if (!barRange || !low || !high || !reference) return std::nullopt;
-  row.settings.lambdaBarRange = static_cast<int>(*barRange);
-  row.settings.lambdaLow = static_cast<int>(*low);
-  row.settings.lambdaHigh = static_cast<int>(*high);
-  row.settings.idlePeriodReference = static_cast<std::int32_t>(*reference);
-  return row;
+  return parseRow(line);
 }
 
 ParsedDriveLog parseDriveLog(const QByteArray& bytes) {
@@ -227,7 +240,7 @@ ParsedDriveLog parseDriveLog(const QByteArray& bytes) {
   while (at < bytes.size()) {
     qsizetype end = bytes.indexOf('\n', at);
     if (end < 0) end = bytes.size();
-    QByteArray line = bytes.mid(at, end - at);
+    QByteArrayView line = QByteArrayView(bytes).sliced(at, end - at);
     at = end + 1;
     if (line.endsWith('\r')) line.chop(1);
     if (line.isEmpty()) continue;
@@ -238,7 +251,7 @@ ParsedDriveLog parseDriveLog(const QByteArray& bytes) {
       log.recognised = true;
       continue;
     }
-    const auto row = parseDriveLogRow(line);
+    auto row = parseRow(line);
     // A replay plays forward in time; a row that goes back (two files pasted together, an edit)
     // is not played rather than jumping.
     if (!row || row->timeMs < lastTime) {
@@ -246,7 +259,7 @@ ParsedDriveLog parseDriveLog(const QByteArray& bytes) {
       continue;
     }
     lastTime = row->timeMs;
-    log.rows.push_back(*row);
+    log.rows.push_back(std::move(*row));
   }
   return log;
 }

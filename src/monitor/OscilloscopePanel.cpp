@@ -8,6 +8,7 @@
 #include "core/WorkArea.h"
 #include "link/LinkControl.h"
 #include "monitor/ChartView.h"
+#include "monitor/DiagnosisReadout.h"
 #include "monitor/Gauge.h"
 #include "monitor/PanelScaling.h"
 #include "monitor/Wykresy.h"
@@ -15,12 +16,21 @@
 #include "ui_Panel1.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 
 #include <algorithm>
 
 namespace orvel {
 
 namespace {
+
+constexpr QRect kDiagnosisArea(298, 128, 94, 112);
+
+// The calibration's TPS readings, once an autocalibration has given any.
+std::optional<TpsCalibration> tpsCalibration(const ControllerState& state) {
+  if (state.tpsLow == 0 && state.tpsHigh == 0) return std::nullopt;
+  return TpsCalibration{state.tpsLow, state.tpsHigh};
+}
 
 QString pauseCaption() {
   return plIt(QStringLiteral("Pauza"), QStringLiteral("Pausa"));
@@ -60,7 +70,12 @@ OscilloscopePanel::OscilloscopePanel(QFrame* host, WorkArea& area, LinkView& vie
   frame->setFont(f);
 
   charts_ = std::make_unique<Wykresy>(*ui_);
-  scaling_ = std::make_unique<PanelScaling>(*ui_, frame, charts_->controls());
+  // The figures sit right of the Lambda 2 chart, in room no control of the layouts uses, and
+  // move sideways with the charts.
+  diagnosis_ = std::make_unique<DiagnosisReadout>(frame);
+  diagnosis_->label()->setGeometry(kDiagnosisArea);
+  scaling_ =
+      std::make_unique<PanelScaling>(*ui_, frame, charts_->controls() << diagnosis_->label());
   scaling_->widthChanged = [this] { afterWidthChange(); };
 
   indicators_ = {ui_->Gauge14, ui_->Gauge13, ui_->Gauge12, ui_->Gauge11,
@@ -153,6 +168,7 @@ void OscilloscopePanel::WykresyClick() {
   decoder_.settings.lambdaBarRange = lambdaBarRange();
   decoder_.settings.lambdaLow = state_.lambdaLow;
   decoder_.settings.lambdaHigh = state_.lambdaHigh;
+  diagnosis_->reset(decoder_.settings, tpsCalibration(state_));
 
   if (frame->width() < 400) {
     scaling_->SkalalambdaClick();
@@ -227,7 +243,9 @@ void OscilloscopePanel::showLiveFrame() {
 
 void OscilloscopePanel::showFrame(const LiveFrame& frame) {
   decoder_.settings.idlePeriodReference = state_.idlePeriodReference;
-  display(decoder_.decode(frame), true);
+  const LiveReadings readings = decoder_.decode(frame);
+  diagnosis_->add(link_.timerService().now(), frame, readings.speed);
+  display(readings, true);
 }
 
 void OscilloscopePanel::enterReplay(const LiveSettings& settings, ReplayHooks hooks) {
@@ -239,6 +257,8 @@ void OscilloscopePanel::enterReplay(const LiveSettings& settings, ReplayHooks ho
   ui_->BtnZapis->setEnabled(false);
   placeAndShow(settings.lambdaKey, settings.tpsRange);
   decoder_.settings = settings;
+  // The car of a log need not be the one connected: its calibration is not known.
+  diagnosis_->reset(settings, std::nullopt);
   if (panel()->width() < 400) {
     scaling_->SkalalambdaClick();
     scaling_->SkalarpmClick();
@@ -253,7 +273,10 @@ void OscilloscopePanel::showRecordedFrame(const LiveFrame& frame, const LiveSett
     charts_->setUp(settings.lambdaKey, settings.tpsRange);
   }
   decoder_.settings = settings;
-  display(decoder_.decode(frame), false);
+  diagnosis_->follow(settings);
+  const LiveReadings readings = decoder_.decode(frame);
+  diagnosis_->add(link_.timerService().now(), frame, readings.speed);
+  display(readings, false);
 }
 
 void OscilloscopePanel::setReplayPaused(bool paused) {

@@ -17,6 +17,7 @@ class Panel1;
 
 namespace orvel {
 
+class DiagnosisReadout;
 class Gauge;
 class LinkControl;
 class PanelScaling;
@@ -41,6 +42,7 @@ class OscilloscopePanel : public QObject {
   QFrame* panel() const;
   Wykresy& charts() { return *charts_; }
   PanelScaling& scaling() { return *scaling_; }
+  DiagnosisReadout& diagnosis() { return *diagnosis_; }
   const LiveSettings& liveSettings() const { return decoder_.settings; }
   // The lambda indicator bar's range as the hidden anchor gauge holds it.
   int lambdaBarRange() const;
@@ -96,6 +98,7 @@ class OscilloscopePanel : public QObject {
   ControllerState& state_;
   std::unique_ptr<Ui::Panel1> ui_;
   std::unique_ptr<Wykresy> charts_;
+  std::unique_ptr<DiagnosisReadout> diagnosis_;
   std::unique_ptr<PanelScaling> scaling_;
   LiveDecoder decoder_;
   // From the bottom (lean, Gauge14) to the top (rich, Gauge7).
