@@ -41,9 +41,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # orvel_2.2_amd64.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION "electronics")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt's platform plugins (xcb, offscreen) and its SQLite driver are packages of their own, as is Qt
-# Charts where dpkg-shlibdeps does not see it; Liberation Sans stands in for Arial on the printed
-# report.
+# Qt's platform plugins (xcb, offscreen) and its SQLite driver are packages of their own, which
+# dpkg-shlibdeps does not see; Liberation Sans stands in for Arial on the printed report.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qt6-qpa-plugins, libqt6sql6-sqlite, fonts-liberation")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
