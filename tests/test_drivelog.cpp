@@ -206,9 +206,8 @@ class TestDriveLog : public QObject {
     QCOMPARE(int(log.rows.size()), frames.size());
     for (int i = 0; i < live.size(); ++i) {
       const DriveLogRow& row = log.rows[std::size_t(i)];
-      // Replies 9.4 ms after each request; the second request follows the first reply at once,
-      // the others come every 20 ms; milliseconds truncated.
-      QCOMPARE(row.timeMs, i == 0 ? qint64(9) : qint64(18 + 20 * (i - 1)));
+      // Replies 9.4 ms after each request, the requests every 20 ms; milliseconds truncated.
+      QCOMPARE(row.timeMs, qint64(9 + 20 * i));
       const QList<QByteArray> columns = formatDriveLogRow(row).split(',');
       const QStringList display = live[i].split(QLatin1Char(' '));
       // The speed read-out shows the rpm in steps of 50 (the bar is clamped at 8000).

@@ -100,9 +100,13 @@ class MainWindowTest : public QObject {
     f.link.failingPorts = {"COM1", "COM2"};
     f.start();
     f.dialogs.boxes.clear();
-    // Still unavailable: one open error, the command does not start, nothing is written.
+    // Still unavailable: one open error naming both ports tried, the command does not start,
+    // nothing is written.
     f.form().ui().SpeedButton3->click();
-    QCOMPARE(f.dialogs.texts(), QStringList{"Unable to open com port (win error code: 2)."});
+    QCOMPARE(f.dialogs.texts(), QStringList{"Unable to open com port (win error code: 2)\r\n"
+                                            "COM2: No such file or directory [2]\r\n"
+                                            "COM1: No such file or directory [2]\r\n"
+                                            "Port wybiera się w menu Opcje."});
     QVERIFY(f.form().ui().SpeedButton3->isEnabled());
     QVERIFY(f.form().statusText().isEmpty());
     QVERIFY(f.link.written().isEmpty());

@@ -134,10 +134,10 @@ class TestMonitorMode : public QObject {
     form().selectLanguage(language);
     LiveFrameController controller(*f);
     enter();
-    // Requests at 0 and 9.4 ms (the sweep timer's first tick comes at once), then every 20 ms.
-    advanceMs(110);
+    // Requests on the 20 ms grid from the first one; the one at 100 ms is answered at 109.4.
+    advanceMs(105);
     const int before = requests();
-    QCOMPARE(before, 7);
+    QCOMPARE(before, 6);
 
     // Paused with a request in flight: its reply is still shown, then the loop rests.
     controller.setFrame({102, 40, 0, 0, 0x4C, 0x04, 100});
@@ -155,13 +155,13 @@ class TestMonitorMode : public QObject {
     QCOMPARE(control<QPushButton>("BtnPauza")->text(), pauseCaption);
     QCOMPARE(form().statusText(), runningStatus);
     f->timers.processDue();
-    QCOMPARE(requests(), before + 1);  // at once: the last tick is long past
+    QCOMPARE(requests(), before + 1);  // the grid's slot at 600 ms, 5 ms late at most
     advanceMs(100);
     QCOMPARE(requests(), before + 6);
   }
 
-  // One request every 20 ms while the controller answers within that time (the sweep timer's
-  // very first tick comes at once); each answer moves every chart's pen by two columns, and the
+  // One request every 20 ms from the first while the controller answers within that time; each
+  // answer moves every chart's pen by two columns, and the
   // sweep wraps after 76 samples.
   void loopPacing() {
     LiveFrameController controller(*f);
@@ -169,8 +169,7 @@ class TestMonitorMode : public QObject {
     advanceMs(1000);
     QCOMPARE(requests(), 51);
     const auto& log = f->link.writeLog();
-    QCOMPARE((log[1].at - log[0].at).count(), 9'400'000LL);
-    for (std::size_t i = 2; i < log.size(); ++i)
+    for (std::size_t i = 1; i < log.size(); ++i)
       QCOMPARE((log[i].at - log[i - 1].at).count(), 20'000'000LL);
     for (int second = 0; second < 3; ++second) {
       for (auto chart : {Wykresy::Lambda1, Wykresy::Tps, Wykresy::Lambda2}) {
@@ -333,9 +332,9 @@ class TestMonitorMode : public QObject {
     QCOMPARE(scope().charts().plotter(Wykresy::Lambda1).sweep().current.x(), 5);
   }
 
-  // A frame that arrives after the watchdog gave up on it is shown; its sweep tick finds the
-  // loop resting, and polling resumes when the rest is over.
-  void frameAfterItsWatchdogExpired() {
+  // A frame that arrives long after its request (the watchdog gave up on it) is stray and not
+  // shown; polling resumes at the grid's first slot after the rest.
+  void frameLongAfterItsRequestIsStray() {
     enter();
     advanceMs(799);
     QCOMPARE(form().statusText(), QStringLiteral("Tryb oscyloskopu"));
@@ -344,12 +343,12 @@ class TestMonitorMode : public QObject {
     QVERIFY(link().sweepPaused);
     advanceMs(100);
     f->link.inject(liveFrame({102, 40, 0, 0, 0, 0, 100}));
-    QCOMPARE(text("Panel6"), QStringLiteral("2.00"));
+    QVERIFY(text("Panel6") != QStringLiteral("2.00"));
     advanceMs(100);
     QCOMPARE(requests(), 1);
-    advanceMs(349);
+    advanceMs(359);
     QCOMPARE(requests(), 1);
-    advanceMs(1);  // 1.35 s after the request
+    advanceMs(1);  // 1.36 s after the request
     QCOMPARE(requests(), 2);
     QCOMPARE(form().statusText(), QStringLiteral("Tryb oscyloskopu"));
     QVERIFY(!link().sweepPaused);
@@ -363,14 +362,14 @@ class TestMonitorMode : public QObject {
     const auto& log = f->link.writeLog();
     QCOMPARE(static_cast<int>(log.size()), 8);
     for (std::size_t i = 1; i < log.size(); ++i)
-      QCOMPARE((log[i].at - log[i - 1].at).count(), 1'350'000'000LL);
-    QCOMPARE(form().statusText(), QStringLiteral("Tryb oscyloskopu"));  // 0.55 s after 9.45 s
-    advanceMs(300);
+      QCOMPARE((log[i].at - log[i - 1].at).count(), 1'360'000'000LL);
+    QCOMPARE(form().statusText(), QStringLiteral("Tryb oscyloskopu"));  // 0.55 s after 9.51 s
+    advanceMs(330);
     QCOMPARE(form().statusText(), QString());  // inside the rest
     QCOMPARE(control<QPushButton>("BtnPauza")->text(), QStringLiteral("Pauza"));
 
     f->link.clearWritten();
-    advanceMs(500);  // the request at 10.8 s
+    advanceMs(560);  // the request at 10.88 s
     control<QPushButton>("BtnPauza")->click();
     QCOMPARE(form().statusText(), QStringLiteral("Przebiegi zatrzymane"));
     advanceMs(1400);
@@ -433,9 +432,8 @@ class TestMonitorMode : public QObject {
       QCOMPARE(scope().charts().plotter(Wykresy::Lambda2).sweep().current.x(), 3);
       const long long stayUs = 3000 + i * 7300;  // 3 ms .. 433.7 ms
       advanceMs(stayUs / 1000.0);
-      // Requests at 0 and 9.4 ms, then every 20 ms.
-      const int expected =
-          !controller.answering || stayUs < 9400 ? 1 : 2 + int((stayUs - 9400) / 20000);
+      // Requests every 20 ms from the first.
+      const int expected = controller.answering ? 1 + int(stayUs / 20000) : 1;
       QCOMPARE(requests(), expected);
       control<QPushButton>("Koniec")->click();
       advanceMs(2000);
@@ -541,7 +539,7 @@ class TestMonitorMode : public QObject {
     enter();
     advanceMs(50);
     const int before = requests();
-    QCOMPARE(before, 4);
+    QCOMPARE(before, 3);
 
     action("Zmianaparametrwpracy1")->trigger();
     QVERIFY(panel()->isHidden());

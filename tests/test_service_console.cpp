@@ -224,7 +224,10 @@ class ServiceConsoleTest : public QObject {
     openConsole(f);
     ui.Edit1->setText("170");
     ui.Button1->click();
-    QCOMPARE(f.dialogs.texts(), QStringList{"Unable to open com port (win error code: 2)."});
+    QCOMPARE(f.dialogs.texts(), QStringList{"Unable to open com port (win error code: 2)\r\n"
+                                            "COM2: No such file or directory [2]\r\n"
+                                            "COM1: No such file or directory [2]\r\n"
+                                            "Port wybiera się w menu Opcje."});
     QVERIFY(f.link.written().isEmpty());
     QCOMPARE(ui.Edit1->text(), QString("170"));
 
@@ -313,6 +316,7 @@ class ServiceConsoleTest : public QObject {
       decode();
     };
     ServiceConsole& console = consoleOf(f);
+    link.Timer6.start();  // the read-out of a running exchange
     link.settingsReadOutRequest();
     const QByteArray block = settingsBlock();
     f.link.inject(block.left(before));
