@@ -117,6 +117,8 @@ class TestRecordsProgram : public QObject {
   void userWindowLeftWithoutSaving_data();
   void userWindowLeftWithoutSaving();
   void userWindowWithoutFile();
+  void userDataNeverReplacedWithLess_data();
+  void userDataNeverReplacedWithLess();
 
   void saveRefusedBeforeReadOut();
   void saveCancelled();
@@ -257,6 +259,72 @@ void TestRecordsProgram::userWindowWithoutFile() {
   QCOMPARE(readBytes(installFile("dane.cfg")),
            QByteArray("\r\n\r\n\r\n\r\n\r\n\r\nOpel Astra\r\n\r\n"));
   QVERIFY(f->dialogs.boxes.isEmpty());
+}
+
+void TestRecordsProgram::userDataNeverReplacedWithLess_data() {
+  QTest::addColumn<QString>("kind");
+  QTest::addColumn<QString>("reason");  // empty: saved without a word
+  QTest::newRow("unreadable") << "loop"
+                              << "błąd odczytu 40";
+  QTest::newRow("too large") << "huge"
+                             << "plik większy niż 1 MB";
+  QTest::newRow("FIFO") << "fifo"
+                        << "to nie jest zwykły plik";
+  QTest::newRow("directory") << "directory"
+                             << "to nie jest zwykły plik";
+  QTest::newRow("missing") << "missing"
+                           << "";
+  QTest::newRow("past 64 KB: read whole") << "large"
+                                          << "";
+}
+
+void TestRecordsProgram::userDataNeverReplacedWithLess() {
+  QFETCH(QString, kind);
+  QFETCH(QString, reason);
+  const QString path = installFile("dane.cfg");
+  const QByteArray encoded = QFile::encodeName(path);
+  QByteArray before;
+  if (kind == "loop") QCOMPARE(::symlink("dane.cfg", encoded.constData()), 0);
+  if (kind == "huge") before = QByteArray(UserData::kMaxFileBytes + 1, 'x');
+  if (kind == "large") before = kDane + QByteArray(100000, 'n') + "\r\n";
+  if (!before.isEmpty()) writeBytes(path, before);
+  if (kind == "fifo") QCOMPARE(::mkfifo(encoded.constData(), 0600), 0);
+  if (kind == "directory") QVERIFY(QDir(f->installDir.path()).mkdir("dane.cfg"));
+  // What is there: the link, the kind, and for a regular file its size and bytes (a FIFO is never
+  // opened here, it would wait for a writer).
+  const auto state = [&] {
+    const QFileInfo info(path);
+    QString what = info.symLinkTarget() + QString::number(info.isDir()) +
+                   QString::number(info.isFile()) + QString::number(info.size());
+    if (info.isFile()) what += QString::fromLatin1(readBytes(path).toHex());
+    return what;
+  };
+  const QString kept = state();
+
+  mainUi().puste31->trigger();
+  QTest::mouseClick(userWindow().ui().SpeedButton2, Qt::LeftButton);
+  QVERIFY(!userWindow().isVisible());
+  if (kind == "missing") {
+    QCOMPARE(readBytes(path), QByteArray("\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n"));
+  } else {
+    QCOMPARE(state(), kept);
+    if (!before.isEmpty() && reason.isEmpty()) QCOMPARE(readBytes(path), before);
+  }
+  if (reason.isEmpty()) {
+    QVERIFY(f->dialogs.boxes.isEmpty());
+    return;
+  }
+  QCOMPARE(f->dialogs.boxes.size(), 1);
+  QVERIFY2(f->dialogs.texts().first().contains(path + QStringLiteral(": nie można go odczytać (") +
+                                                 reason + ')'),
+           qPrintable(f->dialogs.texts().first()));
+  // The report falls back to the stored lines without a box; the status bar names the file.
+  readOut();
+  mainUi().Drukowanieparametrw1->trigger();
+  QCOMPARE(f->dialogs.boxes.size(), 1);
+  QVERIFY2(f->form().statusText().contains(path + QStringLiteral(" (") + reason + ')'),
+           qPrintable(f->form().statusText()));
+  QCOMPARE(state(), kept);
 }
 
 void TestRecordsProgram::saveRefusedBeforeReadOut() {
@@ -436,7 +504,6 @@ void TestRecordsProgram::reportAbandoned_data() {
   QTest::addColumn<bool>("userData");
   QTest::addColumn<QStringList>("messages");
   QTest::newRow("print dialog cancelled") << true << QStringList{};
-  QTest::newRow("dane.cfg missing") << false << QStringList{"Cannot open file %1."};
 }
 
 void TestRecordsProgram::reportAbandoned() {

@@ -1,6 +1,8 @@
 #include "records/TForm3.h"
 
+#include "core/Dialogs.h"
 #include "core/Handlers.h"
+#include "core/Language.h"
 #include "core/WindowPlacement.h"
 #include "ui_TForm3.h"
 
@@ -36,6 +38,13 @@ TForm3::TForm3(QWidget* parent)
 
 TForm3::~TForm3() = default;
 
+namespace {
+// A file that is there but could not be read; a missing one is simply created.
+bool unreplaceable(const FileContent& content) {
+  return !content.ok() && content.failure != FileContent::Failure::Missing;
+}
+}  // namespace
+
 void TForm3::setFieldText(QLineEdit* field, const QString& text) {
   // The design's length limits typing only: a longer line read from the file is shown whole and
   // saved back unchanged unless the fitter edits it.
@@ -53,7 +62,7 @@ void TForm3::showUserData() {
   show();
   raise();
   activateWindow();
-  RichEdit1.load(userDataFile_);
+  lastLoad_ = RichEdit1.load(userDataFile_);
   const QList<QLineEdit*> fields{ui_->Edit1, ui_->Edit2, ui_->Edit3, ui_->Edit4,
                                  ui_->Edit5, ui_->Edit6, ui_->Edit7, ui_->Edit8};
   for (int i = 0; i < fields.size(); ++i)
@@ -65,6 +74,21 @@ void TForm3::SpeedButton2aClick() {
   RichEdit1.setLine(5, ui_->Edit6->text());
   RichEdit1.setLine(UserData::kCarLine1, ui_->Edit7->text());
   RichEdit1.setLine(UserData::kCarLine2, ui_->Edit8->text());
+  // Judged both as it was when the window opened and as it is now: either way the store may hold
+  // less than the file.
+  FileContent now = readRegularFile(userDataFile_, UserData::kMaxFileBytes);
+  const FileContent& failed = unreplaceable(lastLoad_) ? lastLoad_ : now;
+  if (unreplaceable(failed)) {
+    showMessage(
+        plIt(QStringLiteral("Nie zapisano pliku %1: nie można go odczytać (%2), a zapis zastąpiłby "
+                            "dane warsztatu.\r\nPlik pozostaje bez zmian."),
+             QStringLiteral("File %1 non salvato: non si può leggere (%2) e il salvataggio "
+                            "sostituirebbe i dati dell'officina.\r\nIl file resta invariato."))
+            .arg(userDataFile_, userDataFailureReason(failed)),
+        attentionTitle(), MessageIcon::Warning);
+    hide();
+    return;
+  }
   RichEdit1.save(userDataFile_);
   hide();
 }

@@ -33,7 +33,10 @@ class TForm3 : public QDialog {
   // read leaves the store as it was, without a message), fills the fields and shows the window.
   void showUserData();
   // "&Zapisz": the hidden field and the car lines into lines 5..7, dane.cfg written, the window
-  // hidden. A file that cannot be written raises its error and the window stays open.
+  // hidden. A file that cannot be written raises its error and the window stays open. A file
+  // that exists but could not be read is never replaced (the store holds less than it): one
+  // message names it and the reason, the car lines stay in the store for the report, and the
+  // window is hidden.
   void SpeedButton2aClick();
   // "&Anuluj": hides the window; nothing is saved.
   void SpeedButton1aClick();
@@ -51,6 +54,7 @@ class TForm3 : public QDialog {
   std::unique_ptr<Ui::TForm3> ui_;
   UserData RichEdit1;
   QString userDataFile_;
+  FileContent lastLoad_;  // what came of the reading when the window opened
   QHash<const QLineEdit*, int> designLengths_;
 };
 
