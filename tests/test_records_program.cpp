@@ -404,6 +404,7 @@ void TestRecordsProgram::viewerShowsSavedFileAndPrintsItTheSameTwice() {
   const QString saved = scratchFile("Ford Ka.orv");
   dialogs->answers = {saved, saved};
   mainUi().Zapiszdopliku1->trigger();
+  QCOMPARE(f->form().statusText(), QStringLiteral("Zapisano ") + QFileInfo(saved).absoluteFilePath());
   QCOMPARE(mainUi().Odczytajzpliku1->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
   mainUi().Odczytajzpliku1->trigger();
   QCOMPARE(dialogs->openOffers.first().at(1), QStringLiteral("Pliki programu Orvel (*.orv)"));
@@ -412,7 +413,7 @@ void TestRecordsProgram::viewerShowsSavedFileAndPrintsItTheSameTwice() {
   QVERIFY(v.isVisible());
   QCOMPARE(v.size(), QSize(393, 400));
   QCOMPARE(v.minimumSize(), v.maximumSize());
-  QCOMPARE(v.windowTitle(), QStringLiteral("Odczyt pliku"));
+  QCOMPARE(v.windowTitle(), QStringLiteral("Odczyt pliku - ") + QFileInfo(saved).fileName());
   QCOMPARE(v.windowModality(), Qt::NonModal);
   QCOMPARE(v.ui().RichEdit1->size(), QSize(375, 361));
   QCOMPARE(v.ui().RichEdit1->lineWrapMode(), QPlainTextEdit::NoWrap);

@@ -125,8 +125,15 @@ void DriveLog::record(const RawLiveFrame& raw, const LiveSettings& settings) {
 }
 
 void DriveLog::stopRecording() {
+  const bool was = recorder_.isRecording();
   recorder_.stop();
   showRecordingState();
+  // Where the log went, said where the fitter looks.
+  if (was) {
+    view_.setStatusText(
+        plIt(QStringLiteral("Zapis zakończony: %1"), QStringLiteral("Registrazione terminata: %1"))
+            .arg(shown(QFileInfo(recorder_.filePath()).absoluteFilePath())));
+  }
 }
 
 void DriveLog::showRecordingState() {
@@ -248,9 +255,12 @@ void DriveLog::showReplayStatus() {
     case DriveLogPlayer::State::Idle:
       return;
   }
-  const QString text =
+  QString text =
       QStringLiteral("%1: %2  %3 / %4")
           .arg(state, replayName_, clockText(player_.positionMs()), clockText(player_.spanMs()));
+  if (player_.gaps() > 0)
+    text += plIt(QStringLiteral("  (przerwy: %1)"), QStringLiteral("  (interruzioni: %1)"))
+                .arg(player_.gaps());
   // Fifty rows a second, but the text changes once a second: the status bar is repainted only
   // then.
   if (text == replayStatus_) return;
