@@ -345,11 +345,15 @@ void TestRecordsProgram::saveCancelled() {
   QCOMPARE(dialogs->saveOffers.size(), 1);
   QCOMPARE(dialogs->saveOffers.first().mid(1),
            (QStringList{"Pliki programu Orvel (*.orv)", "orv"}));
+  // The first dialog of a run starts where the program's files are, wherever it was started.
+  const QString install = QDir::cleanPath(QFileInfo(f->installDir.path()).absoluteFilePath());
+  QCOMPARE(dialogs->saveOffers.first().first(), install);
   QVERIFY(QDir(scratch->path()).isEmpty());
   // The open dialog cancelled too: the viewer stays closed.
   dialogs->answers = {QString()};
   mainUi().Odczytajzpliku1->trigger();
   QCOMPARE(dialogs->openOffers.size(), 1);
+  QCOMPARE(dialogs->openOffers.first().first(), install);
   QVERIFY(!viewer().isVisible());
   QVERIFY(f->dialogs.boxes.isEmpty());
 }

@@ -167,13 +167,15 @@ void DriveLog::showRecordingState() {
 // Replay
 
 void DriveLog::Odtworzzapis1Click() {
+  // The logs are where a replay starts the first time.
   const QString folder = logsFolder(installDir_);
   const QString path = FileDialogs::current().openFileName(
-      dialogParent_, QFileInfo(folder).isDir() ? folder : installDir_,
+      dialogParent_, DialogFolder::start(QFileInfo(folder).isDir() ? folder : installDir_),
       plIt(QStringLiteral("Zapisy jazdy (*.csv);;Wszystkie pliki (*)"),
            QStringLiteral("Registrazioni (*.csv);;Tutti i file (*)")),
       plIt(QStringLiteral("Odtwórz zapis"), QStringLiteral("Riproduci registrazione")));
   if (path.isEmpty()) return;
+  DialogFolder::remember(path);
   replayFile(path);
 }
 

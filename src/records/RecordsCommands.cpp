@@ -50,7 +50,7 @@ QString RecordsCommands::withDefaultSuffix(const QString& fileName) {
 }
 
 QString RecordsCommands::startDirectory() const {
-  return lastDirectory_.isEmpty() ? QDir::homePath() : lastDirectory_;
+  return DialogFolder::start(ctx_.installationDirectory);
 }
 
 void RecordsCommands::Drukowanieparametrw1Click() {
@@ -93,7 +93,7 @@ void RecordsCommands::Zapiszdopliku1Click() {
                                                              fileFilter(), kSettingsSuffix);
   if (chosen.isEmpty()) return;
   const QString path = withDefaultSuffix(chosen);
-  lastDirectory_ = QFileInfo(path).absolutePath();
+  DialogFolder::remember(path);
 
   // A dane.cfg that cannot be read leaves the lines the store holds.
   const QString fallback = loadUserData();
@@ -110,7 +110,7 @@ void RecordsCommands::Odczytajzpliku1Click() {
   const QString chosen = FileDialogs::current().openFileName(ctx_.dialogParent, startDirectory(),
                                                              fileFilter(), QString());
   if (chosen.isEmpty()) return;
-  lastDirectory_ = QFileInfo(chosen).absolutePath();
+  DialogFolder::remember(chosen);
   ctx_.viewer->showFile(chosen);
 }
 

@@ -56,7 +56,6 @@ class RecordsCommands {
   QString loadUserData();
 
   Context ctx_;
-  QString lastDirectory_;
 };
 
 }  // namespace orvel
