@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <QLabel>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -117,6 +118,8 @@ class TestRecordsProgram : public QObject {
   void userWindowLeftWithoutSaving_data();
   void userWindowLeftWithoutSaving();
   void userWindowWithoutFile();
+  void workshopLinesBehindTheSwitch_data();
+  void workshopLinesBehindTheSwitch();
   void userDataNeverReplacedWithLess_data();
   void userDataNeverReplacedWithLess();
 
@@ -259,6 +262,36 @@ void TestRecordsProgram::userWindowWithoutFile() {
   QCOMPARE(readBytes(installFile("dane.cfg")),
            QByteArray("\r\n\r\n\r\n\r\n\r\n\r\nOpel Astra\r\n\r\n"));
   QVERIFY(f->dialogs.boxes.isEmpty());
+}
+
+void TestRecordsProgram::workshopLinesBehindTheSwitch_data() {
+  QTest::addColumn<bool>("switchOn");
+  QTest::addColumn<QByteArray>("firstLine");  // dane.cfg's first line after "&Zapisz"
+  QTest::newRow("switch off: read-only") << false << kDane.left(kDane.indexOf("\r\n"));
+  QTest::newRow("switch on: Windows-1250") << true << QByteArray("Warsztat \xaf\xf3\xb3w");
+}
+
+void TestRecordsProgram::workshopLinesBehindTheSwitch() {
+  QFETCH(bool, switchOn);
+  QFETCH(QByteArray, firstLine);
+  writeBytes(installFile("dane.cfg"), kDane);
+  mainUi().puste31->trigger();
+  Ui::TForm3& ui = userWindow().ui();
+  QCOMPARE(ui.CheckBoxWarsztat->text(), QStringLiteral("Edytuj dane warsztatu"));
+  QCOMPARE(ui.LabelCar1->text() + '|' + ui.LabelCar2->text(),
+           QStringLiteral("Samochód|Nr rejestracyjny"));
+  // The car lines keep the focus; the switch is off at every opening.
+  QVERIFY(!ui.CheckBoxWarsztat->isChecked());
+  if (switchOn) ui.CheckBoxWarsztat->click();
+  QCOMPARE(ui.Edit1->isReadOnly(), !switchOn);
+  ui.Edit1->selectAll();
+  typeText(ui.Edit1, QStringLiteral("Warsztat Żółw"));
+  QTest::mouseClick(ui.SpeedButton2, Qt::LeftButton);
+  const QByteArray rest = kDane.mid(kDane.indexOf("\r\n"));
+  QCOMPARE(readBytes(installFile("dane.cfg")), firstLine + rest);
+  mainUi().puste31->trigger();
+  QVERIFY(!ui.CheckBoxWarsztat->isChecked());
+  QVERIFY(ui.Edit1->isReadOnly());
 }
 
 void TestRecordsProgram::userDataNeverReplacedWithLess_data() {

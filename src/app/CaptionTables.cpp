@@ -321,6 +321,10 @@ QList<CaptionRow> additionalCaptions(Language language) {
       {"TForm1", "Odtworzzapis1",
        pick("Odtwórz zapis...", "Replay log...", "Riproduci registrazione...")},
       {"TForm1/Panel1", "BtnZapis", pick("Zapis", "Record", "Registra")},
+      {"TForm3", "CheckBoxWarsztat",
+       pick("Edytuj dane warsztatu", "Edit workshop data", "Modifica dati officina")},
+      {"TForm3", "LabelCar1", pick("Samochód", "Car", "Auto")},
+      {"TForm3", "LabelCar2", pick("Nr rejestracyjny", "Registration number", "Targa")},
   };
 }
 
