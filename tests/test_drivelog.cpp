@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
@@ -541,6 +542,38 @@ class TestDriveLog : public QObject {
     // The caption fits its button.
     QVERIFY(button("BtnZapis")->fontMetrics().horizontalAdvance(toggle) + 8 <=
             button("BtnZapis")->width());
+  }
+
+  // A log of 31 MB is read and parsed beside the window: the menu command returns at once, the
+  // status bar says what is being read, and the replay starts when the file is ready.
+  void largeLogReadBesideTheWindow() {
+    QByteArray all = driveLogHeader();
+    all.reserve(32 * 1024 * 1024);
+    DriveLogRow r;
+    r.settings.lambdaKey = QStringLiteral("255");
+    r.settings.idlePeriodReference = 1100;
+    r.raw = {51, 20, 7, 128, 0x4C, 0x04, 0, 1};
+    std::size_t rows = 0;
+    for (; all.size() < 31 * 1024 * 1024; ++rows) {
+      r.timeMs = qint64(rows) * 20;
+      all += formatDriveLogRow(r);
+    }
+    const QString path = writeLog(QStringLiteral("long.csv"), all);
+    QElapsedTimer clock;
+    clock.start();
+    driveLog().replayFile(path);
+    const qint64 returnedAfter = clock.elapsed();
+    QVERIFY2(returnedAfter < 200, qPrintable(QString::number(returnedAfter)));
+    QVERIFY(driveLog().isLoading());
+    QVERIFY(form().statusText().startsWith(QStringLiteral("Wczytywanie pliku")));
+    // A second request while it loads is ignored.
+    driveLog().replayFile(path);
+    QTRY_VERIFY_WITH_TIMEOUT(driveLog().isReplaying(), 60000);
+    QVERIFY(!driveLog().isLoading());
+    QCOMPARE(driveLog().player().rowCount(), rows);
+    QVERIFY(f->dialogs.boxes.isEmpty());
+    qInfo("31 MB log: command returned after %lld ms, replay started after %lld ms",
+          returnedAfter, clock.elapsed());
   }
 
   // A row recorded more than two seconds after the one before it is a gap: shown at once after
