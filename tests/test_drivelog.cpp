@@ -326,8 +326,9 @@ class TestDriveLog : public QObject {
     if (how == QLatin1String("Zapis released")) {
       button("BtnZapis")->click();
       QVERIFY(link().oscilloscopeMode);
-      QCOMPARE(form().statusText(), QStringLiteral("Zapis zakończony: ") +
-                                        QFileInfo(driveLog().recorder().filePath()).absoluteFilePath());
+      QCOMPARE(form().statusText(),
+               QStringLiteral("Zapis zakończony: ") +
+                   QFileInfo(driveLog().recorder().filePath()).absoluteFilePath());
     } else if (how == QLatin1String("Koniec")) {
       button("Koniec")->click();
     } else if (how == QLatin1String("Enter")) {
@@ -572,8 +573,8 @@ class TestDriveLog : public QObject {
     QVERIFY(!driveLog().isLoading());
     QCOMPARE(driveLog().player().rowCount(), rows);
     QVERIFY(f->dialogs.boxes.isEmpty());
-    qInfo("31 MB log: command returned after %lld ms, replay started after %lld ms",
-          returnedAfter, clock.elapsed());
+    qInfo("31 MB log: command returned after %lld ms, replay started after %lld ms", returnedAfter,
+          clock.elapsed());
   }
 
   // A row recorded more than two seconds after the one before it is a gap: shown at once after

@@ -488,8 +488,8 @@ void TestEditorWindow::unsentEditsOnClosing_data() {
   QTest::newRow("discard") << QStringList{"Edit3", "600", "Edit2", "1500"} << discard << "0Ah"
                            << true;
   QTest::newRow("stay") << QStringList{"Edit3", "600"} << stay << "" << false;
-  QTest::newRow("send refused: stays") << QStringList{"Edit5", "99", "EditProgTPS", "3"} << send
-                                       << "07h 3Ch" << false;
+  QTest::newRow("send refused: stays")
+      << QStringList{"Edit5", "99", "EditProgTPS", "3"} << send << "07h 3Ch" << false;
 }
 
 void TestEditorWindow::unsentEditsOnClosing() {

@@ -3,8 +3,8 @@
 // (Ctrl+O), and every file write that fails.
 #include <QtTest>
 
-#include <QLabel>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -349,7 +349,7 @@ void TestRecordsProgram::userDataNeverReplacedWithLess() {
   }
   QCOMPARE(f->dialogs.boxes.size(), 1);
   QVERIFY2(f->dialogs.texts().first().contains(path + QStringLiteral(": nie można go odczytać (") +
-                                                 reason + ')'),
+                                               reason + ')'),
            qPrintable(f->dialogs.texts().first()));
   // The report falls back to the stored lines without a box; the status bar names the file.
   readOut();
@@ -441,7 +441,8 @@ void TestRecordsProgram::viewerShowsSavedFileAndPrintsItTheSameTwice() {
   const QString saved = scratchFile("Ford Ka.orv");
   dialogs->answers = {saved, saved};
   mainUi().Zapiszdopliku1->trigger();
-  QCOMPARE(f->form().statusText(), QStringLiteral("Zapisano ") + QFileInfo(saved).absoluteFilePath());
+  QCOMPARE(f->form().statusText(),
+           QStringLiteral("Zapisano ") + QFileInfo(saved).absoluteFilePath());
   QCOMPARE(mainUi().Odczytajzpliku1->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
   mainUi().Odczytajzpliku1->trigger();
   QCOMPARE(dialogs->openOffers.first().at(1), QStringLiteral("Pliki programu Orvel (*.orv)"));

@@ -95,7 +95,6 @@ const QString kBadShape = QStringLiteral("[Niepoprawne dane]");
 const QString kShapeRange =
     QStringLiteral("[Dane poza zakresem   TH, TL - 0...4000ms\r\nTH+TL max 4000ms]");
 
-
 }  // namespace
 
 class TestSettingsSends : public QObject {
@@ -159,8 +158,7 @@ void TestSettingsSends::sends_data() {
   row("changeover 13: period over 16 bits", Op::Changeover, {"13"}, 1100, kRpm);
   row("changeover 0", Op::Changeover, {"0"}, 1100, kRpm);
   row("changeover -800", Op::Changeover, {"-800"}, 1100, kRpm);
-  row("changeover with reference 0", Op::Changeover, {"800"}, 0,
-      "[Nieprawidłowa wartość] clear 0");
+  row("changeover with reference 0", Op::Changeover, {"800"}, 0, "[Nieprawidłowa wartość] clear 0");
   row("changeover 8OO", Op::Changeover, {"8OO"}, 1100, kRpm);
   row("changeover with a blank", Op::Changeover, {" 800"}, 1100, kRpm);
   row("changeover beyond 32 bits", Op::Changeover, {"2147483648"}, 1100, kRpm);
@@ -197,7 +195,8 @@ void TestSettingsSends::sends_data() {
   row("delta with reference 0", Op::Delta, {"800", "200"}, 0, "[Nieprawidłowa wartość]");
   row("delta with changeover empty", Op::Delta, {"", "200"}, 1100, "nothing");
   row("delta empty", Op::Delta, {"800", ""}, 1100, kDelta);
-  row("delta with changeover x: named, kept", Op::Delta, {"x", "200"}, 1100, invalid("14...9999 rpm", ""));
+  row("delta with changeover x: named, kept", Op::Delta, {"x", "200"}, 1100,
+      invalid("14...9999 rpm", ""));
   row("delta y", Op::Delta, {"800", "y"}, 1100, kDelta);
 
   // Stepper speeds have their own messages, each emptying the field.

@@ -70,8 +70,8 @@ Answer askQuestion(const QString& text, const QString& title, const QStringList&
 QString invalidEntryText(const QString& allowed) {
   QString text = plIt(QStringLiteral("Nieprawidłowa wartość"), QStringLiteral("Dati fuori limiti"));
   if (!allowed.isEmpty())
-    text += plIt(QStringLiteral("\r\nDozwolone: "), QStringLiteral("\r\nValori ammessi: ")) +
-            allowed;
+    text +=
+        plIt(QStringLiteral("\r\nDozwolone: "), QStringLiteral("\r\nValori ammessi: ")) + allowed;
   return text;
 }
 

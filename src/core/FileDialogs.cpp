@@ -19,8 +19,8 @@ QString g_lastFolder;
 
 QString DialogFolder::start(const QString& firstTime) {
   // An empty or relative folder would be read against the current directory.
-  return QDir::cleanPath(QFileInfo(g_lastFolder.isEmpty() ? firstTime : g_lastFolder)
-                             .absoluteFilePath());
+  return QDir::cleanPath(
+      QFileInfo(g_lastFolder.isEmpty() ? firstTime : g_lastFolder).absoluteFilePath());
 }
 
 void DialogFolder::remember(const QString& chosenFile) {

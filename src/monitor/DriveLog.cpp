@@ -212,9 +212,9 @@ void DriveLog::replayFile(const QString& path) {
 
 void DriveLog::loadInBackground(const QString& path) {
   loading_ = true;
-  view_.setStatusText(plIt(QStringLiteral("Wczytywanie pliku %1..."),
-                           QStringLiteral("Lettura del file %1..."))
-                          .arg(shown(path)));
+  view_.setStatusText(
+      plIt(QStringLiteral("Wczytywanie pliku %1..."), QStringLiteral("Lettura del file %1..."))
+          .arg(shown(path)));
   if (loader_.joinable()) loader_.join();
   loader_ = std::thread([this, path] {
     auto loaded = std::make_shared<Loaded>(load(path));

@@ -71,7 +71,8 @@ void RecordsCommands::Drukowanieparametrw1Click() {
   QStringList status;
   if (!pdf.isEmpty()) status << pdfWrittenText(pdf);
   if (!fallback.isEmpty()) status << fallback;
-  if (!status.isEmpty() && ctx_.setStatusText) ctx_.setStatusText(status.join(QStringLiteral("; ")));
+  if (!status.isEmpty() && ctx_.setStatusText)
+    ctx_.setStatusText(status.join(QStringLiteral("; ")));
 }
 
 QString RecordsCommands::loadUserData() {

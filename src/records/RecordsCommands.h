@@ -35,9 +35,9 @@ class RecordsCommands {
   QString reportPdfFile() const;  // param.pdf, where the report goes on a machine with no printer
 
   // The report: the print dialog (cancel: nothing happens), dane.cfg read (a file that cannot be
-  // read: the stored lines, and the status bar names the file), the listing with its margins written
-  // to param.cfg (failure: "Cannot create file %s", nothing printed), then printed as one job
-  // titled with param.cfg's full path.
+  // read: the stored lines, and the status bar names the file), the listing with its margins
+  // written to param.cfg (failure: "Cannot create file %s", nothing printed), then printed as one
+  // job titled with param.cfg's full path.
   void Drukowanieparametrw1Click();
   // Refused before any read-out; then the save dialog, dane.cfg read as it is (a failure keeps
   // the stored lines and is named in the status bar), the listing written to the chosen file,

@@ -1,12 +1,12 @@
 #include "records/TForm2.h"
 
 #include "core/Dialogs.h"
+#include "core/FileDialogs.h"
 #include "core/Handlers.h"
 #include "core/Language.h"
 #include "core/TextFile.h"
 #include "core/WindowPlacement.h"
 #include "records/ParameterListing.h"
-#include "core/FileDialogs.h"
 #include "records/TextPrinting.h"
 #include "ui_TForm2.h"
 
@@ -115,8 +115,7 @@ void TForm2::SpeedButton1Click() {
   if (fileName_.isEmpty()) return;
   const QStringList printed = withPrintMargins(splitLines(text()));
   QPrinter printer(QPrinter::HighResolution);
-  aimPrinter(printer, FileDialogs::current().defaultPrinter(),
-             fileName_ + QStringLiteral(".pdf"));
+  aimPrinter(printer, FileDialogs::current().defaultPrinter(), fileName_ + QStringLiteral(".pdf"));
   printPlainText(printer, fileName_, printed, printFont(kViewerPointSize));
   const QString pdf = pdfTarget(printer);
   if (!pdf.isEmpty() && statusText_) statusText_(pdfWrittenText(pdf));

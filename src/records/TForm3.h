@@ -15,8 +15,9 @@ class TForm3;
 namespace orvel {
 
 // "Użytkownik programu/dane samochodu": the workshop's data from dane.cfg, read-only unless the
-// "Edytuj dane warsztatu" switch is on, and the two car lines that head the printed report. Created once at start, shown and hidden; the main
-// window is disabled while it is shown and given back however it is hidden (see hidden()).
+// "Edytuj dane warsztatu" switch is on, and the two car lines that head the printed report. Created
+// once at start, shown and hidden; the main window is disabled while it is shown and given back
+// however it is hidden (see hidden()).
 class TForm3 : public QDialog {
   Q_OBJECT
  public:

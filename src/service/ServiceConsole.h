@@ -75,8 +75,8 @@ class ServiceConsole : public QObject {
   QWidget& reference_;
   std::unique_ptr<Ui::ServiceConsole> ui_;
   ReceiveBuffer replies_;
-  int listed_ = 0;          // byte lines in the list
-  long long dropped_ = 0;   // bytes that gave way at the top
+  int listed_ = 0;         // byte lines in the list
+  long long dropped_ = 0;  // bytes that gave way at the top
 };
 
 }  // namespace orvel

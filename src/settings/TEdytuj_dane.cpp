@@ -11,8 +11,8 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QLabel>
-#include <QRegularExpression>
 #include <QPixmap>
+#include <QRegularExpression>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -91,8 +91,8 @@ bool TEdytuj_dane::settleUnsent() {
   for (Send& s : sends_) {
     if (!isUnsent(s.ok) || !s.ok->isEnabled()) continue;
     pending.push_back(&s);
-    names << QStringLiteral("  ") + s.label->text().trimmed().remove(QRegularExpression(
-                                        QStringLiteral("[:;]$")));
+    names << QStringLiteral("  ") +
+                 s.label->text().trimmed().remove(QRegularExpression(QStringLiteral("[:;]$")));
   }
   if (!pending.empty()) {
     const QString text =
@@ -101,11 +101,10 @@ bool TEdytuj_dane::settleUnsent() {
              QStringLiteral("Modifiche non inviate alla centralina:\r\n%1\r\n\r\n"
                             "Inviarle adesso?"))
             .arg(names.join(QStringLiteral("\r\n")));
-    const Answer answer = askQuestion(
-        text, attentionTitle(),
-        {plIt(QStringLiteral("Wyślij"), QStringLiteral("Invia")),
-         plIt(QStringLiteral("Odrzuć"), QStringLiteral("Scarta")),
-         plIt(QStringLiteral("Wróć"), QStringLiteral("Torna"))});
+    const Answer answer = askQuestion(text, attentionTitle(),
+                                      {plIt(QStringLiteral("Wyślij"), QStringLiteral("Invia")),
+                                       plIt(QStringLiteral("Odrzuć"), QStringLiteral("Scarta")),
+                                       plIt(QStringLiteral("Wróć"), QStringLiteral("Torna"))});
     if (answer == Answer::Cancel) return false;
     if (answer == Answer::First) {
       bool allSent = true;
@@ -143,7 +142,11 @@ void TEdytuj_dane::bindSends() {
   };
   sends_ = {
       {u.SendProgTPS, u.Label4, {u.EditProgTPS}, {u.EditProgTPS}, one(&sends::tpsThreshold)},
-      {u.SendProgLambda, u.Label7, {u.EditProgLambda}, {u.EditProgLambda}, one(&sends::lambdaThreshold)},
+      {u.SendProgLambda,
+       u.Label7,
+       {u.EditProgLambda},
+       {u.EditProgLambda},
+       one(&sends::lambdaThreshold)},
       {u.SendProgGB, u.Label5, {u.EditProgGB}, {u.EditProgGB}, rpm(&sends::changeoverSpeed)},
       {u.SpeedButton8, u.Label13, {u.Edit5}, {u.Edit5}, one(&sends::startDelay)},
       {u.SpeedButton6, u.Label11, {u.Editobrotymax}, {u.Editobrotymax}, rpm(&sends::maxSpeed)},
