@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
@@ -324,6 +325,9 @@ class TestDriveLog : public QObject {
     if (how == QLatin1String("Zapis released")) {
       button("BtnZapis")->click();
       QVERIFY(link().oscilloscopeMode);
+      QCOMPARE(form().statusText(),
+               QStringLiteral("Zapis zakończony: ") +
+                   QFileInfo(driveLog().recorder().filePath()).absoluteFilePath());
     } else if (how == QLatin1String("Koniec")) {
       button("Koniec")->click();
     } else if (how == QLatin1String("Enter")) {
@@ -538,6 +542,70 @@ class TestDriveLog : public QObject {
     // The caption fits its button.
     QVERIFY(button("BtnZapis")->fontMetrics().horizontalAdvance(toggle) + 8 <=
             button("BtnZapis")->width());
+  }
+
+  // A log of 31 MB is read and parsed beside the window: the menu command returns at once, the
+  // status bar says what is being read, and the replay starts when the file is ready.
+  void largeLogReadBesideTheWindow() {
+    QByteArray all = driveLogHeader();
+    all.reserve(32 * 1024 * 1024);
+    DriveLogRow r;
+    r.settings.lambdaKey = QStringLiteral("255");
+    r.settings.idlePeriodReference = 1100;
+    r.raw = {51, 20, 7, 128, 0x4C, 0x04, 0, 1};
+    std::size_t rows = 0;
+    for (; all.size() < 31 * 1024 * 1024; ++rows) {
+      r.timeMs = qint64(rows) * 20;
+      all += formatDriveLogRow(r);
+    }
+    const QString path = writeLog(QStringLiteral("long.csv"), all);
+    QElapsedTimer clock;
+    clock.start();
+    driveLog().replayFile(path);
+    const qint64 returnedAfter = clock.elapsed();
+    QVERIFY2(returnedAfter < 200, qPrintable(QString::number(returnedAfter)));
+    QVERIFY(driveLog().isLoading());
+    QVERIFY(form().statusText().startsWith(QStringLiteral("Wczytywanie pliku")));
+    // A second request while it loads is ignored.
+    driveLog().replayFile(path);
+    QTRY_VERIFY_WITH_TIMEOUT(driveLog().isReplaying(), 60000);
+    QVERIFY(!driveLog().isLoading());
+    QCOMPARE(driveLog().player().rowCount(), rows);
+    QVERIFY(f->dialogs.boxes.isEmpty());
+    qInfo("31 MB log: command returned after %lld ms, replay started after %lld ms", returnedAfter,
+          clock.elapsed());
+  }
+
+  // A row recorded more than two seconds after the one before it is a gap: shown at once after
+  // it, and counted.
+  void replayGaps_data() {
+    QTest::addColumn<QString>("times");  // recorded ms of the rows
+    QTest::addColumn<int>("playedMs");   // until the last row is shown
+    QTest::addColumn<int>("gaps");
+    QTest::newRow("steady") << "0 20 40" << 40 << 0;
+    QTest::newRow("two seconds are waited") << "0 2000 2020" << 2020 << 0;
+    QTest::newRow("a jump past two seconds") << "0 20 2021 2041" << 40 << 1;
+    QTest::newRow("two gaps") << "0 5000 5020 900000" << 20 << 2;
+  }
+  void replayGaps() {
+    QFETCH(QString, times);
+    QFETCH(int, playedMs);
+    QFETCH(int, gaps);
+    FakeTimerService timers;
+    DriveLogPlayer player(timers);
+    std::vector<DriveLogRow> rows;
+    for (const QString& t : times.split(QLatin1Char(' '))) {
+      rows.emplace_back();
+      rows.back().timeMs = t.toLongLong();
+    }
+    Nanos lastShownAt{0};
+    player.showRow = [&](const DriveLogRow&) { lastShownAt = timers.now(); };
+    const Nanos start = timers.now();
+    player.start(rows);
+    timers.advanceMs(1000000);
+    QCOMPARE(player.rowsShown(), rows.size());
+    QCOMPARE(std::chrono::duration_cast<Millis>(lastShownAt - start).count(), qint64(playedMs));
+    QCOMPARE(player.gaps(), gaps);
   }
 
   // Timeouts that come late do not add up: ten minutes of frames every 20 ms, played by a

@@ -42,6 +42,8 @@ class TestEditorWindow : public QObject {
   void maxSpeedCheckBox();
   void lambdaSendRedrawsPictogram();
   void longReadOutValuesAreShownWhole();
+  void unsentEditsOnClosing_data();
+  void unsentEditsOnClosing();
   void closingEndsTheExchange_data();
   void closingEndsTheExchange();
   void portFailingInASend();
@@ -152,7 +154,7 @@ void TestEditorWindow::windowAsDesigned() {
   QCOMPARE(field(name)->maxLength(), maxLength);
   QVERIFY(field(name)->text().isEmpty());
   QCOMPARE(ok(okName)->text(), QStringLiteral("OK"));
-  QVERIFY(TEdytuj_dane::isUnsent(ok(okName)));
+  QVERIFY(!TEdytuj_dane::isUnsent(ok(okName)));
 
   QCOMPARE(field("Edit6")->text(), QStringLiteral("5"));
   for (const char* hidden : {"RadioGroup4", "Edit6", "Label3", "Editdelay"})
@@ -288,12 +290,11 @@ void TestEditorWindow::okAndEnterSendTheField() {
   }
   // Enter in any field of the OK does what the OK does.
   for (int i = 0; i < fieldsAndTexts.size(); i += 2) {
-    QVERIFY(TEdytuj_dane::isUnsent(ok(okName)));
     mark();
     QTest::keyClick(field(fieldsAndTexts.at(i)), Qt::Key_Return);
     QCOMPARE(sent(), bytes);
     QVERIFY(!TEdytuj_dane::isUnsent(ok(okName)));
-    type(fieldsAndTexts.at(i), fieldsAndTexts.at(i + 1));  // marks it again (select + retype)
+    type(fieldsAndTexts.at(i), fieldsAndTexts.at(i + 1));  // select + retype: no change
   }
   mark();
   click(ok(okName));
@@ -303,16 +304,21 @@ void TestEditorWindow::okAndEnterSendTheField() {
 
 void TestEditorWindow::unsentMarkFollowsTheField() {
   openEditor();
-  // Texts the read-out wrote are marked until sent; the hidden holders have no OK.
+  // What the read-out wrote is what the controller holds: nothing is marked.
+  QVERIFY(!TEdytuj_dane::isUnsent(ok("SendProgTPS")));
+  type("EditProgTPS", "1.5");
   QVERIFY(TEdytuj_dane::isUnsent(ok("SendProgTPS")));
+  // Back to the held text, the mark goes without a send.
+  type("EditProgTPS", "1.00");
+  QVERIFY(!TEdytuj_dane::isUnsent(ok("SendProgTPS")));
+  type("EditProgTPS", "1.5");
   click(ok("SendProgTPS"));
   QVERIFY(!TEdytuj_dane::isUnsent(ok("SendProgTPS")));
-  // The same text written again is no change.
+  // A read-out writes what the controller holds, whatever was sent before.
   readOutAgain(typicalBlock());
+  QCOMPARE(field("EditProgTPS")->text(), QStringLiteral("1.00"));
   QVERIFY(!TEdytuj_dane::isUnsent(ok("SendProgTPS")));
   // A field of a pair marks the pair's OK; the delta's OK does not follow the changeover field.
-  click(ok("SendOkresLambda"));
-  click(ok("SpeedButton9"));
   QTest::keyClick(field("EditOkresLambda"), Qt::Key_Backspace);
   QTest::keyClick(field("EditProgGB"), Qt::Key_Backspace);
   QVERIFY(TEdytuj_dane::isUnsent(ok("SendOkresLambda")));
@@ -335,18 +341,21 @@ void TestEditorWindow::refusalsShowTheirBoxAndSendNothing() {
   f->dialogs.boxes.clear();
   type("EditSilnikopt", "256");
   QTest::keyClick(field("EditSilnikopt"), Qt::Key_Return);
-  QCOMPARE(f->dialogs.texts(), QStringList{"Nieprawidłowa wartość"});
+  QCOMPARE(f->dialogs.texts(), QStringList{"Nieprawidłowa wartość\r\nDozwolone: 0...255"});
   QVERIFY(field("EditSilnikopt")->text().isEmpty());
   QVERIFY(TEdytuj_dane::isUnsent(ok("SpeedButton4")));
 
+  // A text that is no number: the interface's language and the values allowed, never the
+  // platform's English conversion error.
   f->dialogs.boxes.clear();
+  f->form().selectLanguage(Language::Italian);
   type("EditProgGB", "8OO");
   click(ok("SendProgGB"));
   QCOMPARE(f->dialogs.boxes.size(), 1);
-  QCOMPARE(f->dialogs.boxes.at(0).text, QStringLiteral("'8OO' is not a valid integer value."));
-  QCOMPARE(f->dialogs.boxes.at(0).title, appTitle());
-  QCOMPARE(f->dialogs.boxes.at(0).icon, MessageIcon::Error);
-  QCOMPARE(field("EditProgGB")->text(), QStringLiteral("8OO"));
+  QCOMPARE(f->dialogs.boxes.at(0).text,
+           QStringLiteral("Dati fuori limiti\r\nValori ammessi: 14...9999 rpm"));
+  QCOMPARE(f->dialogs.boxes.at(0).title, QStringLiteral("Errore"));
+  QVERIFY(field("EditProgGB")->text().isEmpty());
   QCOMPARE(sent(), QString());
 }
 
@@ -376,8 +385,9 @@ void TestEditorWindow::cutoffCheckBox() {
   QCOMPARE(sent(), QStringLiteral("0Bh 41h 0Bh 51h"));
   QVERIFY(field("Edit1")->isEnabled());
   QVERIFY(child("Label6")->isEnabled());
-  QVERIFY(TEdytuj_dane::isUnsent(ok("SpeedButton3")));
-  QVERIFY(TEdytuj_dane::isUnsent(ok("Sendcutoffobr")));
+  // The controller reported the position and speed the fields show: nothing to send.
+  QVERIFY(!TEdytuj_dane::isUnsent(ok("SpeedButton3")));
+  QVERIFY(!TEdytuj_dane::isUnsent(ok("Sendcutoffobr")));
 }
 
 void TestEditorWindow::boschCheckBox() {
@@ -456,6 +466,66 @@ void TestEditorWindow::longReadOutValuesAreShownWhole() {
   type("EditThLambda", "123456");
   QCOMPARE(high->text(), QStringLiteral("1234"));
   QCOMPARE(high->maxLength(), 4);
+}
+
+void TestEditorWindow::unsentEditsOnClosing_data() {
+  QTest::addColumn<QStringList>("edits");  // field, text, field, text...
+  QTest::addColumn<int>("answer");         // -1: no question expected
+  QTest::addColumn<QString>("bytes");      // on the wire from "Zapisz" on
+  QTest::addColumn<bool>("closes");
+  const int send = static_cast<int>(Answer::First);
+  const int discard = static_cast<int>(Answer::Second);
+  const int stay = static_cast<int>(Answer::Cancel);
+  QTest::newRow("nothing edited") << QStringList{} << -1 << "0Ah" << true;
+  QTest::newRow("edited back to the held text")
+      << QStringList{"EditProgGB", "900", "EditProgGB", "800"} << -1 << "0Ah" << true;
+  QTest::newRow("send one") << QStringList{"EditProgGB", "900"} << send << "08h D2h 03h 0Ah"
+                            << true;
+  // In the window's order, each with the bytes of its OK.
+  QTest::newRow("send two") << QStringList{"Edit3", "600", "EditProgTPS", "3"} << send
+                            << "07h 3Ch 16h E4h 0Ch 0Ah" << true;
+  QTest::newRow("send a pair") << QStringList{"EditOkresLambda", "700"} << send
+                               << "06h 7Ah 00h 25h 01h 0Ah" << true;
+  QTest::newRow("discard") << QStringList{"Edit3", "600", "Edit2", "1500"} << discard << "0Ah"
+                           << true;
+  QTest::newRow("stay") << QStringList{"Edit3", "600"} << stay << "" << false;
+  QTest::newRow("send refused: stays")
+      << QStringList{"Edit5", "99", "EditProgTPS", "3"} << send << "07h 3Ch" << false;
+}
+
+void TestEditorWindow::unsentEditsOnClosing() {
+  QFETCH(QStringList, edits);
+  QFETCH(int, answer);
+  QFETCH(QString, bytes);
+  QFETCH(bool, closes);
+  openEditor();
+  QHash<QString, QString> held;
+  for (int i = 0; i < edits.size(); i += 2) {
+    if (!held.contains(edits.at(i))) held.insert(edits.at(i), field(edits.at(i))->text());
+    type(edits.at(i), edits.at(i + 1));
+  }
+  if (answer >= 0) f->dialogs.answers = {static_cast<Answer>(answer)};
+  mark();
+  click(ok("SpeedButton1"));
+
+  QCOMPARE(f->dialogs.questions.size(), answer >= 0 ? 1 : 0);
+  QCOMPARE(sent(), bytes);
+  QCOMPARE(editor().isVisible(), !closes);
+  for (int i = 0; i < edits.size(); i += 2) {
+    const QString name = edits.at(i);
+    // Discarded edits give way to what the controller holds; the others stay as typed.
+    const QString expected =
+        answer == static_cast<int>(Answer::Second) ? held.value(name) : field(name)->text();
+    QCOMPARE(field(name)->text(), expected);
+  }
+  if (!closes) {
+    // Still marked, so the next closing asks again.
+    mark();
+    click(ok("SpeedButton1"));
+    QCOMPARE(f->dialogs.questions.size(), 2);
+    QVERIFY(!editor().isVisible());
+    QCOMPARE(sent(), QStringLiteral("0Ah"));
+  }
 }
 
 void TestEditorWindow::closingEndsTheExchange_data() {

@@ -3,6 +3,7 @@
 // (Ctrl+O), and every file write that fails.
 #include <QtTest>
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -117,6 +118,10 @@ class TestRecordsProgram : public QObject {
   void userWindowLeftWithoutSaving_data();
   void userWindowLeftWithoutSaving();
   void userWindowWithoutFile();
+  void workshopLinesBehindTheSwitch_data();
+  void workshopLinesBehindTheSwitch();
+  void userDataNeverReplacedWithLess_data();
+  void userDataNeverReplacedWithLess();
 
   void saveRefusedBeforeReadOut();
   void saveCancelled();
@@ -259,6 +264,102 @@ void TestRecordsProgram::userWindowWithoutFile() {
   QVERIFY(f->dialogs.boxes.isEmpty());
 }
 
+void TestRecordsProgram::workshopLinesBehindTheSwitch_data() {
+  QTest::addColumn<bool>("switchOn");
+  QTest::addColumn<QByteArray>("firstLine");  // dane.cfg's first line after "&Zapisz"
+  QTest::newRow("switch off: read-only") << false << kDane.left(kDane.indexOf("\r\n"));
+  QTest::newRow("switch on: Windows-1250") << true << QByteArray("Warsztat \xaf\xf3\xb3w");
+}
+
+void TestRecordsProgram::workshopLinesBehindTheSwitch() {
+  QFETCH(bool, switchOn);
+  QFETCH(QByteArray, firstLine);
+  writeBytes(installFile("dane.cfg"), kDane);
+  mainUi().puste31->trigger();
+  Ui::TForm3& ui = userWindow().ui();
+  QCOMPARE(ui.CheckBoxWarsztat->text(), QStringLiteral("Edytuj dane warsztatu"));
+  QCOMPARE(ui.LabelCar1->text() + '|' + ui.LabelCar2->text(),
+           QStringLiteral("Samochód|Nr rejestracyjny"));
+  // The car lines keep the focus; the switch is off at every opening.
+  QVERIFY(!ui.CheckBoxWarsztat->isChecked());
+  if (switchOn) ui.CheckBoxWarsztat->click();
+  QCOMPARE(ui.Edit1->isReadOnly(), !switchOn);
+  ui.Edit1->selectAll();
+  typeText(ui.Edit1, QStringLiteral("Warsztat Żółw"));
+  QTest::mouseClick(ui.SpeedButton2, Qt::LeftButton);
+  const QByteArray rest = kDane.mid(kDane.indexOf("\r\n"));
+  QCOMPARE(readBytes(installFile("dane.cfg")), firstLine + rest);
+  mainUi().puste31->trigger();
+  QVERIFY(!ui.CheckBoxWarsztat->isChecked());
+  QVERIFY(ui.Edit1->isReadOnly());
+}
+
+void TestRecordsProgram::userDataNeverReplacedWithLess_data() {
+  QTest::addColumn<QString>("kind");
+  QTest::addColumn<QString>("reason");  // empty: saved without a word
+  QTest::newRow("unreadable") << "loop"
+                              << "błąd odczytu 40";
+  QTest::newRow("too large") << "huge"
+                             << "plik większy niż 1 MB";
+  QTest::newRow("FIFO") << "fifo"
+                        << "to nie jest zwykły plik";
+  QTest::newRow("directory") << "directory"
+                             << "to nie jest zwykły plik";
+  QTest::newRow("missing") << "missing"
+                           << "";
+  QTest::newRow("past 64 KB: read whole") << "large"
+                                          << "";
+}
+
+void TestRecordsProgram::userDataNeverReplacedWithLess() {
+  QFETCH(QString, kind);
+  QFETCH(QString, reason);
+  const QString path = installFile("dane.cfg");
+  const QByteArray encoded = QFile::encodeName(path);
+  QByteArray before;
+  if (kind == "loop") QCOMPARE(::symlink("dane.cfg", encoded.constData()), 0);
+  if (kind == "huge") before = QByteArray(UserData::kMaxFileBytes + 1, 'x');
+  if (kind == "large") before = kDane + QByteArray(100000, 'n') + "\r\n";
+  if (!before.isEmpty()) writeBytes(path, before);
+  if (kind == "fifo") QCOMPARE(::mkfifo(encoded.constData(), 0600), 0);
+  if (kind == "directory") QVERIFY(QDir(f->installDir.path()).mkdir("dane.cfg"));
+  // What is there: the link, the kind, and for a regular file its size and bytes (a FIFO is never
+  // opened here, it would wait for a writer).
+  const auto state = [&] {
+    const QFileInfo info(path);
+    QString what = info.symLinkTarget() + QString::number(info.isDir()) +
+                   QString::number(info.isFile()) + QString::number(info.size());
+    if (info.isFile()) what += QString::fromLatin1(readBytes(path).toHex());
+    return what;
+  };
+  const QString kept = state();
+
+  mainUi().puste31->trigger();
+  QTest::mouseClick(userWindow().ui().SpeedButton2, Qt::LeftButton);
+  QVERIFY(!userWindow().isVisible());
+  if (kind == "missing") {
+    QCOMPARE(readBytes(path), QByteArray("\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n"));
+  } else {
+    QCOMPARE(state(), kept);
+    if (!before.isEmpty() && reason.isEmpty()) QCOMPARE(readBytes(path), before);
+  }
+  if (reason.isEmpty()) {
+    QVERIFY(f->dialogs.boxes.isEmpty());
+    return;
+  }
+  QCOMPARE(f->dialogs.boxes.size(), 1);
+  QVERIFY2(f->dialogs.texts().first().contains(path + QStringLiteral(": nie można go odczytać (") +
+                                               reason + ')'),
+           qPrintable(f->dialogs.texts().first()));
+  // The report falls back to the stored lines without a box; the status bar names the file.
+  readOut();
+  mainUi().Drukowanieparametrw1->trigger();
+  QCOMPARE(f->dialogs.boxes.size(), 1);
+  QVERIFY2(f->form().statusText().contains(path + QStringLiteral(" (") + reason + ')'),
+           qPrintable(f->form().statusText()));
+  QCOMPARE(state(), kept);
+}
+
 void TestRecordsProgram::saveRefusedBeforeReadOut() {
   QCOMPARE(mainUi().Zapiszdopliku1->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
   mainUi().Zapiszdopliku1->trigger();
@@ -277,11 +378,15 @@ void TestRecordsProgram::saveCancelled() {
   QCOMPARE(dialogs->saveOffers.size(), 1);
   QCOMPARE(dialogs->saveOffers.first().mid(1),
            (QStringList{"Pliki programu Orvel (*.orv)", "orv"}));
+  // The first dialog of a run starts where the program's files are, wherever it was started.
+  const QString install = QDir::cleanPath(QFileInfo(f->installDir.path()).absoluteFilePath());
+  QCOMPARE(dialogs->saveOffers.first().first(), install);
   QVERIFY(QDir(scratch->path()).isEmpty());
   // The open dialog cancelled too: the viewer stays closed.
   dialogs->answers = {QString()};
   mainUi().Odczytajzpliku1->trigger();
   QCOMPARE(dialogs->openOffers.size(), 1);
+  QCOMPARE(dialogs->openOffers.first().first(), install);
   QVERIFY(!viewer().isVisible());
   QVERIFY(f->dialogs.boxes.isEmpty());
 }
@@ -336,6 +441,8 @@ void TestRecordsProgram::viewerShowsSavedFileAndPrintsItTheSameTwice() {
   const QString saved = scratchFile("Ford Ka.orv");
   dialogs->answers = {saved, saved};
   mainUi().Zapiszdopliku1->trigger();
+  QCOMPARE(f->form().statusText(),
+           QStringLiteral("Zapisano ") + QFileInfo(saved).absoluteFilePath());
   QCOMPARE(mainUi().Odczytajzpliku1->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
   mainUi().Odczytajzpliku1->trigger();
   QCOMPARE(dialogs->openOffers.first().at(1), QStringLiteral("Pliki programu Orvel (*.orv)"));
@@ -344,7 +451,7 @@ void TestRecordsProgram::viewerShowsSavedFileAndPrintsItTheSameTwice() {
   QVERIFY(v.isVisible());
   QCOMPARE(v.size(), QSize(393, 400));
   QCOMPARE(v.minimumSize(), v.maximumSize());
-  QCOMPARE(v.windowTitle(), QStringLiteral("Odczyt pliku"));
+  QCOMPARE(v.windowTitle(), QStringLiteral("Odczyt pliku - ") + QFileInfo(saved).fileName());
   QCOMPARE(v.windowModality(), Qt::NonModal);
   QCOMPARE(v.ui().RichEdit1->size(), QSize(375, 361));
   QCOMPARE(v.ui().RichEdit1->lineWrapMode(), QPlainTextEdit::NoWrap);
@@ -436,7 +543,6 @@ void TestRecordsProgram::reportAbandoned_data() {
   QTest::addColumn<bool>("userData");
   QTest::addColumn<QStringList>("messages");
   QTest::newRow("print dialog cancelled") << true << QStringList{};
-  QTest::newRow("dane.cfg missing") << false << QStringList{"Cannot open file %1."};
 }
 
 void TestRecordsProgram::reportAbandoned() {

@@ -61,7 +61,8 @@ class ServiceConsoleTest : public QObject {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<int>("sent");  // -1: nothing is sent
     QTest::addColumn<QString>("line");
-    const QString bad = QStringLiteral("'%1' is not a valid integer value");
+    // Refused in the interface's language, naming the allowed values.
+    const QString bad = QStringLiteral("Nieprawidłowa wartość\r\nDozwolone: 0...255");
     QTest::newRow("170, start of communication") << "170" << 0xAA << "170";
     QTest::newRow("zero") << "0" << 0 << "000";
     QTest::newRow("one digit: two zeros") << "7" << 7 << "007";
@@ -75,14 +76,13 @@ class ServiceConsoleTest : public QObject {
     QTest::newRow("-12") << "-12" << 244 << "244";
     QTest::newRow("plus sign") << "+5" << 5 << "005";
     QTest::newRow("four digits: three kept") << "1234" << 123 << "123";
-    QTest::newRow("empty") << "" << -1 << bad.arg("");
-    QTest::newRow("letters") << "abc" << -1 << bad.arg("abc");
-    QTest::newRow("digit and letter") << "1a" << -1 << bad.arg("1a");
-    QTest::newRow("leading blank") << " 5" << -1 << bad.arg(" 5");
-    QTest::newRow("hex prefix") << "0x1" << -1 << bad.arg("0x1");
-    QTest::newRow("sign alone") << "-" << -1 << bad.arg("-");
-    QTest::newRow("non-ASCII digits")
-        << QString::fromUtf8("١٢") << -1 << bad.arg(QString::fromUtf8("١٢"));
+    QTest::newRow("empty") << "" << -1 << bad;
+    QTest::newRow("letters") << "abc" << -1 << bad;
+    QTest::newRow("digit and letter") << "1a" << -1 << bad;
+    QTest::newRow("leading blank") << " 5" << -1 << bad;
+    QTest::newRow("hex prefix") << "0x1" << -1 << bad;
+    QTest::newRow("sign alone") << "-" << -1 << bad;
+    QTest::newRow("non-ASCII digits") << QString::fromUtf8("١٢") << -1 << bad;
   }
   void entryAndReplyTable() {
     QFETCH(QString, typed);
@@ -102,7 +102,8 @@ class ServiceConsoleTest : public QObject {
     ui.Button1->click();
 
     if (sent < 0) {
-      QCOMPARE(f.dialogs.texts(), QStringList{line + '.'});
+      QCOMPARE(f.dialogs.texts(), QStringList{line});
+      QCOMPARE(f.dialogs.boxes.first().title, QStringLiteral("Uwaga"));
       QVERIFY(f.link.written().isEmpty());
       QCOMPARE(ui.Edit1->text(), entry);  // both fields keep their contents
       QCOMPARE(listLines(console), QStringList{"003"});
@@ -117,6 +118,59 @@ class ServiceConsoleTest : public QObject {
     f.link.inject({sent});
     QCOMPARE(listLines(console), QStringList{line});
     QCOMPARE(console.replies().text(), line + "\r\n");
+  }
+
+  // Every byte of a reply is listed, however long; past the list's limit the oldest lines give
+  // way and the first line says how many.
+  void longReply_data() {
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("dropped");
+    QTest::newRow("past the receive buffer") << ReceiveBuffer::kMaxStoredBytes + 904 << 0;
+    QTest::newRow("one past the limit") << kMaxListedBytes + 1 << kListTrimBlock;
+    QTest::newRow("two blocks past") << kMaxListedBytes + kListTrimBlock + 7 << 2 * kListTrimBlock;
+  }
+  void longReply() {
+    QFETCH(int, length);
+    QFETCH(int, dropped);
+    ProgramFixture f;
+    f.start();
+    ServiceConsole& console = consoleOf(f);
+    openConsole(f);
+    QByteArray reply(length, '\0');
+    for (int i = 0; i < length; ++i)
+      reply[i] = static_cast<char>(i % 251);
+    f.link.inject(reply);
+    const QStringList lines = listLines(console);
+    const int note = dropped > 0 ? 1 : 0;
+    QCOMPARE(lines.size(), length - dropped + note);
+    QCOMPARE(console.droppedBytes(), dropped);
+    if (note) QVERIFY2(lines.first().contains(QString::number(dropped)), qPrintable(lines.first()));
+    // The lines are the newest bytes in order, the very last one included.
+    for (int k : {note, static_cast<int>(lines.size()) / 2, static_cast<int>(lines.size()) - 1}) {
+      const int byteIndex = dropped + k - note;
+      QCOMPARE(lines.at(k), QStringLiteral("%1").arg(byteIndex % 251, 3, 10, QLatin1Char('0')));
+    }
+    // "Wyślij" starts a fresh list.
+    console.ui().Edit1->setText(QStringLiteral("1"));
+    console.ui().Button1->click();
+    QVERIFY(listLines(console).isEmpty());
+    QCOMPARE(console.droppedBytes(), 0);
+  }
+
+  // A typing slip is told before the port is touched, even when the port is gone.
+  void entryJudgedBeforeThePort() {
+    ProgramFixture f;
+    f.start();
+    ServiceConsole& console = consoleOf(f);
+    openConsole(f);
+    f.link.loseDevice(5);
+    f.link.failingPorts = {f.link.openedPort()};
+    const int opens = f.link.opens();
+    f.dialogs.boxes.clear();  // the lost device's own box
+    console.ui().Edit1->setText(QStringLiteral("x"));
+    console.ui().Button1->click();
+    QCOMPARE(f.dialogs.texts(), QStringList{"Nieprawidłowa wartość\r\nDozwolone: 0...255"});
+    QCOMPARE(f.link.opens(), opens);
   }
 
   // The phrase is checked on every change of the field, whole and case-sensitively.

@@ -324,6 +324,10 @@ QList<CaptionRow> additionalCaptions(Language language) {
        pick("Przeglądaj zapis...", "View log...", "Visualizza registrazione...")},
       {"TForm1/Panel1", "BtnZapis", pick("Zapis", "Record", "Registra")},
       {"TForm1", "Archiwum1", pick("Archiwum...", "Archive...", "Archivio...")},
+      {"TForm3", "CheckBoxWarsztat",
+       pick("Edytuj dane warsztatu", "Edit workshop data", "Modifica dati officina")},
+      {"TForm3", "LabelCar1", pick("Samochód", "Car", "Auto")},
+      {"TForm3", "LabelCar2", pick("Nr rejestracyjny", "Registration number", "Targa")},
   };
 }
 

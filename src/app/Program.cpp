@@ -4,6 +4,7 @@
 #include "app/TAboutBox.h"
 #include "archive/ArchiveExchange.h"
 #include "archive/ArchiveWindow.h"
+#include "core/FileDialogs.h"
 #include "core/Handlers.h"
 #include "records/RecordsCommands.h"
 #include "records/TForm2.h"
@@ -14,6 +15,8 @@
 namespace orvel {
 
 Program::Program(Environment environment) {
+  // The dialogs' last folder belongs to one run of the program.
+  DialogFolder::forget();
   form1_ = std::make_unique<TForm1>(std::move(environment));
   form3_ = std::make_unique<TForm3>();
   aboutBox_ = std::make_unique<TAboutBox>();

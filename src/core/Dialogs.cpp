@@ -1,7 +1,10 @@
 #include "core/Dialogs.h"
 
+#include "core/Language.h"
+
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace orvel {
 
@@ -80,6 +83,41 @@ void WidgetDialogs::message(const QString& text, const QString& title, MessageIc
   box.setObjectName(QStringLiteral("MessageBox"));
   keepAboveParent(box);
   box.exec();
+}
+
+Answer WidgetDialogs::ask(const QString& text, const QString& title, const QStringList& buttons) {
+  QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton,
+                  QApplication::activeWindow());
+  box.setObjectName(QStringLiteral("QuestionBox"));
+  QPushButton* first = box.addButton(buttons.value(0), QMessageBox::AcceptRole);
+  QPushButton* second = box.addButton(buttons.value(1), QMessageBox::DestructiveRole);
+  QPushButton* cancel = box.addButton(buttons.value(2), QMessageBox::RejectRole);
+  box.setDefaultButton(first);
+  box.setEscapeButton(cancel);
+  box.exec();
+  if (box.clickedButton() == first) return Answer::First;
+  if (box.clickedButton() == second) return Answer::Second;
+  return Answer::Cancel;
+}
+
+Answer askQuestion(const QString& text, const QString& title, const QStringList& buttons) {
+  return Dialogs::current().ask(text, title, buttons);
+}
+
+QString invalidEntryText(const QString& allowed) {
+  QString text = plIt(QStringLiteral("Nieprawidłowa wartość"), QStringLiteral("Dati fuori limiti"));
+  if (!allowed.isEmpty())
+    text +=
+        plIt(QStringLiteral("\r\nDozwolone: "), QStringLiteral("\r\nValori ammessi: ")) + allowed;
+  return text;
+}
+
+QString invalidEntryTitle() {
+  return plIt(QStringLiteral("Uwaga"), QStringLiteral("Errore"));
+}
+
+void showInvalidEntry(const QString& allowed) {
+  showMessage(invalidEntryText(allowed), invalidEntryTitle(), MessageIcon::Warning);
 }
 
 void showMessage(const QString& text, const QString& title, MessageIcon icon) {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <exception>
 #include <utility>
@@ -42,12 +43,18 @@ class ReportedError : public AppError {
 
 enum class MessageIcon { None, Information, Warning, Error };
 
+// The answer to a question with three buttons: the first, the second, or the third, which is
+// also what closing the box or Escape gives.
+enum class Answer { First, Second, Cancel };
+
 // Every message box of the program goes through here, so that tests can record messages instead
-// of blocking on a modal box. All boxes have a single OK button.
+// of blocking on a modal box. Messages have a single OK button; a question has three.
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
   virtual void message(const QString& text, const QString& title, MessageIcon icon) = 0;
+  // buttons: the captions of the three answers, in order.
+  virtual Answer ask(const QString& text, const QString& title, const QStringList& buttons) = 0;
 
   static Dialogs& current();
   // Installs a replacement (not owned); nullptr restores the default widget implementation.
@@ -67,9 +74,19 @@ void keepAboveParent(QWidget& dialog);
 class WidgetDialogs : public Dialogs {
  public:
   void message(const QString& text, const QString& title, MessageIcon icon) override;
+  Answer ask(const QString& text, const QString& title, const QStringList& buttons) override;
 };
 
 void showMessage(const QString& text, const QString& title, MessageIcon icon = MessageIcon::None);
+
+Answer askQuestion(const QString& text, const QString& title, const QStringList& buttons);
+
+// A number typed where the program cannot take it: "Nieprawidłowa wartość" (Italian "Dati fuori
+// limiti") and the values that are allowed, in the interface's language, titled "Uwaga"
+// ("Errore").
+QString invalidEntryText(const QString& allowed);
+QString invalidEntryTitle();
+void showInvalidEntry(const QString& allowed);
 
 // The standard error box: the error text with a full stop appended, the program's caption as the
 // title, an error icon.

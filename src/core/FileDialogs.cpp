@@ -2,7 +2,9 @@
 
 #include "core/Dialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -11,6 +13,24 @@ namespace orvel {
 
 namespace {
 FileDialogs* g_installed = nullptr;
+}
+
+namespace {
+QString g_lastFolder;
+}
+
+QString DialogFolder::start(const QString& firstTime) {
+  // An empty or relative folder would be read against the current directory.
+  return QDir::cleanPath(
+      QFileInfo(g_lastFolder.isEmpty() ? firstTime : g_lastFolder).absoluteFilePath());
+}
+
+void DialogFolder::remember(const QString& chosenFile) {
+  if (!chosenFile.isEmpty()) g_lastFolder = QFileInfo(chosenFile).absolutePath();
+}
+
+void DialogFolder::forget() {
+  g_lastFolder.clear();
 }
 
 FileDialogs& FileDialogs::current() {

@@ -35,6 +35,18 @@ class FileDialogs {
   static void install(FileDialogs* dialogs);
 };
 
+// Where the save and open dialogs start: the folder the caller offers the first time (the
+// installation directory, where the program's files are), then the folder of the file last
+// chosen in any of them, for the rest of the program run; never the folder the program happened
+// to be started from.
+class DialogFolder {
+ public:
+  static QString start(const QString& firstTime);
+  static void remember(const QString& chosenFile);
+  // A new program run (the tests start many in one process).
+  static void forget();
+};
+
 // The platform's print dialog and Qt's file dialogs, over dialogParent(parent) so that a window
 // that stays on top does not hide them.
 class WidgetFileDialogs : public FileDialogs {

@@ -16,6 +16,7 @@
 #include <QPalette>
 
 #include <cstring>
+#include <memory>
 
 namespace orvel {
 
@@ -91,8 +92,26 @@ DriveLog::DriveLog(OscilloscopePanel& scope, LinkView& view, TimerService& timer
   showRecordingState();
 }
 
-// The panel goes first (it was made first, in the same frame); nothing of it is touched here.
-DriveLog::~DriveLog() = default;
+// The panel goes first (it was made first, in the same frame); nothing of it is touched here. A
+// file still being read is waited for; what it would have started is dropped with this object.
+DriveLog::~DriveLog() {
+  if (loader_.joinable()) loader_.join();
+}
+
+struct DriveLog::Loaded {
+  FileContent content;
+  ParsedDriveLog log;
+};
+
+DriveLog::Loaded DriveLog::load(const QString& path) {
+  Loaded loaded;
+  loaded.content = readRegularFile(path, kMaxLogBytes);
+  if (loaded.content.ok()) {
+    loaded.log = parseDriveLog(loaded.content.bytes);
+    loaded.content.bytes.clear();
+  }
+  return loaded;
+}
 
 QString DriveLog::logsFolder(const QString& installationDirectory) {
   return installationFile(installationDirectory, QStringLiteral("logs"));
@@ -125,8 +144,15 @@ void DriveLog::record(const RawLiveFrame& raw, const LiveSettings& settings) {
 }
 
 void DriveLog::stopRecording() {
+  const bool was = recorder_.isRecording();
   recorder_.stop();
   showRecordingState();
+  // Where the log went, said where the fitter looks.
+  if (was) {
+    view_.setStatusText(
+        plIt(QStringLiteral("Zapis zakończony: %1"), QStringLiteral("Registrazione terminata: %1"))
+            .arg(shown(QFileInfo(recorder_.filePath()).absoluteFilePath())));
+  }
 }
 
 void DriveLog::showRecordingState() {
@@ -160,25 +186,60 @@ void DriveLog::showRecordingState() {
 // Replay
 
 void DriveLog::Odtworzzapis1Click() {
+  // The logs are where a replay starts the first time.
   const QString folder = logsFolder(installDir_);
   const QString path = FileDialogs::current().openFileName(
-      dialogParent_, QFileInfo(folder).isDir() ? folder : installDir_,
+      dialogParent_, DialogFolder::start(QFileInfo(folder).isDir() ? folder : installDir_),
       plIt(QStringLiteral("Zapisy jazdy (*.csv);;Wszystkie pliki (*)"),
            QStringLiteral("Registrazioni (*.csv);;Tutti i file (*)")),
       plIt(QStringLiteral("Odtwórz zapis"), QStringLiteral("Riproduci registrazione")));
   if (path.isEmpty()) return;
+  DialogFolder::remember(path);
   replayFile(path);
 }
 
 void DriveLog::replayFile(const QString& path) {
   // The panel shows one thing at a time; the menu item is disabled while it is in use.
+  if (loading_ || player_.isActive() || !scope_.panel()->isHidden()) return;
+  const QFileInfo info(path);
+  // A file too large is refused at once, unread.
+  if (info.isFile() && info.size() > kBackgroundBytes && info.size() <= kMaxLogBytes) {
+    loadInBackground(path);
+    return;
+  }
+  startReplay(path, load(path));
+}
+
+void DriveLog::loadInBackground(const QString& path) {
+  loading_ = true;
+  view_.setStatusText(
+      plIt(QStringLiteral("Wczytywanie pliku %1..."), QStringLiteral("Lettura del file %1..."))
+          .arg(shown(path)));
+  if (loader_.joinable()) loader_.join();
+  loader_ = std::thread([this, path] {
+    auto loaded = std::make_shared<Loaded>(load(path));
+    // Handed to the window's thread; dropped if this object is gone by then.
+    QMetaObject::invokeMethod(
+        this,
+        [this, path, loaded] {
+          loading_ = false;
+          view_.setStatusText(QString());
+          if (closing_) return;
+          guarded([&] { startReplay(path, std::move(*loaded)); });
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void DriveLog::startReplay(const QString& path, Loaded loaded) {
+  // The live mode may have taken the panel while the file was read.
   if (player_.isActive() || !scope_.panel()->isHidden()) return;
-  const FileContent content = readRegularFile(path, kMaxLogBytes);
+  const FileContent& content = loaded.content;
   if (!content.ok()) {
     warn(refusal(content, path));
     return;
   }
-  ParsedDriveLog log = parseDriveLog(content.bytes);
+  ParsedDriveLog log = std::move(loaded.log);
   const QString name = QFileInfo(path).fileName();
   if (!log.recognised) {
     warn(plIt(QStringLiteral("Plik %1 nie jest zapisem jazdy"),
@@ -248,9 +309,12 @@ void DriveLog::showReplayStatus() {
     case DriveLogPlayer::State::Idle:
       return;
   }
-  const QString text =
+  QString text =
       QStringLiteral("%1: %2  %3 / %4")
           .arg(state, replayName_, clockText(player_.positionMs()), clockText(player_.spanMs()));
+  if (player_.gaps() > 0)
+    text += plIt(QStringLiteral("  (przerwy: %1)"), QStringLiteral("  (interruzioni: %1)"))
+                .arg(player_.gaps());
   // Fifty rows a second, but the text changes once a second: the status bar is repainted only
   // then.
   if (text == replayStatus_) return;
@@ -259,6 +323,7 @@ void DriveLog::showReplayStatus() {
 }
 
 void DriveLog::shutdown() {
+  closing_ = true;
   stopRecording();
   if (player_.isActive()) endReplay();
 }

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <thread>
+
 class QPushButton;
 class QWidget;
 
@@ -23,6 +25,9 @@ class DriveLog : public QObject {
  public:
   // Larger files are refused: about three hours of frames.
   static constexpr qint64 kMaxLogBytes = 32 * 1024 * 1024;
+  // Larger files are read and parsed beside the window, which stays responsive meanwhile; the
+  // replay starts when they are ready.
+  static constexpr qint64 kBackgroundBytes = 1024 * 1024;
 
   DriveLog(OscilloscopePanel& scope, LinkView& view, TimerService& timers,
            QString installationDirectory, QWidget* dialogParent);
@@ -43,6 +48,7 @@ class DriveLog : public QObject {
 
   bool isRecording() const { return recorder_.isRecording(); }
   bool isReplaying() const { return player_.isActive(); }
+  bool isLoading() const { return loading_; }
   const DriveLogRecorder& recorder() const { return recorder_; }
   const DriveLogPlayer& player() const { return player_; }
   // Rows of the file being replayed that were malformed and are not played.
@@ -52,6 +58,10 @@ class DriveLog : public QObject {
   void record(const RawLiveFrame& raw, const LiveSettings& settings);
   void stopRecording();
   void showRecordingState();
+  struct Loaded;
+  static Loaded load(const QString& path);
+  void loadInBackground(const QString& path);
+  void startReplay(const QString& path, Loaded loaded);
   void showRow(const DriveLogRow& row);
   void pauseOrResumeReplay();
   void endReplay();
@@ -68,6 +78,9 @@ class DriveLog : public QObject {
   QString replayName_;
   QString replayStatus_;
   int skipped_ = 0;
+  bool loading_ = false;
+  bool closing_ = false;
+  std::thread loader_;
 };
 
 }  // namespace orvel

@@ -13,7 +13,7 @@ DriveLogPlayer::~DriveLogPlayer() {
 }
 
 Nanos DriveLogPlayer::offset(std::size_t row) const {
-  return Millis(rows_[row].timeMs - rows_.front().timeMs);
+  return Millis(dueMs_[row]);
 }
 
 qint64 DriveLogPlayer::positionMs() const {
@@ -30,6 +30,14 @@ void DriveLogPlayer::start(std::vector<DriveLogRow> rows) {
   handle_->stop();
   rows_ = std::move(rows);
   next_ = 0;
+  gaps_ = 0;
+  dueMs_.assign(rows_.size(), 0);
+  afterGap_.assign(rows_.size(), false);
+  for (std::size_t i = 1; i < rows_.size(); ++i) {
+    const qint64 step = rows_[i].timeMs - rows_[i - 1].timeMs;
+    afterGap_[i] = step > kGapMs;
+    dueMs_[i] = dueMs_[i - 1] + (afterGap_[i] || step < 0 ? 0 : step);
+  }
   if (rows_.empty()) {
     state_ = State::Finished;
     if (finished) finished();
@@ -53,6 +61,7 @@ void DriveLogPlayer::resume() {
     origin_ += timers_.now() - pausedAt_;
   } else if (state_ == State::Finished && !rows_.empty()) {
     next_ = 0;
+    gaps_ = 0;
     origin_ = timers_.now();
   } else {
     return;
@@ -65,7 +74,10 @@ void DriveLogPlayer::stop() {
   handle_->stop();
   state_ = State::Idle;
   rows_.clear();
+  dueMs_.clear();
+  afterGap_.clear();
   next_ = 0;
+  gaps_ = 0;
 }
 
 void DriveLogPlayer::tick() {
@@ -74,6 +86,7 @@ void DriveLogPlayer::tick() {
   while (next_ < rows_.size() && offset(next_) <= elapsed) {
     // A copy: showing it may stop the replay, which lets go of the rows.
     const DriveLogRow row = rows_[next_];
+    if (afterGap_[next_]) ++gaps_;
     ++next_;
     if (showRow) showRow(row);
     // Showing a row may end or pause the replay (a message box, the fitter's click).

@@ -40,12 +40,12 @@ QString resumeCaption() {
   return plIt(QStringLiteral("Dalej"), QStringLiteral("Next"));
 }
 
-// A number of the settings template; a line that is not one is reported like any failed
-// conversion and ends the handler.
+// A raw lambda value of the settings template; a line that is not one is reported in the
+// interface's language (naming the raw values a line may hold) and ends the handler.
 int templateNumber(const QString& text) {
   bool ok = false;
   const int value = text.trimmed().toInt(&ok);
-  if (!ok) throw ConversionError(text);
+  if (!ok) throw AppError(invalidEntryText(QStringLiteral("0...255")));
   return value;
 }
 

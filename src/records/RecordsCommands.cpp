@@ -50,7 +50,7 @@ QString RecordsCommands::withDefaultSuffix(const QString& fileName) {
 }
 
 QString RecordsCommands::startDirectory() const {
-  return lastDirectory_.isEmpty() ? QDir::homePath() : lastDirectory_;
+  return DialogFolder::start(ctx_.installationDirectory);
 }
 
 void RecordsCommands::Drukowanieparametrw1Click() {
@@ -59,10 +59,8 @@ void RecordsCommands::Drukowanieparametrw1Click() {
   aimPrinter(printer, dialogs.defaultPrinter(), reportPdfFile());
   if (!dialogs.choosePrinter(printer, ctx_.dialogParent)) return;
 
-  // Read here without forgiveness: a report without the workshop's data is not printed.
-  const QString userData = userDataFile();
-  if (!ctx_.userData->load(userData).ok())
-    throw AppError(QStringLiteral("Cannot open file %1").arg(userData));
+  // A dane.cfg that cannot be read leaves the lines the store holds; the status bar says so.
+  const QString fallback = loadUserData();
   const QStringList report = reportLines(parameterListing(ctx_.userData->lines(), ctx_.editor()));
 
   const QString reportPath = reportFile();
@@ -70,7 +68,17 @@ void RecordsCommands::Drukowanieparametrw1Click() {
   printPlainText(printer, QFileInfo(reportPath).absoluteFilePath(), report,
                  printFont(kReportPointSize));
   const QString pdf = pdfTarget(printer);
-  if (!pdf.isEmpty() && ctx_.setStatusText) ctx_.setStatusText(pdfWrittenText(pdf));
+  QStringList status;
+  if (!pdf.isEmpty()) status << pdfWrittenText(pdf);
+  if (!fallback.isEmpty()) status << fallback;
+  if (!status.isEmpty() && ctx_.setStatusText)
+    ctx_.setStatusText(status.join(QStringLiteral("; ")));
+}
+
+QString RecordsCommands::loadUserData() {
+  const QString path = userDataFile();
+  const FileContent content = ctx_.userData->load(path);
+  return content.ok() ? QString() : userDataFallbackText(path, content);
 }
 
 void RecordsCommands::Zapiszdopliku1Click() {
@@ -86,18 +94,24 @@ void RecordsCommands::Zapiszdopliku1Click() {
                                                              fileFilter(), kSettingsSuffix);
   if (chosen.isEmpty()) return;
   const QString path = withDefaultSuffix(chosen);
-  lastDirectory_ = QFileInfo(path).absolutePath();
+  DialogFolder::remember(path);
 
   // A dane.cfg that cannot be read leaves the lines the store holds.
-  ctx_.userData->load(userDataFile());
+  const QString fallback = loadUserData();
   writeTextLines(path, parameterListing(ctx_.userData->lines(), ctx_.editor()));
+  if (ctx_.setStatusText) {
+    QString status = plIt(QStringLiteral("Zapisano %1"), QStringLiteral("Salvato %1"))
+                         .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+    if (!fallback.isEmpty()) status += QStringLiteral("; ") + fallback;
+    ctx_.setStatusText(status);
+  }
 }
 
 void RecordsCommands::Odczytajzpliku1Click() {
   const QString chosen = FileDialogs::current().openFileName(ctx_.dialogParent, startDirectory(),
                                                              fileFilter(), QString());
   if (chosen.isEmpty()) return;
-  lastDirectory_ = QFileInfo(chosen).absolutePath();
+  DialogFolder::remember(chosen);
   ctx_.viewer->showFile(chosen);
 }
 

@@ -35,12 +35,13 @@ class RecordsCommands {
   QString reportPdfFile() const;  // param.pdf, where the report goes on a machine with no printer
 
   // The report: the print dialog (cancel: nothing happens), dane.cfg read (a file that cannot be
-  // read: "Cannot open file %s", nothing printed or saved), the listing with its margins written
-  // to param.cfg (failure: "Cannot create file %s", nothing printed), then printed as one job
-  // titled with param.cfg's full path.
+  // read: the stored lines, and the status bar names the file), the listing with its margins
+  // written to param.cfg (failure: "Cannot create file %s", nothing printed), then printed as one
+  // job titled with param.cfg's full path.
   void Drukowanieparametrw1Click();
   // Refused before any read-out; then the save dialog, dane.cfg read as it is (a failure keeps
-  // the stored lines), the listing written to the chosen file, replaced atomically.
+  // the stored lines and is named in the status bar), the listing written to the chosen file,
+  // replaced atomically, and the file named in the status bar.
   void Zapiszdopliku1Click();
   // The open dialog, then the chosen file in the viewer.
   void Odczytajzpliku1Click();
@@ -51,9 +52,10 @@ class RecordsCommands {
 
  private:
   QString startDirectory() const;
+  // Reads dane.cfg into the store; the status text naming it when it could not be read.
+  QString loadUserData();
 
   Context ctx_;
-  QString lastDirectory_;
 };
 
 }  // namespace orvel

@@ -1,16 +1,17 @@
 #include "records/TForm2.h"
 
 #include "core/Dialogs.h"
+#include "core/FileDialogs.h"
 #include "core/Handlers.h"
 #include "core/Language.h"
 #include "core/TextFile.h"
 #include "core/WindowPlacement.h"
 #include "records/ParameterListing.h"
-#include "core/FileDialogs.h"
 #include "records/TextPrinting.h"
 #include "ui_TForm2.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QPainter>
 #include <QPainterPath>
@@ -58,6 +59,22 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::Window), ui_(std::make_uni
 
 TForm2::~TForm2() = default;
 
+namespace {
+const QString kTitleSeparator = QStringLiteral(" - ");
+}
+
+void TForm2::nameFileInTitle() {
+  if (fileName_.isEmpty()) return;
+  const QString base = windowTitle().section(kTitleSeparator, 0, 0);
+  const QString titled = base + kTitleSeparator + QFileInfo(fileName_).fileName();
+  if (windowTitle() != titled) setWindowTitle(titled);
+}
+
+void TForm2::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowTitleChange) nameFileInTitle();
+}
+
 QString TForm2::text() const {
   return ui_->RichEdit1->toPlainText();
 }
@@ -88,6 +105,7 @@ void TForm2::showFile(const QString& path) {
   // holds instead of being refused.
   ui_->RichEdit1->setPlainText(decodeCp1250(content.bytes));
   fileName_ = QFileInfo(path).absoluteFilePath();
+  nameFileInTitle();
   show();
   raise();
   activateWindow();
@@ -97,8 +115,7 @@ void TForm2::SpeedButton1Click() {
   if (fileName_.isEmpty()) return;
   const QStringList printed = withPrintMargins(splitLines(text()));
   QPrinter printer(QPrinter::HighResolution);
-  aimPrinter(printer, FileDialogs::current().defaultPrinter(),
-             fileName_ + QStringLiteral(".pdf"));
+  aimPrinter(printer, FileDialogs::current().defaultPrinter(), fileName_ + QStringLiteral(".pdf"));
   printPlainText(printer, fileName_, printed, printFont(kViewerPointSize));
   const QString pdf = pdfTarget(printer);
   if (!pdf.isEmpty() && statusText_) statusText_(pdfWrittenText(pdf));

@@ -42,7 +42,13 @@ class TForm2 : public QWidget {
   // copy: the viewer keeps showing the file as loaded, and every print is the same.
   void SpeedButton1Click();
 
+ protected:
+  // Whatever sets the caption (the language tables), the file's name stays after it.
+  void changeEvent(QEvent* event) override;
+
  private:
+  void nameFileInTitle();
+
   std::unique_ptr<Ui::TForm2> ui_;
   std::function<void(const QString&)> statusText_;
   QString fileName_;

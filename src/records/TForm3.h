@@ -14,9 +14,10 @@ class TForm3;
 
 namespace orvel {
 
-// "Użytkownik programu/dane samochodu": the workshop's data from dane.cfg, read-only, and the two
-// car lines that head the printed report. Created once at start, shown and hidden; the main
-// window is disabled while it is shown and given back however it is hidden (see hidden()).
+// "Użytkownik programu/dane samochodu": the workshop's data from dane.cfg, read-only unless the
+// "Edytuj dane warsztatu" switch is on, and the two car lines that head the printed report. Created
+// once at start, shown and hidden; the main window is disabled while it is shown and given back
+// however it is hidden (see hidden()).
 class TForm3 : public QDialog {
   Q_OBJECT
  public:
@@ -32,8 +33,12 @@ class TForm3 : public QDialog {
   // Opening ("Użytkownik programu", F2): reads dane.cfg into the store (a file that cannot be
   // read leaves the store as it was, without a message), fills the fields and shows the window.
   void showUserData();
-  // "&Zapisz": the hidden field and the car lines into lines 5..7, dane.cfg written, the window
-  // hidden. A file that cannot be written raises its error and the window stays open.
+  // "&Zapisz": the workshop's lines into lines 0..4, the hidden field and the car lines into
+  // lines 5..7, dane.cfg written, the window
+  // hidden. A file that cannot be written raises its error and the window stays open. A file
+  // that exists but could not be read is never replaced (the store holds less than it): one
+  // message names it and the reason, the car lines stay in the store for the report, and the
+  // window is hidden.
   void SpeedButton2aClick();
   // "&Anuluj": hides the window; nothing is saved.
   void SpeedButton1aClick();
@@ -46,11 +51,14 @@ class TForm3 : public QDialog {
 
  private:
   void setFieldText(QLineEdit* field, const QString& text);
+  QList<QLineEdit*> workshopLines() const;
+  void setWorkshopEditable(bool editable);
   void keepTypingLimit(QLineEdit* field);
 
   std::unique_ptr<Ui::TForm3> ui_;
   UserData RichEdit1;
   QString userDataFile_;
+  FileContent lastLoad_;  // what came of the reading when the window opened
   QHash<const QLineEdit*, int> designLengths_;
 };
 

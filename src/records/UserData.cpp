@@ -1,6 +1,9 @@
 #include "records/UserData.h"
 
+#include "core/Language.h"
+
 #include <algorithm>
+#include <cerrno>
 
 namespace orvel {
 
@@ -22,7 +25,7 @@ QList<QByteArray> splitRawLines(const QByteArray& bytes) {
 }
 
 FileContent UserData::load(const QString& path) {
-  FileContent content = readRegularFile(path, kMaxSmallFileBytes);
+  FileContent content = readRegularFile(path, kMaxFileBytes);
   if (content.ok()) raw_ = splitRawLines(content.bytes);
   return content;
 }
@@ -45,6 +48,34 @@ void UserData::setLine(int index, const QString& text) {
     raw_.append(QByteArray());
   if (decodeCp1250(raw_.at(index)) == text) return;
   raw_[index] = encodeCp1250(text);
+}
+
+QString userDataFailureReason(const FileContent& content) {
+  using Failure = FileContent::Failure;
+  switch (content.failure) {
+    case Failure::None:
+      return QString();
+    case Failure::Missing:
+      return plIt(QStringLiteral("brak pliku"), QStringLiteral("file mancante"));
+    case Failure::NotRegular:
+      return plIt(QStringLiteral("to nie jest zwykły plik"),
+                  QStringLiteral("non è un file normale"));
+    case Failure::TooLarge:
+      return plIt(QStringLiteral("plik większy niż 1 MB"),
+                  QStringLiteral("file più grande di 1 MB"));
+    case Failure::Unreadable:
+      break;
+  }
+  if (content.osError == EACCES || content.osError == EPERM)
+    return plIt(QStringLiteral("brak prawa odczytu"), QStringLiteral("lettura non permessa"));
+  return plIt(QStringLiteral("błąd odczytu %1"), QStringLiteral("errore di lettura %1"))
+      .arg(content.osError);
+}
+
+QString userDataFallbackText(const QString& path, const FileContent& content) {
+  return plIt(QStringLiteral("Nie odczytano %1 (%2): użyto zapamiętanych danych warsztatu"),
+              QStringLiteral("%1 non letto (%2): usati i dati dell'officina memorizzati"))
+      .arg(path, userDataFailureReason(content));
 }
 
 void UserData::save(const QString& path) const {

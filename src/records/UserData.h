@@ -21,6 +21,8 @@ class UserData {
   static constexpr int kLineCount = 8;
   static constexpr int kCarLine1 = 6;
   static constexpr int kCarLine2 = 7;
+  // A workshop may keep notes past the eighth line; a file up to this size is read whole.
+  static constexpr qint64 kMaxFileBytes = 1024 * 1024;
 
   // Seven empty lines, as the store holds before anything was read.
   UserData();
@@ -45,6 +47,11 @@ class UserData {
  private:
   QList<QByteArray> raw_;
 };
+
+// Why a dane.cfg could not be read, in the interface's language; empty when it could.
+QString userDataFailureReason(const FileContent& content);
+// "... <file> (<reason>) ...": the status text of a listing made with the stored lines.
+QString userDataFallbackText(const QString& path, const FileContent& content);
 
 // Splits bytes into lines at CR LF, LF or CR, as splitLines() does for text.
 QList<QByteArray> splitRawLines(const QByteArray& bytes);

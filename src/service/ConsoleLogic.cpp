@@ -1,6 +1,6 @@
 #include "service/ConsoleLogic.h"
 
-#include "core/Dialogs.h"
+#include "core/Language.h"
 #include "link/Protocol.h"
 #include "settings/Conversions.h"
 
@@ -16,10 +16,16 @@ bool isAccessPhrase(const QString& text) {
   return text == accessPhrase();
 }
 
-std::uint8_t consoleByte(const QString& text) {
+std::optional<std::uint8_t> consoleByte(const QString& text) {
   const std::optional<long long> value = parseInteger(text);
-  if (!value) throw ConversionError(text);
+  if (!value) return std::nullopt;
   return lowByte(*value);
+}
+
+QString droppedBytesText(long long dropped) {
+  return plIt(QStringLiteral("(%1 wcześniejszych bajtów usunięto z listy)"),
+              QStringLiteral("(%1 byte precedenti tolti dalla lista)"))
+      .arg(dropped);
 }
 
 QString lineNumbersText() {

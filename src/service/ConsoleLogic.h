@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 namespace orvel {
 
@@ -15,8 +16,18 @@ bool isAccessPhrase(const QString& text);
 constexpr int kConsoleEntryLength = 3;
 
 // The byte "Wyślij" sends for what was typed: the low byte of a signed decimal integer, so 256
-// sends 00h and -1 sends FFh. A text that is not an integer raises ConversionError with the text.
-std::uint8_t consoleByte(const QString& text);
+// sends 00h and -1 sends FFh. Nothing for a text that is not an integer.
+std::optional<std::uint8_t> consoleByte(const QString& text);
+// What the console's refusal names as allowed.
+inline QString consoleByteRange() {
+  return QStringLiteral("0...255");
+}
+
+// The reply list keeps this many bytes, the newest; older ones give way in blocks, and a first
+// line says how many went.
+constexpr int kMaxListedBytes = 20000;
+constexpr int kListTrimBlock = 2000;
+QString droppedBytesText(long long dropped);
 
 // The numbers beside the reply list, one per line: the settings block, the longest reply, has 37
 // bytes, so its bytes can be looked up by number in the command reference.

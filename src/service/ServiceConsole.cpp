@@ -1,5 +1,6 @@
 #include "service/ServiceConsole.h"
 
+#include "core/Dialogs.h"
 #include "core/Handlers.h"
 #include "core/WorkArea.h"
 #include "link/LinkControl.h"
@@ -130,31 +131,59 @@ void ServiceConsole::SpeedButton13Click() {
 // Sending and receiving
 
 void ServiceConsole::Button1Click() {
+  // The entry is judged before the port is touched: a typing slip is told as such, not hidden
+  // behind a port that cannot be opened.
+  const std::optional<std::uint8_t> value = consoleByte(ui_->Edit1->text());
+  if (!value) {
+    showInvalidEntry(consoleByteRange());
+    return;
+  }
   link_.ensureOpen();
-  const std::uint8_t value = consoleByte(ui_->Edit1->text());
   ui_->Edit1->clear();
   clearReplies();
   ui_->Edit1->setFocus();
-  link_.send(Command{value, {}});
+  link_.send(Command{*value, {}});
 }
 
 void ServiceConsole::clearReplies() {
   replies_.clear();
   ui_->RichEdit2->clear();
+  listed_ = 0;
+  dropped_ = 0;
 }
 
 void ServiceConsole::serviceByte(std::uint8_t value) {
-  const int before = replies_.storedBytes();
   replies_.append(value);
-  // A controller left talking (oscilloscope mode polls behind the console) fills the list only
-  // up to the buffer's limit; "Wyślij" empties it.
-  if (replies_.storedBytes() == before) return;
+  // Every byte is listed, however long the reply. A controller left talking (oscilloscope mode
+  // polls behind the console) would make the list grow for ever: past a limit the oldest lines
+  // go, and the first line says how many.
+  if (listed_ >= kMaxListedBytes) dropOldest();
   // A cursor of its own, not the view's: the list stays where the fitter scrolled it, and from
   // the top its lines stand beside their numbers.
   QTextCursor cursor(ui_->RichEdit2->document());
   cursor.movePosition(QTextCursor::End);
-  if (before > 0) cursor.insertBlock();
+  if (listed_ > 0 || dropped_ > 0) cursor.insertBlock();
   cursor.insertText(ReceiveBuffer::formatByte(value).left(3));
+  ++listed_;
+}
+
+void ServiceConsole::dropOldest() {
+  QTextDocument* document = ui_->RichEdit2->document();
+  const int note = dropped_ > 0 ? 1 : 0;
+  QTextCursor cursor(document->findBlockByNumber(note));
+  cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, kListTrimBlock);
+  cursor.removeSelectedText();
+  dropped_ += kListTrimBlock;
+  listed_ -= kListTrimBlock;
+  QTextCursor first(document->firstBlock());
+  if (note == 0) {
+    first.insertBlock();
+    first.movePosition(QTextCursor::PreviousBlock);
+  } else {
+    first.select(QTextCursor::BlockUnderCursor);
+    first.removeSelectedText();
+  }
+  first.insertText(droppedBytesText(dropped_));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -42,8 +42,11 @@ class ServiceConsole : public QObject {
 
   Ui::ServiceConsole& ui() { return *ui_; }
   bool isOpen() const;
-  // Everything received since the last "Wyślij", each byte as three digits and CR LF.
+  // What was received since the last "Wyślij", each byte as three digits and CR LF, up to the
+  // receive buffer's limit; the list beside it shows every byte.
   const ReceiveBuffer& replies() const { return replies_; }
+  // Bytes that gave way at the top of the list since the last "Wyślij".
+  long long droppedBytes() const { return dropped_; }
   // Top of line k of the reply list in the group box's coordinates, for the line numbers.
   qreal replyLineTop(int k) const;
 
@@ -62,6 +65,7 @@ class ServiceConsole : public QObject {
  private:
   void open();
   void clearReplies();
+  void dropOldest();
   void fitListFont();
   void alignLineNumbers();
 
@@ -71,6 +75,8 @@ class ServiceConsole : public QObject {
   QWidget& reference_;
   std::unique_ptr<Ui::ServiceConsole> ui_;
   ReceiveBuffer replies_;
+  int listed_ = 0;         // byte lines in the list
+  long long dropped_ = 0;  // bytes that gave way at the top
 };
 
 }  // namespace orvel

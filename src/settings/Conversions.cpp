@@ -98,6 +98,35 @@ std::optional<int> hundredthsFromVoltText(const QString& text, int* badPosition)
   return 100 * *whole + 10 * *tenths + hundredths;
 }
 
+std::optional<int> hundredthsFromDecimalText(const QString& text) {
+  int whole = 0;
+  int wholeDigits = 0;
+  int fraction = 0;
+  int fractionDigits = 0;
+  bool separator = false;
+  for (const QChar ch : text) {
+    const char16_t c = ch.unicode();
+    if (c == u'.' || c == u',') {
+      if (separator) return std::nullopt;
+      separator = true;
+    } else if (c >= u'0' && c <= u'9') {
+      const int d = c - u'0';
+      if (!separator) {
+        if (++wholeDigits > 2) return std::nullopt;
+        whole = whole * 10 + d;
+      } else {
+        if (++fractionDigits > 2) return std::nullopt;
+        fraction = fraction * 10 + d;
+      }
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (wholeDigits + fractionDigits == 0) return std::nullopt;
+  if (fractionDigits == 1) fraction *= 10;
+  return 100 * whole + fraction;
+}
+
 std::optional<long long> parseInteger(const QString& text) {
   int i = 0;
   bool negative = false;

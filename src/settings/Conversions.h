@@ -43,6 +43,11 @@ QString thresholdVoltText(double volts);
 // back); badPosition then gets the first such position, which may lie past the end of the text.
 std::optional<int> hundredthsFromVoltText(const QString& text, int* badPosition = nullptr);
 
+// Hundredths of a volt from a decimal text as people type it: whole volts of at most two digits,
+// then optionally "." or "," and at most two digits of fraction ("3", "3,0", "3.", "3.00" and
+// ",5" are all read). Nothing for anything else: a sign, a blank, a third decimal.
+std::optional<int> hundredthsFromDecimalText(const QString& text);
+
 // A whole number as fitters type it: an optional sign and decimal digits 0-9, nothing else (no
 // blanks, no hex), within the 32-bit range of the controller tools. Nothing otherwise.
 std::optional<long long> parseInteger(const QString& text);

@@ -3,27 +3,18 @@
 #include "core/Dialogs.h"
 #include "settings/Conversions.h"
 
+#include <algorithm>
+
 namespace orvel::sends {
 
 namespace {
 
 constexpr long long kMaxWord = 0xFFFF;
 constexpr long long kMaxShapeMs = 4000;
-
-long long integerOrThrow(const QString& text) {
-  const auto value = parseInteger(text);
-  if (!value) throw ConversionError(text);
-  return *value;
-}
-
-// Hundredths of a volt from a threshold volt text; a character that is not a digit is reported
-// as the conversion error of that one character, as the text is read digit by digit.
-long long voltHundredthsOrThrow(const QString& text) {
-  int bad = 0;
-  const auto hundredths = hundredthsFromVoltText(text, &bad);
-  if (!hundredths) throw ConversionError(text.mid(bad, 1));
-  return *hundredths;
-}
+// No engine turns faster, and the rpm fields take four digits.
+constexpr long long kMaxRpm = 9999;
+constexpr int kMaxTpsHundredths = 1000;    // the top of "[0..10] V"
+constexpr int kMaxLambdaHundredths = 500;  // "[0..5] V": 255, the largest byte
 
 SendOutcome sent(Command command) {
   SendOutcome out;
@@ -31,11 +22,25 @@ SendOutcome sent(Command command) {
   return out;
 }
 
-SendOutcome refused(std::vector<int> inputsToClear) {
+SendOutcome refused(std::vector<int> inputsToClear, const QString& allowed) {
   SendOutcome out;
-  out.notices.push_back({editor_text::invalidValue(), std::move(inputsToClear)});
+  out.notices.push_back({invalidEntryText(allowed), std::move(inputsToClear), invalidEntryTitle()});
   return out;
 }
+
+QString span(long long low, long long high, const QString& unit = QString()) {
+  QString text = QStringLiteral("%1...%2").arg(low).arg(high);
+  if (!unit.isEmpty()) text += QLatin1Char(' ') + unit;
+  return text;
+}
+
+QString voltSpan(int maxHundredths) {
+  return QStringLiteral("0.00...%1.%2 V")
+      .arg(maxHundredths / 100)
+      .arg(maxHundredths % 100, 2, 10, QLatin1Char('0'));
+}
+
+const QString kPositions = span(0, 255);
 
 bool isPosition(long long value) {
   return value >= 0 && value <= 255;
@@ -44,24 +49,43 @@ bool isPosition(long long value) {
 // A period that the controller can hold: a zero period would mean an infinite speed and 16 bits
 // are all it has.
 std::optional<long long> sendablePeriod(long long rpm, long long reference) {
-  if (rpm <= 0) return std::nullopt;
+  if (rpm <= 0 || rpm > kMaxRpm) return std::nullopt;
   const auto period = periodFromRpm(reference, rpm);
   if (!period || *period <= 0 || *period > kMaxWord) return std::nullopt;
   return period;
 }
 
+// The lowest rpm whose period fits 16 bits against this reference; nothing when none up to the
+// highest does.
+std::optional<long long> lowestSendableRpm(long long reference) {
+  if (reference <= 0) return std::nullopt;
+  long long rpm = std::max(1LL, static_cast<long long>(800.0 * reference / (kMaxWord + 1.0)));
+  while (rpm > 1 && sendablePeriod(rpm - 1, reference))
+    --rpm;
+  while (rpm <= kMaxRpm && !sendablePeriod(rpm, reference))
+    ++rpm;
+  if (rpm > kMaxRpm) return std::nullopt;
+  return rpm;
+}
+
+QString rpmSpan(long long reference) {
+  const auto lowest = lowestSendableRpm(reference);
+  return lowest ? span(*lowest, kMaxRpm, QStringLiteral("rpm")) : QString();
+}
+
 SendOutcome rpmSend(Command (*make)(long long), const QString& rpmText, long long reference) {
   if (rpmText.isEmpty()) return {};
-  const auto period = sendablePeriod(integerOrThrow(rpmText), reference);
-  if (!period) return refused({0});
+  const auto rpm = parseInteger(rpmText);
+  const auto period = rpm ? sendablePeriod(*rpm, reference) : std::nullopt;
+  if (!period) return refused({0}, rpmSpan(reference));
   return sent(make(*period));
 }
 
 SendOutcome positionSend(Command (*make)(long long), const QString& text) {
   if (text.isEmpty()) return {};
-  const long long position = integerOrThrow(text);
-  if (!isPosition(position)) return refused({0});
-  return sent(make(position));
+  const auto position = parseInteger(text);
+  if (!position || !isPosition(*position)) return refused({0}, kPositions);
+  return sent(make(*position));
 }
 
 SendOutcome stepperSpeed(Command (*make)(long long), const QString& text) {
@@ -107,16 +131,19 @@ SendOutcome lambdaShape(Command (*make)(long long, long long), const QString& hi
 
 SendOutcome tpsThreshold(const QString& volts) {
   if (volts.isEmpty()) return {};
-  // At most 9.99 V can be read back, which is 200: always a byte.
-  return sent(commands::tpsThreshold(tpsRawFromHundredths(voltHundredthsOrThrow(volts))));
+  const auto hundredths = hundredthsFromDecimalText(volts);
+  if (!hundredths || *hundredths > kMaxTpsHundredths)
+    return refused({0}, voltSpan(kMaxTpsHundredths));
+  return sent(commands::tpsThreshold(tpsRawFromHundredths(*hundredths)));
 }
 
 SendOutcome lambdaThreshold(const QString& volts) {
   if (volts.isEmpty()) return {};
-  const long long raw = lambdaRawFromHundredths(voltHundredthsOrThrow(volts));
+  const auto hundredths = hundredthsFromDecimalText(volts);
   // Above 5.00 V the byte would wrap round to a threshold near 0 V.
-  if (raw > 255) return refused({0});
-  return sent(commands::lambdaThreshold(raw));
+  if (!hundredths || *hundredths > kMaxLambdaHundredths)
+    return refused({0}, voltSpan(kMaxLambdaHundredths));
+  return sent(commands::lambdaThreshold(lambdaRawFromHundredths(*hundredths)));
 }
 
 SendOutcome changeoverSpeed(const QString& rpm, long long reference) {
@@ -125,9 +152,9 @@ SendOutcome changeoverSpeed(const QString& rpm, long long reference) {
 
 SendOutcome startDelay(const QString& seconds) {
   if (seconds.isEmpty()) return {};
-  const long long s = integerOrThrow(seconds);
-  if (s < 0 || 5 * s > 255) return refused({0});
-  return sent(commands::powerOnDelay(powerOnDelayCount(s)));
+  const auto s = parseInteger(seconds);
+  if (!s || *s < 0 || 5 * *s > 255) return refused({0}, span(0, 51, QStringLiteral("s")));
+  return sent(commands::powerOnDelay(powerOnDelayCount(*s)));
 }
 
 SendOutcome maxSpeed(const QString& rpm, long long reference) {
@@ -136,25 +163,30 @@ SendOutcome maxSpeed(const QString& rpm, long long reference) {
 
 SendOutcome accelerationSteps(const QString& steps) {
   if (steps.isEmpty()) return {};
-  const long long v = integerOrThrow(steps);
-  if (v < 2 || v > 50) return {};
-  return sent(commands::accelerationSteps(v));
+  // Refused aloud: a silent refusal would leave an edit that neither its OK nor the closing of
+  // the window can send, without telling why.
+  const auto v = parseInteger(steps);
+  if (!v || *v < 2 || *v > 50) return refused({0}, span(2, 50));
+  return sent(commands::accelerationSteps(*v));
 }
 
 SendOutcome fallingDelta(const QString& changeoverRpm, const QString& deltaRpm,
                          long long reference) {
   // Only the changeover field must be filled; an empty delta is an unreadable number.
   if (changeoverRpm.isEmpty()) return {};
-  const long long changeover = integerOrThrow(changeoverRpm);
-  const long long delta = integerOrThrow(deltaRpm);
-  // The delta's OK reports on the delta only: a changeover speed that cannot be sent is
-  // refused by its own OK.
-  if (delta < 0 || delta >= changeover) return refused({1});
-  const auto upper = sendablePeriod(changeover, reference);
-  const auto lower = sendablePeriod(changeover - delta, reference);
-  if (!upper || !lower) return refused({1});
+  // The delta's OK reports on the delta only: a changeover speed that cannot be sent is refused
+  // by its own OK, so it is named here but not emptied.
+  const auto changeover = parseInteger(changeoverRpm);
+  const auto upper = changeover ? sendablePeriod(*changeover, reference) : std::nullopt;
+  const auto lowest = lowestSendableRpm(reference);
+  if (!upper || !lowest) return refused({}, rpmSpan(reference));
+  const QString allowed = span(0, std::max(0LL, *changeover - *lowest), QStringLiteral("rpm"));
+  const auto delta = parseInteger(deltaRpm);
+  if (!delta || *delta < 0 || *delta >= *changeover) return refused({1}, allowed);
+  const auto lower = sendablePeriod(*changeover - *delta, reference);
+  if (!lower) return refused({1}, allowed);
   const long long difference = *lower - *upper;
-  if (difference < 0 || difference > kMaxWord) return refused({1});
+  if (difference < 0 || difference > kMaxWord) return refused({1}, allowed);
   return sent(commands::fallingDelta(difference));
 }
 
@@ -176,13 +208,13 @@ SendOutcome lambda2Shape(const QString& high, const QString& low) {
 
 SendOutcome stepperRange(const QString& maxPosition, const QString& minPosition) {
   if (maxPosition.isEmpty() || minPosition.isEmpty()) return {};
-  const long long max = integerOrThrow(maxPosition);
-  const long long min = integerOrThrow(minPosition);
+  const auto max = parseInteger(maxPosition);
+  const auto min = parseInteger(minPosition);
   std::vector<int> outOfRange;
-  if (!isPosition(max)) outOfRange.push_back(0);
-  if (!isPosition(min)) outOfRange.push_back(1);
-  if (!outOfRange.empty()) return refused(std::move(outOfRange));
-  return sent(commands::stepperRange(max, min));
+  if (!max || !isPosition(*max)) outOfRange.push_back(0);
+  if (!min || !isPosition(*min)) outOfRange.push_back(1);
+  if (!outOfRange.empty()) return refused(std::move(outOfRange), kPositions);
+  return sent(commands::stepperRange(*max, *min));
 }
 
 SendOutcome stepperStart(const QString& position) {

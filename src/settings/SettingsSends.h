@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Language.h"
 #include "link/Protocol.h"
 
 #include <QString>
@@ -10,25 +11,24 @@
 
 namespace orvel {
 
-// The editor's messages are Polish whatever the interface language.
+// The editor's own messages, in the interface's language (Polish, else Italian).
 namespace editor_text {
 inline QString title() {
-  return QStringLiteral("Błąd");
-}
-inline QString invalidValue() {
-  return QStringLiteral("Nieprawidłowa wartość");
+  return plIt(QStringLiteral("Błąd"), QStringLiteral("Errore"));
 }
 inline QString badSpeed() {
-  return QStringLiteral("Błędna dana");
+  return plIt(QStringLiteral("Błędna dana"), QStringLiteral("Dato errato"));
 }
 inline QString speedRange() {
-  return QStringLiteral("Prędkość w granicach 1...24");
+  return plIt(QStringLiteral("Prędkość w granicach 1...24"),
+              QStringLiteral("Velocità nei limiti 1...24"));
 }
 inline QString badShape() {
-  return QStringLiteral("Niepoprawne dane");
+  return plIt(QStringLiteral("Niepoprawne dane"), QStringLiteral("Dati non corretti"));
 }
 inline QString shapeRange() {
-  return QStringLiteral("Dane poza zakresem   TH, TL - 0...4000ms\r\nTH+TL max 4000ms");
+  return plIt(QStringLiteral("Dane poza zakresem   TH, TL - 0...4000ms\r\nTH+TL max 4000ms"),
+              QStringLiteral("Dati fuori limiti   TH, TL - 0...4000ms\r\nTH+TL max 4000ms"));
 }
 }  // namespace editor_text
 
@@ -39,15 +39,17 @@ struct LambdaShape {
   bool operator==(const LambdaShape& o) const { return high == o.high && low == o.low; }
 };
 
-// What one of the editor's OK buttons does with the texts of its inputs. A message box titled
-// editor_text::title() is shown for each notice, in order; after its box a notice may empty some
-// of the inputs (by their index). Then the command, if any, is sent.
+// What one of the editor's OK buttons does with the texts of its inputs. A message box is shown
+// for each notice, in order, titled with the notice's title (editor_text::title() when it has
+// none); after its box a notice may empty some of the inputs (by their index). Then the command,
+// if any, is sent.
 struct SendOutcome {
   struct Notice {
     QString text;
     std::vector<int> clearInputs;
+    QString title = {};
     bool operator==(const Notice& o) const {
-      return text == o.text && clearInputs == o.clearInputs;
+      return text == o.text && clearInputs == o.clearInputs && title == o.title;
     }
   };
   std::vector<Notice> notices;
@@ -57,11 +59,12 @@ struct SendOutcome {
 
 // The editor's send operations. Each takes the texts of the fields it reads, in the order given,
 // and never touches a widget. An empty field makes most operations do nothing (the stepper
-// speeds, the lambda shapes and the delta report it as an unreadable number). A text that is not a
-// whole number raises ConversionError (the standard error box) except where an operation has
-// its own message. A value that does not fit the field it is sent in is refused with
-// "Nieprawidłowa wartość" and the input holding it is emptied: the controller would otherwise
-// get its low bits, a different setting from the one the fitter typed.
+// speeds, the lambda shapes and the delta report it as an unreadable number). A text that is not
+// a number, or a value that does not fit the field it is sent in, is refused with
+// invalidEntryText() naming the values allowed, and the input holding it is emptied, except where
+// an operation has its own messages: the controller would otherwise get its low bits, a
+// different setting from the one the fitter typed. Volts are read as people type them
+// (hundredthsFromDecimalText).
 namespace sends {
 
 SendOutcome tpsThreshold(const QString& volts);                        // EditProgTPS: 07h

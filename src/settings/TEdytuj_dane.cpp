@@ -3,13 +3,16 @@
 #include "core/ControllerState.h"
 #include "core/Dialogs.h"
 #include "core/Handlers.h"
+#include "core/Language.h"
 #include "core/WindowPlacement.h"
 #include "settings/ShapePictogram.h"
 #include "ui_TEdytuj_dane.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QPixmap>
+#include <QRegularExpression>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -20,9 +23,12 @@ namespace orvel {
 // fields its operation reads, in the operation's order, and the operation.
 struct TEdytuj_dane::Send {
   QToolButton* ok;
+  QLabel* label;  // names the field in the question on closing
   std::vector<QLineEdit*> own;
   std::vector<QLineEdit*> inputs;
   std::function<SendOutcome(const QStringList& texts, long long reference)> operation;
+  // The texts of the own fields as the controller holds them: last read out or sent.
+  QStringList held = {};
 };
 
 struct TEdytuj_dane::Radio {
@@ -69,8 +75,55 @@ void TEdytuj_dane::attach(ControllerState& state, CommandSink send) {
 }
 
 void TEdytuj_dane::closeEvent(QCloseEvent* event) {
+  bool close = false;
+  guarded([&] { close = settleUnsent(); });
+  if (!close) {
+    event->ignore();
+    return;
+  }
   event->accept();
   Q_EMIT closedByUser();
+}
+
+bool TEdytuj_dane::settleUnsent() {
+  std::vector<Send*> pending;
+  QStringList names;
+  for (Send& s : sends_) {
+    if (!isUnsent(s.ok) || !s.ok->isEnabled()) continue;
+    pending.push_back(&s);
+    names << QStringLiteral("  ") +
+                 s.label->text().trimmed().remove(QRegularExpression(QStringLiteral("[:;]$")));
+  }
+  if (!pending.empty()) {
+    const QString text =
+        plIt(QStringLiteral("Zmiany nie zostały wysłane do sterownika:\r\n%1\r\n\r\n"
+                            "Wysłać je teraz?"),
+             QStringLiteral("Modifiche non inviate alla centralina:\r\n%1\r\n\r\n"
+                            "Inviarle adesso?"))
+            .arg(names.join(QStringLiteral("\r\n")));
+    const Answer answer = askQuestion(text, attentionTitle(),
+                                      {plIt(QStringLiteral("Wyślij"), QStringLiteral("Invia")),
+                                       plIt(QStringLiteral("Odrzuć"), QStringLiteral("Scarta")),
+                                       plIt(QStringLiteral("Wróć"), QStringLiteral("Torna"))});
+    if (answer == Answer::Cancel) return false;
+    if (answer == Answer::First) {
+      bool allSent = true;
+      for (Send* s : pending) {
+        guarded([&] { runSend(*s); });
+        allSent = allSent && !isUnsent(s->ok);
+      }
+      // A refused or failed send keeps the window open, its message shown, its field marked.
+      if (!allSent) return false;
+    }
+  }
+  // What stays in the fields is what the settings file and the report take for the settings:
+  // discarded edits, and those of controls switched off, go back to what the controller holds.
+  for (Send& s : sends_) {
+    if (!isUnsent(s.ok)) continue;
+    for (std::size_t i = 0; i < s.own.size(); ++i)
+      setFieldText(s.own[i], s.held.value(static_cast<int>(i)));
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -88,43 +141,52 @@ void TEdytuj_dane::bindSends() {
     return [op](const QStringList& t, long long) { return op(t.at(0), t.at(1)); };
   };
   sends_ = {
-      {u.SendProgTPS, {u.EditProgTPS}, {u.EditProgTPS}, one(&sends::tpsThreshold)},
-      {u.SendProgLambda, {u.EditProgLambda}, {u.EditProgLambda}, one(&sends::lambdaThreshold)},
-      {u.SendProgGB, {u.EditProgGB}, {u.EditProgGB}, rpm(&sends::changeoverSpeed)},
-      {u.SpeedButton8, {u.Edit5}, {u.Edit5}, one(&sends::startDelay)},
-      {u.SpeedButton6, {u.Editobrotymax}, {u.Editobrotymax}, rpm(&sends::maxSpeed)},
-      {u.SpeedButton10, {u.Edit4}, {u.Edit4}, one(&sends::accelerationSteps)},
+      {u.SendProgTPS, u.Label4, {u.EditProgTPS}, {u.EditProgTPS}, one(&sends::tpsThreshold)},
+      {u.SendProgLambda,
+       u.Label7,
+       {u.EditProgLambda},
+       {u.EditProgLambda},
+       one(&sends::lambdaThreshold)},
+      {u.SendProgGB, u.Label5, {u.EditProgGB}, {u.EditProgGB}, rpm(&sends::changeoverSpeed)},
+      {u.SpeedButton8, u.Label13, {u.Edit5}, {u.Edit5}, one(&sends::startDelay)},
+      {u.SpeedButton6, u.Label11, {u.Editobrotymax}, {u.Editobrotymax}, rpm(&sends::maxSpeed)},
+      {u.SpeedButton10, u.Label15, {u.Edit4}, {u.Edit4}, one(&sends::accelerationSteps)},
       {u.SpeedButton9,
+       u.Label16,
        {u.Edit3},
        {u.EditProgGB, u.Edit3},
        [](const QStringList& t, long long r) { return sends::fallingDelta(t.at(0), t.at(1), r); }},
-      {u.SpeedButton12, {u.Edit7}, {u.Edit7}, one(&sends::idleStepperSpeed)},
-      {u.SendProgGazu, {u.Edit8}, {u.Edit8}, one(&sends::secondStepperSpeed)},
+      {u.SpeedButton12, u.Label22, {u.Edit7}, {u.Edit7}, one(&sends::idleStepperSpeed)},
+      {u.SendProgGazu, u.Label23, {u.Edit8}, {u.Edit8}, one(&sends::secondStepperSpeed)},
       {u.SendOkresLambda,
+       u.Label1,
        {u.EditThLambda, u.EditOkresLambda},
        {u.EditThLambda, u.EditOkresLambda},
        two(&sends::lambda1Shape)},
       {u.SendOkresLambda2,
+       u.Label2,
        {u.EditThLambda2, u.EditOkresLambda2},
        {u.EditThLambda2, u.EditOkresLambda2},
        two(&sends::lambda2Shape)},
       {u.SpeedButton2,
+       u.Label8,
        {u.Editsilnikmax, u.EditSilnikmin},
        {u.Editsilnikmax, u.EditSilnikmin},
        two(&sends::stepperRange)},
-      {u.SpeedButton4, {u.EditSilnikopt}, {u.EditSilnikopt}, one(&sends::stepperStart)},
-      {u.SpeedButton3, {u.Edit1}, {u.Edit1}, one(&sends::cutoffPosition)},
-      {u.Sendcutoffobr, {u.Edit2}, {u.Edit2}, rpm(&sends::cutoffSpeed)},
+      {u.SpeedButton4, u.Label10, {u.EditSilnikopt}, {u.EditSilnikopt}, one(&sends::stepperStart)},
+      {u.SpeedButton3, u.Label9, {u.Edit1}, {u.Edit1}, one(&sends::cutoffPosition)},
+      {u.Sendcutoffobr, u.Label6, {u.Edit2}, {u.Edit2}, rpm(&sends::cutoffSpeed)},
   };
 
   for (std::size_t i = 0; i < sends_.size(); ++i) {
-    const Send& s = sends_[i];
-    setUnsent(s.ok, true);
+    Send& s = sends_[i];
     onEvent(s.ok, &QToolButton::clicked, this, [this, i] { runSend(sends_[i]); });
     for (QLineEdit* field : s.own) {
       onEvent(field, &QLineEdit::returnPressed, this, [this, i] { runSend(sends_[i]); });
-      onEvent(field, &QLineEdit::textChanged, this, [this, ok = s.ok] { setUnsent(ok, true); });
+      onEvent(field, &QLineEdit::textChanged, this, [this, i] { refreshMark(sends_[i]); });
     }
+    // Nothing was typed yet: what the fields show is no change.
+    markHeld(s);
   }
   for (QLineEdit* field : findChildren<QLineEdit*>()) {
     designLengths_.insert(field, field->maxLength());
@@ -132,24 +194,41 @@ void TEdytuj_dane::bindSends() {
   }
 }
 
-void TEdytuj_dane::runSend(const Send& s) {
+QStringList TEdytuj_dane::ownTexts(const Send& s) {
+  QStringList texts;
+  for (const QLineEdit* field : s.own)
+    texts << field->text();
+  return texts;
+}
+
+void TEdytuj_dane::markHeld(Send& s) {
+  s.held = ownTexts(s);
+  refreshMark(s);
+}
+
+void TEdytuj_dane::refreshMark(const Send& s) {
+  setUnsent(s.ok, ownTexts(s) != s.held);
+}
+
+void TEdytuj_dane::runSend(Send& s) {
   QStringList texts;
   for (const QLineEdit* field : s.inputs)
     texts << field->text();
   const SendOutcome outcome = s.operation(texts, reference());
   for (const SendOutcome::Notice& notice : outcome.notices) {
-    showMessage(notice.text, editor_text::title(), MessageIcon::Error);
+    showMessage(notice.text, notice.title.isEmpty() ? editor_text::title() : notice.title,
+                MessageIcon::Error);
     for (int input : notice.clearInputs)
       setFieldText(s.inputs.at(static_cast<std::size_t>(input)), QString());
   }
   if (!outcome.command) return;
   // The mark goes only once the bytes are out: a port that fails keeps it.
   transmit(*outcome.command);
-  setUnsent(s.ok, false);
+  markHeld(s);
   if (outcome.shape) redrawPictogram(*outcome.shape);
 }
 
-const TEdytuj_dane::Send& TEdytuj_dane::sendOf(const QToolButton* ok) const {
+TEdytuj_dane::Send& TEdytuj_dane::sendOf(const QToolButton* ok) {
   const auto it =
       std::find_if(sends_.begin(), sends_.end(), [ok](const Send& s) { return s.ok == ok; });
   Q_ASSERT(it != sends_.end());
@@ -236,12 +315,9 @@ void TEdytuj_dane::radioChosen(Radio& r) {
 void TEdytuj_dane::CheckBox1Click() {
   const bool on = ui_->CheckBox1->isChecked();
   state_->installationFlags = flagsWithBit(state_->installationFlags, kCutoffBit, on);
+  // The controller kept the cutoff position and speed the fields show (it reports them whether
+  // the cutoff is on or not), so switching it on leaves nothing unsent.
   setCutoffEnabled(on);
-  if (on) {
-    // The controller keeps whatever cutoff it had; what the fields show was never sent for it.
-    setUnsent(ui_->SpeedButton3, true);
-    setUnsent(ui_->Sendcutoffobr, true);
-  }
   transmit(commands::installationFlags(state_->installationFlags));
 }
 
@@ -258,11 +334,11 @@ void TEdytuj_dane::CheckBox3Click() {
     setFieldText(ui_->Editobrotymax, maxSpeedOffText());
     transmit(commands::maxSpeedOff());
     // "OFF" is what the controller now has.
-    setUnsent(ui_->SpeedButton6, false);
+    markHeld(sendOf(ui_->SpeedButton6));
     return;
   }
   setMaxSpeedEnabled(true);
-  const Send& maxSpeed = sendOf(ui_->SpeedButton6);
+  Send& maxSpeed = sendOf(ui_->SpeedButton6);
   if (maxSpeedShowsOff()) {
     setFieldText(ui_->Editobrotymax, QStringLiteral("5000"));
     runSend(maxSpeed);
@@ -309,6 +385,9 @@ void TEdytuj_dane::showSettings(const DecodedSettings& d) {
   setFieldText(u.Edit7, d.Edit7);
   setFieldText(u.Edit8, d.Edit8);
   setFieldText(u.Editdelay, d.Editdelay);
+  // What was read out is what the controller holds.
+  for (Send& s : sends_)
+    markHeld(s);
 }
 
 bool TEdytuj_dane::maxSpeedShowsOff() const {

@@ -27,7 +27,8 @@ struct ControllerState;
 // The manual settings editor: "Ręczne wpisywanie ustawień", 605 x 427, on top, not modal,
 // created once and reused. Its fields are the program's store of the current settings as text;
 // each field or pair of fields has an OK that sends it at once (Enter in the field does the
-// same), and its caption stays bold while the field holds a change that was not sent.
+// same), and its caption stays bold while the field's text differs from what the controller
+// holds (last read out or sent). Closing the window with such edits asks what to do with them.
 //
 // The window only binds controls: what is shown comes from decodeSettingsBlock(), what is sent
 // from the operations in SettingsSends.h.
@@ -77,7 +78,14 @@ class TEdytuj_dane : public QWidget {
 
   void bindSends();
   void bindFlags();
-  void runSend(const Send& send);
+  void runSend(Send& send);
+  static QStringList ownTexts(const Send& send);
+  // The fields of send as they are now are what the controller holds.
+  void markHeld(Send& send);
+  void refreshMark(const Send& send);
+  // On closing with edits not sent: asks once whether to send them, drop them or stay; false to
+  // stay.
+  bool settleUnsent();
   void radioChosen(Radio& radio);
   void CheckBox1Click();
   void CheckBox2Click();
@@ -87,7 +95,7 @@ class TEdytuj_dane : public QWidget {
   long long reference() const;
   Radio& radio(FlagRadio flag);
   const Radio& radio(FlagRadio flag) const;
-  const Send& sendOf(const QToolButton* ok) const;
+  Send& sendOf(const QToolButton* ok);
   void setUnsent(QToolButton* ok, bool unsent);
   void setCutoffEnabled(bool enabled);
   void setMaxSpeedEnabled(bool enabled);

@@ -4,6 +4,9 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 namespace orvel::test {
 
@@ -24,6 +27,14 @@ class RecordingDialogs : public Dialogs {
     if (onMessage) onMessage(boxes.last());
   }
 
+  // Questions are recorded as boxes too; each takes the next scripted answer, the second (the
+  // one that neither acts nor stays) when none is left.
+  Answer ask(const QString& text, const QString& title, const QStringList& buttons) override {
+    boxes.append({text, title, MessageIcon::None});
+    questions.append(buttons);
+    return answers.isEmpty() ? Answer::Second : answers.takeFirst();
+  }
+
   QStringList texts() const {
     QStringList out;
     for (const Box& b : boxes)
@@ -32,6 +43,8 @@ class RecordingDialogs : public Dialogs {
   }
 
   QList<Box> boxes;
+  QList<QStringList> questions;  // the buttons each question offered
+  QList<Answer> answers;
   std::function<void(const Box&)> onMessage;
 };
 
