@@ -105,13 +105,14 @@ void ArchiveExchange::confirmWriteBack() {
     }
     // What closing the editor sends after its OKs; the controller keeps what it was sent.
     link_.send(commands::endCommunication());
-  } catch (const LinkError& e) {
+  } catch (const AppError& e) {
+    // A LinkError, or a ReportedError for a link whose loss is already on the screen.
     report_.linkBroke = true;
     phase_ = Phase::Idle;
-    link_.linkFailed(e.text());
+    if (dynamic_cast<const LinkError*>(&e)) link_.sendFailed(e.text());
     try {
       link_.endSettingsExchange();
-    } catch (const LinkError&) {
+    } catch (const AppError&) {
       // The box about the link is already up; the commands are back all the same.
     }
     if (writeFinished) writeFinished(report_);

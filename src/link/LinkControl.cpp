@@ -89,9 +89,15 @@ void LinkControl::sendRequest(const Command& command) {
   } catch (const ReportedError&) {
     endLoopsAfterFailure();
   } catch (const LinkError& e) {
-    reportedAt_ = -1;
-    linkFailed(e.text());
+    sendFailed(e.text());
   }
+}
+
+void LinkControl::sendFailed(const QString& errorText) {
+  // send() counted the failure as shown, expecting it to reach the handler's box; a caller that
+  // stops it here shows it through linkFailed instead.
+  reportedAt_ = -1;
+  linkFailed(errorText);
 }
 
 void LinkControl::linkFailed(const QString& errorText) {

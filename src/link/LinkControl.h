@@ -52,8 +52,8 @@ struct LinkHooks {
   std::function<void()> decodeSettings;           // the settings block, into the editor
   std::function<void()> showSettingsEditor;
   std::function<void()> settingsExchangeGaveUp;  // no settings block came in time
-  std::function<void()> endOscilloscopeMode;    // as the panel's "Koniec"
-  std::function<void()> startOscilloscopeMode;  // as "Tryb oscyloskopu"
+  std::function<void()> endOscilloscopeMode;     // as the panel's "Koniec"
+  std::function<void()> startOscilloscopeMode;   // as "Tryb oscyloskopu"
   // The link opened on another port than the one the menu shows (see setChosenPort).
   std::function<void(const QString& portName)> portChanged;
   // Another command takes the link over: ends a wizard left open after a reply timeout gave the
@@ -125,6 +125,8 @@ class LinkControl {
   // shown once; a failure while that box is open adds no second one, and neither does any send
   // on the failed link until it opens again.
   void linkFailed(const QString& errorText);
+  // A LinkError thrown by send() that the caller catches rather than letting its handler show.
+  void sendFailed(const QString& errorText);
   TimerService& timerService() { return timers_; }
 
   // ---- Link state, all 0 or false at start
