@@ -93,10 +93,10 @@ class TimersTest : public QObject {
         << QList<int>{0, 10, 30, 50, 70} << QList<int>{} << QList<int>{0, 20, 40, 60, 80};
     QTest::newRow("late reply skips to the next slot")
         << QList<int>{0, 10, 95, 100} << QList<int>{} << QList<int>{0, 20, 100, 120};
-    QTest::newRow("wake-up 1 ms late keeps the grid")
-        << QList<int>{0, 10, 30} << QList<int>{15, 6} << QList<int>{0, 21, 40};
-    QTest::newRow("wake-up 2 ms late skips the slot after it")
-        << QList<int>{0, 10, 30} << QList<int>{15, 7} << QList<int>{0, 22, 60};
+    QTest::newRow("wake-up 2 ms late keeps the grid")
+        << QList<int>{0, 10, 30} << QList<int>{15, 7} << QList<int>{0, 22, 40};
+    QTest::newRow("wake-up 3 ms late skips the slot after it")
+        << QList<int>{0, 10, 30} << QList<int>{15, 8} << QList<int>{0, 23, 60};
   }
   void pacedTimerTicks() {
     QFETCH(QList<int>, starts);

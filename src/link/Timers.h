@@ -81,11 +81,11 @@ class WindowTimer {
 // too closely and waits for the next one: requests never bunch and the grid never drifts.
 class PacedTimer {
  public:
-  // How late a tick may be and still count as its slot: a twentieth of the interval (1 ms of the
-  // live loop's 20). Requests then never come closer than 19 ms, which the controller's 9.4 ms of
-  // request and reply leave ample room for, while the ordinary fraction of a millisecond a
-  // wake-up comes late does not cost a slot.
-  Nanos tolerance() const { return interval_ / 20; }
+  // How late a tick may be and still count as its slot: a tenth of the interval (2 ms of the live
+  // loop's 20). Requests then never come closer than 18 ms, which the controller's 9.4 ms of
+  // request and reply leave ample room for, while the millisecond or so a wake-up comes late on
+  // a busy machine does not cost a slot.
+  Nanos tolerance() const { return interval_ / 10; }
 
   PacedTimer(TimerService& service, int intervalMs, std::function<void()> onTick);
   void start();
