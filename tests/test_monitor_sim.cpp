@@ -74,10 +74,10 @@ class TestMonitorSim : public QObject {
     qInfo("request gaps: %s over %d requests", qPrintable(summary), int(requests.size()));
     QVERIFY2(median >= 19.5 && median <= 22.0, qPrintable(summary));
     const double tenth = gaps[gaps.size() / 10];
-    QVERIFY2(tenth >= 19.0,
+    QVERIFY2(tenth >= 18.0,  // a wake-up up to 2 ms late keeps its slot
              qPrintable(summary + QStringLiteral(", 10th percentile %1").arg(tenth)));
     const double mean = (requests.last() - requests[1]) * 1000.0 / (requests.size() - 2);
-    QVERIFY2(mean < 21.5, qPrintable(QStringLiteral("mean gap %1 ms").arg(mean)));
+    QVERIFY2(mean < 22.0, qPrintable(QStringLiteral("mean gap %1 ms").arg(mean)));
   }
 };
 
