@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 namespace orvel {
@@ -21,31 +20,6 @@ constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
 
 QString shown(const QString& path) {
   return QDir::toNativeSeparators(path);
-}
-
-QString refusal(const FileContent& content, const QString& path) {
-  using Failure = FileContent::Failure;
-  switch (content.failure) {
-    case Failure::None:
-      break;
-    case Failure::Missing:
-      return plIt(QStringLiteral("Nie znaleziono pliku %1"), QStringLiteral("File %1 non trovato"))
-          .arg(shown(path));
-    case Failure::NotRegular:
-      return plIt(QStringLiteral("%1 nie jest zwykłym plikiem"),
-                  QStringLiteral("%1 non è un file regolare"))
-          .arg(shown(path));
-    case Failure::TooLarge:
-      return plIt(QStringLiteral("Plik %1 jest za duży (ponad %2 MB)"),
-                  QStringLiteral("Il file %1 è troppo grande (oltre %2 MB)"))
-          .arg(shown(path))
-          .arg(DriveLog::kMaxLogBytes / (1024 * 1024));
-    case Failure::Unreadable:
-      return plIt(QStringLiteral("Nie można odczytać pliku %1:\r\n%2"),
-                  QStringLiteral("Impossibile leggere il file %1:\r\n%2"))
-          .arg(shown(path), QString::fromLocal8Bit(std::strerror(content.osError)));
-  }
-  return {};
 }
 
 }  // namespace
@@ -121,7 +95,7 @@ LogLoad loadDriveLog(const QString& path) {
   LogLoad load;
   const FileContent content = readRegularFile(path, DriveLog::kMaxLogBytes);
   if (!content.ok()) {
-    load.refusal = refusal(content, path);
+    load.refusal = DriveLog::refusal(content, path, DriveLog::Use::View);
     return load;
   }
   ParsedDriveLog parsed = parseDriveLog(content.bytes);

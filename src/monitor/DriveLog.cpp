@@ -37,32 +37,6 @@ QString shown(const QString& path) {
   return QDir::toNativeSeparators(path);
 }
 
-// Why a log file could not be read, for the fitter.
-QString refusal(const FileContent& content, const QString& path) {
-  using Failure = FileContent::Failure;
-  switch (content.failure) {
-    case Failure::None:
-      break;
-    case Failure::Missing:
-      return plIt(QStringLiteral("Nie znaleziono pliku %1"), QStringLiteral("File %1 non trovato"))
-          .arg(shown(path));
-    case Failure::NotRegular:
-      return plIt(QStringLiteral("%1 nie jest zwykłym plikiem"),
-                  QStringLiteral("%1 non è un file regolare"))
-          .arg(shown(path));
-    case Failure::TooLarge:
-      return plIt(QStringLiteral("Plik %1 jest za duży do odtworzenia (ponad %2 MB)"),
-                  QStringLiteral("Il file %1 è troppo grande da riprodurre (oltre %2 MB)"))
-          .arg(shown(path))
-          .arg(DriveLog::kMaxLogBytes / (1024 * 1024));
-    case Failure::Unreadable:
-      return plIt(QStringLiteral("Nie można odczytać pliku %1:\r\n%2"),
-                  QStringLiteral("Impossibile leggere il file %1:\r\n%2"))
-          .arg(shown(path), QString::fromLocal8Bit(std::strerror(content.osError)));
-  }
-  return {};
-}
-
 void warn(const QString& text) {
   showMessage(text, attentionTitle(), MessageIcon::Warning);
 }
@@ -115,6 +89,34 @@ DriveLog::Loaded DriveLog::load(const QString& path) {
 
 QString DriveLog::logsFolder(const QString& installationDirectory) {
   return installationFile(installationDirectory, QStringLiteral("logs"));
+}
+
+QString DriveLog::refusal(const FileContent& content, const QString& path, Use use) {
+  using Failure = FileContent::Failure;
+  switch (content.failure) {
+    case Failure::None:
+      break;
+    case Failure::Missing:
+      return plIt(QStringLiteral("Nie znaleziono pliku %1"), QStringLiteral("File %1 non trovato"))
+          .arg(shown(path));
+    case Failure::NotRegular:
+      return plIt(QStringLiteral("%1 nie jest zwykłym plikiem"),
+                  QStringLiteral("%1 non è un file regolare"))
+          .arg(shown(path));
+    case Failure::TooLarge:
+      return (use == Use::Replay
+                  ? plIt(QStringLiteral("Plik %1 jest za duży do odtworzenia (ponad %2 MB)"),
+                         QStringLiteral("Il file %1 è troppo grande da riprodurre (oltre %2 MB)"))
+                  : plIt(QStringLiteral("Plik %1 jest za duży (ponad %2 MB)"),
+                         QStringLiteral("Il file %1 è troppo grande (oltre %2 MB)")))
+          .arg(shown(path))
+          .arg(kMaxLogBytes / (1024 * 1024));
+    case Failure::Unreadable:
+      return plIt(QStringLiteral("Nie można odczytać pliku %1:\r\n%2"),
+                  QStringLiteral("Impossibile leggere il file %1:\r\n%2"))
+          .arg(shown(path), QString::fromLocal8Bit(std::strerror(content.osError)));
+  }
+  return {};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -236,7 +238,7 @@ void DriveLog::startReplay(const QString& path, Loaded loaded) {
   if (player_.isActive() || !scope_.panel()->isHidden()) return;
   const FileContent& content = loaded.content;
   if (!content.ok()) {
-    warn(refusal(content, path));
+    warn(refusal(content, path, Use::Replay));
     return;
   }
   ParsedDriveLog log = std::move(loaded.log);

@@ -14,6 +14,7 @@ class QWidget;
 
 namespace orvel {
 
+struct FileContent;
 class LinkView;
 class OscilloscopePanel;
 
@@ -34,6 +35,9 @@ class DriveLog : public QObject {
   ~DriveLog() override;
 
   static QString logsFolder(const QString& installationDirectory);
+  // Why a log file could not be read, for the fitter; the replay says what the size stops.
+  enum class Use { Replay, View };
+  static QString refusal(const FileContent& content, const QString& path, Use use);
 
   void BtnZapisClick();
   // "Odtwórz zapis...": asks for a file, then plays it.
