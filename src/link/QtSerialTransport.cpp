@@ -139,7 +139,7 @@ void QtSerialTransport::writeDevice(const QByteArray& bytes) {
     }
   } reset{this};
 
-  port_.clearError();
+  forgetError();
   if (port_.write(bytes) != bytes.size()) throw LinkError(LinkFailure::Write, lastErrno());
   // The write timeout of the line: one second per byte plus one second. The bytes are pushed
   // out with flush() and the wait is a poll for room to write, never waitForBytesWritten(): that
@@ -164,7 +164,7 @@ void QtSerialTransport::writeDevice(const QByteArray& bytes) {
 }
 
 QByteArray QtSerialTransport::readDevice(int count) {
-  port_.clearError();
+  forgetError();
   QByteArray bytes = port_.read(count);
   if (bytes.isEmpty() && count > 0 &&
       (port_.error() == QSerialPort::ReadError || port_.error() == QSerialPort::ResourceError)) {
@@ -177,8 +177,20 @@ QByteArray QtSerialTransport::readDevice(int count) {
 void QtSerialTransport::discardDevice() {
   // Both Qt's buffer and the driver's queue: a purge that fails leaves bytes that the reply
   // window then drops.
+  if (port_.bytesAvailable() == 0) {
+    int waiting = 0;
+    // Nothing queued anywhere (the usual case on a quiet line): no purge, whose driver call costs
+    // more than the look.
+    if (::ioctl(port_.handle(), FIONREAD, &waiting) == 0 && waiting == 0) return;
+  }
   port_.clear(QSerialPort::Input);
-  port_.clearError();
+  forgetError();
+}
+
+void QtSerialTransport::forgetError() {
+  // Clearing an error that is not there still emits errorOccurred; the live loop reads and
+  // writes fifty times a second.
+  if (port_.error() != QSerialPort::NoError) port_.clearError();
 }
 
 void QtSerialTransport::onReadyRead() {

@@ -48,6 +48,7 @@ class QtSerialTransport : public QObject, public SerialTransport {
   void dropLostDevice(int osError);
   void closeLostPort();
   void resumeReading();
+  void forgetError();
   int lastErrno() const;
 
   QSerialPort port_;
