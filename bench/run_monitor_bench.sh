@@ -12,14 +12,19 @@ if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
 cmake --build "$build" -j2 --target bench_monitor_frame bench_monitor_live bench_drivelog_replay \
-  orvel-sim >/dev/null
+  bench_wakeup_latency orvel-sim >/dev/null
 
 export QT_QPA_PLATFORM=offscreen
 echo "== per-frame cost of the program ($build)"
 "$build/bench/bench_monitor_frame" --frames 20000
 echo
-echo "== live loop against the simulator, ${seconds} s"
+echo "== this machine's timer wake-ups, 20 ms apart, ${seconds} s: what caps the live rate"
+"$build/bench/bench_wakeup_latency" --seconds "$seconds"
+echo
+echo "== live loop against the simulator, ${seconds} s, and the same wake-ups meanwhile"
+"$build/bench/bench_wakeup_latency" --seconds "$seconds" &
 "$build/bench/bench_monitor_live" --seconds "$seconds"
+wait
 echo
 echo "== live loop against the simulator with 300 B/s of line noise, ${seconds} s"
 "$build/bench/bench_monitor_live" --seconds "$seconds" --noise 300
