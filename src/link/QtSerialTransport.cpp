@@ -175,14 +175,9 @@ QByteArray QtSerialTransport::readDevice(int count) {
 }
 
 void QtSerialTransport::discardDevice() {
-  // Both Qt's buffer and the driver's queue: a purge that fails leaves bytes that the reply
-  // window then drops.
-  if (port_.bytesAvailable() == 0) {
-    int waiting = 0;
-    // Nothing queued anywhere (the usual case on a quiet line): no purge, whose driver call costs
-    // more than the look.
-    if (::ioctl(port_.handle(), FIONREAD, &waiting) == 0 && waiting == 0) return;
-  }
+  // Both Qt's buffer and the driver's queue, always: bytes the driver has taken in but not yet
+  // counted as readable go too, which a look at the count first would miss. A purge that fails
+  // leaves bytes that the reply window then drops.
   port_.clear(QSerialPort::Input);
   forgetError();
 }
