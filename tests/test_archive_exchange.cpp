@@ -36,6 +36,18 @@ void answerReadOut(ProgramFixture& f, const QByteArray& block) {
   if (!block.isEmpty()) f.link.inject(block);
 }
 
+// A read-out of `block` archived by F5, the editor closed, and the archive open on it.
+ArchiveWindow& archiveOnReadOut(ProgramFixture& f, const QByteArray& block) {
+  f.start();
+  f.control().startSettingsExchange();
+  answerReadOut(f, block);
+  f.program->editor().close();
+  ArchiveWindow& window = f.program->archiveWindow();
+  f.form().ui().Archiwum1->trigger();
+  window.selectIds({window.listModel().idAt(0)});
+  return window;
+}
+
 }  // namespace
 
 class ArchiveExchangeTest : public QObject {
@@ -78,13 +90,7 @@ class ArchiveExchangeTest : public QObject {
     QFETCH(QString, result);
     QFETCH(QByteArray, readBack);
     ProgramFixture f;
-    f.start();
-    f.control().startSettingsExchange();
-    answerReadOut(f, record);
-    f.program->editor().close();
-    ArchiveWindow& window = f.program->archiveWindow();
-    f.form().ui().Archiwum1->trigger();
-    window.selectIds({window.listModel().idAt(0)});
+    ArchiveWindow& window = archiveOnReadOut(f, record);
 
     buttonOf(window, "BtnZapiszSterownik")->click();
     answerReadOut(f, test::typicalBlock());
@@ -112,13 +118,7 @@ class ArchiveExchangeTest : public QObject {
   // communication ends at once.
   void nothingDiffersSendsNothing() {
     ProgramFixture f;
-    f.start();
-    f.control().startSettingsExchange();
-    answerReadOut(f, test::typicalBlock());
-    f.program->editor().close();
-    ArchiveWindow& window = f.program->archiveWindow();
-    f.form().ui().Archiwum1->trigger();
-    window.selectIds({window.listModel().idAt(0)});
+    ArchiveWindow& window = archiveOnReadOut(f, test::typicalBlock());
     const int before = f.link.written().size();
     buttonOf(window, "BtnZapiszSterownik")->click();
     answerReadOut(f, test::typicalBlock());
@@ -136,13 +136,7 @@ class ArchiveExchangeTest : public QObject {
   void archiveTakesOnlyItsOwnBlock() {
     QFETCH(bool, answers);
     ProgramFixture f;
-    f.start();
-    f.control().startSettingsExchange();
-    answerReadOut(f, test::typicalBlock());
-    f.program->editor().close();
-    ArchiveWindow& window = f.program->archiveWindow();
-    f.form().ui().Archiwum1->trigger();
-    window.selectIds({window.listModel().idAt(0)});
+    ArchiveWindow& window = archiveOnReadOut(f, test::typicalBlock());
     buttonOf(window, "BtnPorownaj")->click();
     QByteArray other = test::typicalBlock();
     other[5] = 50;
