@@ -24,8 +24,6 @@
 #include <cstdio>
 #include <vector>
 
-namespace {}  // namespace
-
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   int seconds = 30;
@@ -64,6 +62,7 @@ int main(int argc, char** argv) {
   };
 
   const double cpu0 = cpuSeconds();
+  const long sleeps0 = sleepsSoFar();
   QElapsedTimer wall;
   wall.start();
   form.findChild<QToolButton*>(QStringLiteral("Wykresy"))->click();
@@ -85,6 +84,7 @@ int main(int argc, char** argv) {
   loop.exec();
   const double elapsed = wall.nsecsElapsed() / 1e9;
   const double cpu = cpuSeconds() - cpu0;
+  const long sleeps = sleepsSoFar() - sleeps0;
   form.findChild<QPushButton*>(QStringLiteral("Koniec"))->click();
 
   int requests = 0;
@@ -121,6 +121,8 @@ int main(int argc, char** argv) {
   std::printf("one chart division (15 samples): %.3f s\n", 15.0 / fps);
   std::printf("program CPU: %.2f s over %.1f s = %.2f %% of one core\n", cpu, elapsed,
               100.0 * cpu / elapsed);
+  std::printf("program wake-ups (user-interface thread): %.1f per frame shown (%ld in all)\n",
+              static_cast<double>(sleeps) / frames, sleeps);
   std::printf("program CPU per 5 s window (%% of one core):");
   for (double w : windows)
     std::printf(" %.1f", w);

@@ -1,6 +1,6 @@
 // The serial link on QSerialPort against real pseudo-terminals: what opens, what fails with which
 // operating-system error, bytes both ways (0 included), notifications that are never re-entered,
-// and a device that hangs up.
+// replies gathered into one notification, and a device that hangs up.
 #include "link/LinkError.h"
 #include "link/QtSerialTransport.h"
 #include "support/PseudoTerminal.h"
@@ -11,8 +11,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -274,6 +277,58 @@ class SerialLinkTest : public QObject {
     received.clear();
     pty.write("frame");
     QTRY_COMPARE(received, QByteArray("frame"));
+  }
+
+  // A reply the program waits for reaches the handler in few notifications however its bytes
+  // trickle in, and nothing is held back: a short reply, one that starts after the gather ended,
+  // or one whose gather a reopened link cut off, still reaches the handler whole.
+  void repliesAreGatheredNeverHeldBack_data() {
+    QTest::addColumn<int>("sent");
+    QTest::addColumn<int>("startsAfterMs");
+    QTest::addColumn<bool>("reopen");
+    QTest::addColumn<int>("mostNotifications");
+    QTest::newRow("whole reply") << 8 << 0 << false << 3;
+    QTest::newRow("short reply") << 3 << 0 << false << 3;
+    QTest::newRow("reply after the gather") << 8 << 30 << false << 8;
+    QTest::newRow("link reopened meanwhile") << 8 << 0 << true << 8;
+  }
+  void repliesAreGatheredNeverHeldBack() {
+    QFETCH(int, sent);
+    QFETCH(int, startsAfterMs);
+    QFETCH(bool, reopen);
+    QFETCH(int, mostNotifications);
+    PseudoTerminal pty;
+    auto t = transportFor(pty.slavePath());
+    t->setPortName("COM1");
+    t->open();
+    QByteArray received;
+    int notifications = 0;
+    t->setRxHandler([&](int count) {
+      ++notifications;
+      received += t->read(count);
+    });
+    t->expectReply(8);
+    t->write("\x02");
+    QCOMPARE(pty.read(1), QByteArray("\x02"));
+    if (reopen) {
+      t->close();
+      t->open();
+    }
+    const QByteArray reply = QByteArray("\x10\x20\x30\x40\x50\x60\x70\x01").left(sent);
+    std::thread controller([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(startsAfterMs));
+      for (char c : reply) {
+        pty.write(QByteArray(1, c));
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+      }
+    });
+    // A real event loop, which wakes for every notification; QTest's waits poll every few ms.
+    QEventLoop loop;
+    QTimer::singleShot(100, &loop, &QEventLoop::quit);
+    loop.exec();
+    controller.join();
+    QCOMPARE(received, reply);
+    QVERIFY2(notifications <= mostNotifications, qPrintable(QString::number(notifications)));
   }
 
   void deviceStateSeenOnTheDescriptor() {

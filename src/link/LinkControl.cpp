@@ -154,6 +154,7 @@ bool LinkControl::replyWindowOpen() const {
 
 void LinkControl::expectReply(int length) {
   link_.discardReceived();
+  link_.expectReply(length);
   awaitingReply_ = true;
   replyClosesAt_ = timers_.now() + kByteTime * length + kReplyMargin;
 }

@@ -5,8 +5,10 @@
 #include "link/LinkError.h"
 
 #include <QDeadlineTimer>
+#include <QSocketNotifier>
 
 #include <cerrno>
+#include <utility>
 
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -20,6 +22,10 @@ namespace {
 // pseudo-terminal whose other side is being reopened, or a line glitch, is not a lost device.
 constexpr int kHangupChecks = 3;
 constexpr int kHangupCheckIntervalMs = 100;
+// One character at 9600 baud (10 bits), in microseconds, and what a gathered reply waits beyond
+// the line time of request and reply: the controller's turn and the timer's own millisecond.
+constexpr int kCharacterMicros = 1042;
+constexpr int kGatherSlackMs = 1;
 
 bool isGoneErrno(int e) {
   return e == EIO || e == ENXIO || e == ENODEV || e == EBADF;
@@ -73,6 +79,9 @@ QtSerialTransport::QtSerialTransport(QObject* parent)
   hangupCheck_.setInterval(kHangupCheckIntervalMs);
   hangupCheck_.setSingleShot(true);
   connect(&hangupCheck_, &QTimer::timeout, this, &QtSerialTransport::checkDevice);
+  gatherEnd_.setSingleShot(true);
+  gatherEnd_.setTimerType(Qt::PreciseTimer);
+  connect(&gatherEnd_, &QTimer::timeout, this, &QtSerialTransport::endGathering);
 }
 
 QtSerialTransport::~QtSerialTransport() {
@@ -116,11 +125,14 @@ void QtSerialTransport::openDevice(const QString& portName) {
   port_.clearError();
   pending_ = false;
   hangupChecks_ = 0;
+  replyLength_ = 0;
+  stopGathering();
 }
 
 void QtSerialTransport::closeDevice() {
   pending_ = false;
   hangupCheck_.stop();
+  stopGathering();
   const bool purged = port_.clear(QSerialPort::AllDirections);
   const int err = purged ? 0 : lastErrno();
   if (port_.isOpen()) ::ioctl(port_.handle(), TIOCNXCL);
@@ -130,6 +142,7 @@ void QtSerialTransport::closeDevice() {
 }
 
 void QtSerialTransport::writeDevice(const QByteArray& bytes) {
+  const int replyLength = std::exchange(replyLength_, 0);
   writing_ = true;
   struct Reset {
     QtSerialTransport* self;
@@ -138,6 +151,9 @@ void QtSerialTransport::writeDevice(const QByteArray& bytes) {
       if (self->pending_) self->scheduleDelivery();
     }
   } reset{this};
+  // A gather still running belongs to an earlier request: what it holds is notified after this
+  // write.
+  endGathering();
 
   forgetError();
   if (port_.write(bytes) != bytes.size()) throw LinkError(LinkFailure::Write, lastErrno());
@@ -161,6 +177,7 @@ void QtSerialTransport::writeDevice(const QByteArray& bytes) {
     pollfd p{port_.handle(), POLLOUT, 0};
     ::poll(&p, 1, static_cast<int>(qMin<qint64>(left, 50)));
   }
+  if (replyLength > 0) startGathering(static_cast<int>(bytes.size()) + replyLength);
 }
 
 QByteArray QtSerialTransport::readDevice(int count) {
@@ -182,6 +199,53 @@ void QtSerialTransport::discardDevice() {
   forgetError();
 }
 
+void QtSerialTransport::expectReplyDevice(int length) {
+  replyLength_ = length;
+}
+
+void QtSerialTransport::startGathering(int lineBytes) {
+  if (!port_.isOpen() || qEnvironmentVariableIsSet("NOGATHER")) return;
+  gathering_ = true;
+  port_.setReadBufferSize(1);
+  if (QSocketNotifier* reader = readNotifier()) reader->setEnabled(false);
+  gatherEnd_.start((lineBytes * kCharacterMicros + 999) / 1000 + kGatherSlackMs);
+}
+
+QSocketNotifier* QtSerialTransport::readNotifier() const {
+  for (QSocketNotifier* n : port_.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly)) {
+    if (n->type() == QSocketNotifier::Read && n->socket() == port_.handle()) return n;
+  }
+  return nullptr;
+}
+
+void QtSerialTransport::stopGathering() {
+  gatherEnd_.stop();
+  if (!gathering_) return;
+  gathering_ = false;
+  port_.setReadBufferSize(0);
+}
+
+void QtSerialTransport::endGathering() {
+  if (!gathering_) return;
+  gatherEnd_.stop();
+  port_.setReadBufferSize(0);
+  // QSerialPort holds at most the first byte; the driver holds the rest. Taking them in before
+  // the gather ends notifies the reply once instead of its first byte and then the others.
+  int waiting = 0;
+  if (isConnected() && port_.isOpen() && ::ioctl(port_.handle(), FIONREAD, &waiting) == 0 &&
+      waiting > 0) {
+    port_.waitForReadyRead(0);
+    forgetError();
+  }
+  gathering_ = false;
+  if (!isConnected() || !port_.isOpen() || port_.bytesAvailable() <= 0) return;
+  if (delivering_ || writing_) {
+    pending_ = true;
+  } else {
+    deliver();
+  }
+}
+
 void QtSerialTransport::forgetError() {
   // Clearing an error that is not there still emits errorOccurred; the live loop reads and
   // writes fifty times a second.
@@ -189,7 +253,7 @@ void QtSerialTransport::forgetError() {
 }
 
 void QtSerialTransport::onReadyRead() {
-  if (delivering_ || writing_) {
+  if (delivering_ || writing_ || gathering_) {
     pending_ = true;
     return;
   }
@@ -207,6 +271,10 @@ void QtSerialTransport::scheduleDelivery() {
 
 void QtSerialTransport::deliver() {
   if (!isConnected() || !port_.isOpen()) return;
+  if (gathering_) {
+    pending_ = true;
+    return;
+  }
   const qint64 waiting = port_.bytesAvailable();
   if (waiting <= 0) return;
   pending_ = false;
@@ -271,6 +339,7 @@ void QtSerialTransport::resumeReading() {
 void QtSerialTransport::closeLostPort() {
   pending_ = false;
   hangupCheck_.stop();
+  stopGathering();
   port_.close();
   port_.clearError();
   markClosed();

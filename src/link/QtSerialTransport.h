@@ -6,6 +6,8 @@
 #include <QSerialPort>
 #include <QTimer>
 
+class QSocketNotifier;
+
 #include <functional>
 
 namespace orvel {
@@ -17,6 +19,13 @@ namespace orvel {
 // stale errno, and a ResourceError also switches reading off. Such a report is therefore only a
 // reason to look at the device: the link is dropped when the device itself says it is gone (an
 // ioctl fails with EIO, ENXIO, ENODEV) or a hang-up persists; otherwise reading is resumed.
+//
+// A reply is gathered: a controller's bytes come one per millisecond, and waking the user
+// interface for each of them costs more than everything the live loop does with a frame. While
+// a reply is due the port's read buffer is limited to one byte, which makes QSerialPort stop
+// reading (and so stop waking the program) once the first byte is in; the rest waits in the
+// driver until the request and the reply could have crossed the line, and is then notified at
+// once.
 class QtSerialTransport : public QObject, public SerialTransport {
   Q_OBJECT
  public:
@@ -38,6 +47,7 @@ class QtSerialTransport : public QObject, public SerialTransport {
   void writeDevice(const QByteArray& bytes) override;
   QByteArray readDevice(int count) override;
   void discardDevice() override;
+  void expectReplyDevice(int length) override;
 
  private:
   void onReadyRead();
@@ -49,12 +59,19 @@ class QtSerialTransport : public QObject, public SerialTransport {
   void closeLostPort();
   void resumeReading();
   void forgetError();
+  void startGathering(int lineBytes);
+  void endGathering();
+  void stopGathering();
+  QSocketNotifier* readNotifier() const;
   int lastErrno() const;
 
   QSerialPort port_;
   PathResolver resolve_;
   QString devicePath_;
   QTimer hangupCheck_;
+  QTimer gatherEnd_;
+  int replyLength_ = 0;
+  bool gathering_ = false;
   int hangupChecks_ = 0;
   int spuriousErrors_ = 0;
   bool delivering_ = false;

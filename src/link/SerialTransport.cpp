@@ -47,6 +47,10 @@ void SerialTransport::discardReceived() {
   if (connected_) discardDevice();
 }
 
+void SerialTransport::expectReply(int length) {
+  if (connected_ && length > 0) expectReplyDevice(length);
+}
+
 void SerialTransport::deviceLost(const QString& errorText) {
   connected_ = false;
   if (lossHandler_) {

@@ -38,6 +38,11 @@ class SerialTransport {
   QByteArray read(int count);
   // Throws away what has arrived and not been read yet. Does nothing when not connected.
   void discardReceived();
+  // The next write is a request answered by this many bytes. An implementation may gather the
+  // reply: hold the notification until request and reply could have crossed the line, so that a
+  // reply comes in one notification rather than one per byte. Whatever is still missing then is
+  // notified as it comes. Does nothing when not connected.
+  void expectReply(int length);
 
   // The handler of the received-characters notification, called with the number of bytes
   // waiting (never 0).
@@ -59,6 +64,7 @@ class SerialTransport {
   virtual void writeDevice(const QByteArray& bytes) = 0;
   virtual QByteArray readDevice(int count) = 0;
   virtual void discardDevice() {}
+  virtual void expectReplyDevice(int /*length*/) {}
 
   // For implementations: marks the link closed after the device was lost underneath it and
   // reports the loss.
