@@ -187,16 +187,18 @@ void PacedTimer::requestSent() {
 void PacedTimer::arm() {
   ++arms_;
   const Nanos now = service_.now();
-  Nanos next = now;
+  Nanos slot = now;
+  Nanos at = now;
   if (anchored_) {
-    next = slot_ + interval_;
-    // A slot already past by less than the tolerance is still taken (at once); one that would
-    // follow a late tick too closely is not.
-    const Nanos earliest = std::max(now, lastTick_ + interval_) - tolerance();
-    if (next < earliest) next += interval_ * ((earliest - next + interval_ - Nanos(1)) / interval_);
+    const Nanos earliest = std::max(now, lastTick_ + minimumGap());
+    slot = slot_ + interval_;
+    if (earliest > slot + lateness()) {
+      slot += interval_ * ((earliest - slot - lateness() + interval_ - Nanos(1)) / interval_);
+    }
+    at = std::max(slot, earliest);
   }
-  armedFor_ = next;
-  handle_->start(next > now ? next - now : Nanos(0), Nanos(0));
+  armedFor_ = slot;
+  handle_->start(at > now ? at - now : Nanos(0), Nanos(0));
 }
 
 void PacedTimer::fire() {

@@ -76,16 +76,20 @@ class WindowTimer {
 // The short pacing timers of the live and sample loops. Their ticks keep to a grid of slots one
 // interval apart, counted from the first tick (or from a request sent outside the timer, see
 // requestSent), so a loop keeps its rate whatever each wake-up costs: after a start the timer
-// ticks at the next slot that is at least one interval after its previous tick. A reply handled
-// after that slot, or a wake-up more than the tolerance late, gives up the slot that would follow
-// too closely and waits for the next one: requests never bunch and the grid never drifts.
+// ticks at the next slot, never closer than minimumGap() to its previous tick. A tick that cannot
+// come within lateness() of its slot (a reply handled late, or a previous tick so late that the
+// gap pushes this one on) gives up the slot and waits for the next one: requests never bunch and
+// the grid never drifts.
 class PacedTimer {
  public:
-  // How late a tick may be and still count as its slot: a tenth of the interval (2 ms of the live
-  // loop's 20). Requests then never come closer than 18 ms, which the controller's 9.4 ms of
-  // request and reply leave ample room for, while the millisecond or so a wake-up comes late on
-  // a busy machine does not cost a slot.
-  Nanos tolerance() const { return interval_ / 10; }
+  // How close two ticks may come: the interval less a tenth (18 ms of the live loop's 20). The
+  // controller's 9.4 ms of request and reply leave ample room, while the millisecond or so a
+  // wake-up comes late on a busy machine is not taken out of the next request's slot.
+  Nanos minimumGap() const { return interval_ - interval_ / 10; }
+  // How late in its slot a tick may still come: a quarter of the interval (5 ms of 20). A wake-up
+  // a few milliseconds late then delays the next request by what is left of the gap instead of
+  // costing it its slot, and the ticks after it are back on the grid.
+  Nanos lateness() const { return interval_ / 4; }
 
   PacedTimer(TimerService& service, int intervalMs, std::function<void()> onTick);
   void start();
