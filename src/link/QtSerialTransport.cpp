@@ -204,8 +204,12 @@ void QtSerialTransport::expectReplyDevice(int length) {
 }
 
 void QtSerialTransport::startGathering(int lineBytes) {
-  if (!port_.isOpen() || qEnvironmentVariableIsSet("NOGATHER")) return;
+  if (!port_.isOpen()) return;
   gathering_ = true;
+  // A full one-byte buffer is QSerialPort's own reason to stop reading, and giving the buffer
+  // back its size is its own way to start again. Its notifier is switched off here as well, so
+  // that not even the first byte wakes the program; where that notifier cannot be found the
+  // buffer alone stops reading after the first byte or two.
   port_.setReadBufferSize(1);
   if (QSocketNotifier* reader = readNotifier()) reader->setEnabled(false);
   gatherEnd_.start((lineBytes * kCharacterMicros + 999) / 1000 + kGatherSlackMs);

@@ -6,9 +6,9 @@
 #include <QSerialPort>
 #include <QTimer>
 
-class QSocketNotifier;
-
 #include <functional>
+
+class QSocketNotifier;
 
 namespace orvel {
 
@@ -22,10 +22,9 @@ namespace orvel {
 //
 // A reply is gathered: a controller's bytes come one per millisecond, and waking the user
 // interface for each of them costs more than everything the live loop does with a frame. While
-// a reply is due the port's read buffer is limited to one byte, which makes QSerialPort stop
-// reading (and so stop waking the program) once the first byte is in; the rest waits in the
-// driver until the request and the reply could have crossed the line, and is then notified at
-// once.
+// a reply is due QSerialPort does not read: the bytes wait in the driver until the request and
+// the reply could have crossed the line, and are then taken in and notified at once. Bytes still
+// missing then are notified as they come, as are bytes that answer no request.
 class QtSerialTransport : public QObject, public SerialTransport {
   Q_OBJECT
  public:
