@@ -287,9 +287,10 @@ class SerialLinkTest : public QObject {
     QTest::addColumn<int>("startsAfterMs");
     QTest::addColumn<bool>("reopen");
     QTest::addColumn<int>("mostNotifications");
-    QTest::newRow("whole reply") << 8 << 0 << false << 3;
+    // A settings block: its gather lasts 41 ms, twice what its bytes take here.
+    QTest::newRow("whole reply") << 37 << 0 << false << 3;
     QTest::newRow("short reply") << 3 << 0 << false << 3;
-    QTest::newRow("reply after the gather") << 8 << 30 << false << 8;
+    QTest::newRow("reply after the gather") << 8 << 60 << false << 8;
     QTest::newRow("link reopened meanwhile") << 8 << 0 << true << 8;
   }
   void repliesAreGatheredNeverHeldBack() {
@@ -307,14 +308,16 @@ class SerialLinkTest : public QObject {
       ++notifications;
       received += t->read(count);
     });
-    t->expectReply(8);
+    t->expectReply(37);
     t->write("\x02");
     QCOMPARE(pty.read(1), QByteArray("\x02"));
     if (reopen) {
       t->close();
       t->open();
     }
-    const QByteArray reply = QByteArray("\x10\x20\x30\x40\x50\x60\x70\x01").left(sent);
+    QByteArray reply;
+    for (int i = 0; i < sent; ++i)
+      reply += char(0x10 + i);
     std::thread controller([&] {
       std::this_thread::sleep_for(std::chrono::milliseconds(startsAfterMs));
       for (char c : reply) {
@@ -324,7 +327,7 @@ class SerialLinkTest : public QObject {
     });
     // A real event loop, which wakes for every notification; QTest's waits poll every few ms.
     QEventLoop loop;
-    QTimer::singleShot(100, &loop, &QEventLoop::quit);
+    QTimer::singleShot(150, &loop, &QEventLoop::quit);
     loop.exec();
     controller.join();
     QCOMPARE(received, reply);
