@@ -302,7 +302,9 @@ class SerialLinkTest : public QObject {
     auto t = transportFor(pty.slavePath());
     t->setPortName("COM1");
     t->open();
-    QByteArray received;
+    QByteArray reply, received;
+    for (int i = 0; i < sent; ++i)
+      reply += char(0x10 + i);
     int notifications = 0;
     t->setRxHandler([&](int count) {
       ++notifications;
@@ -315,9 +317,6 @@ class SerialLinkTest : public QObject {
       t->close();
       t->open();
     }
-    QByteArray reply;
-    for (int i = 0; i < sent; ++i)
-      reply += char(0x10 + i);
     std::thread controller([&] {
       std::this_thread::sleep_for(std::chrono::milliseconds(startsAfterMs));
       for (char c : reply) {
