@@ -2,6 +2,7 @@
 
 #include "link/Protocol.h"
 #include "link/ReceiveBuffer.h"
+#include "link/SerialTransport.h"
 #include "link/Timers.h"
 
 #include <QString>
@@ -107,7 +108,7 @@ class LinkControl {
   // could have come at 9600 baud (10 bits a byte) plus kReplyMargin for the controller's turn,
   // an adapter's latency timer and a busy event loop. Bytes outside it are stray and dropped
   // unseen: they stop no watchdog, start no read-out and count towards no reply.
-  static constexpr Nanos kByteTime{1041667};
+  static constexpr Nanos kByteTime = kCharacterTime;
   static constexpr Millis kReplyMargin{200};
   bool replyWindowOpen() const;
 

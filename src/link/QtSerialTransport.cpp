@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <chrono>
 #include <utility>
 
 #include <poll.h>
@@ -22,10 +23,9 @@ namespace {
 // pseudo-terminal whose other side is being reopened, or a line glitch, is not a lost device.
 constexpr int kHangupChecks = 3;
 constexpr int kHangupCheckIntervalMs = 100;
-// One character at 9600 baud (10 bits), in microseconds, and what a gathered reply waits beyond
-// the line time of request and reply: the controller's turn and the timer's own millisecond.
-constexpr int kCharacterMicros = 1042;
-constexpr int kGatherSlackMs = 1;
+// What a gathered reply waits beyond the line time of request and reply: the controller's turn
+// and the timer's own millisecond.
+constexpr std::chrono::milliseconds kGatherSlack{1};
 
 bool isGoneErrno(int e) {
   return e == EIO || e == ENXIO || e == ENODEV || e == EBADF;
@@ -212,7 +212,8 @@ void QtSerialTransport::startGathering(int lineBytes) {
   // buffer alone stops reading after the first byte or two.
   port_.setReadBufferSize(1);
   if (QSocketNotifier* reader = readNotifier()) reader->setEnabled(false);
-  gatherEnd_.start((lineBytes * kCharacterMicros + 999) / 1000 + kGatherSlackMs);
+  gatherEnd_.start(std::chrono::ceil<std::chrono::milliseconds>(lineBytes * kCharacterTime) +
+                   kGatherSlack);
 }
 
 QSocketNotifier* QtSerialTransport::readNotifier() const {

@@ -3,9 +3,13 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 
 namespace orvel {
+
+// One character on the line: a start bit, 8 data bits and a stop bit at 9600 baud.
+inline constexpr std::chrono::nanoseconds kCharacterTime{1041667};
 
 // The program's one serial link to the controller (9600 baud, 8 data bits, no parity, 1 stop
 // bit, no flow control, DTR and RTS inactive). The link is either connected or not; every
