@@ -126,7 +126,6 @@ void QtSerialTransport::openDevice(const QString& portName) {
   pending_ = false;
   hangupChecks_ = 0;
   replyLength_ = 0;
-  stopGathering();
 }
 
 void QtSerialTransport::closeDevice() {
