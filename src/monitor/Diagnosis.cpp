@@ -94,9 +94,11 @@ bool IdleRule::next(const DiagnosisSample& s) {
     low_ = s.rpm;
     lowAt_ = s.timeMs;
   }
-  // Once settled, a stretch stays settled: the lows of a hunting idle are its spread.
+  // Once settled, a stretch stays settled: the lows of a hunting idle are its spread. The last
+  // frames of an engine dying away (switched off, stalling) fall far below any idle low and
+  // are left out.
   if (!settled_ && s.timeMs - lowAt_ >= kIdleSettleMs) settled_ = true;
-  return settled_;
+  return settled_ && s.rpm >= low_ * kIdleDyingShare;
 }
 
 Diagnosis diagnose(const DiagnosisSample* first, const DiagnosisSample* last,

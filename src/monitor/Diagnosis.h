@@ -60,6 +60,8 @@ constexpr int kIdleRpmCeiling = 1500;
 // no new low more than kIdleSettleRpm under the last one for kIdleSettleMs.
 constexpr qint64 kIdleSettleMs = 2000;
 constexpr int kIdleSettleRpm = 25;
+// A settled engine below this share of its low is dying away rather than idling.
+constexpr double kIdleDyingShare = 0.75;
 // TPS is said to have left the calibrated range only beyond this many counts, so that the
 // converter's last digit does not raise the alarm.
 constexpr int kTpsCalibrationTolerance = 2;
@@ -89,7 +91,7 @@ struct Diagnosis {
 // idle; an idle that hunts or jitters keeps coming back to lows it has already made, so it
 // settles and counts with all its spread. A frame without a speed (no reference, interference)
 // neither counts nor breaks the stretch; the throttle opening, the speed leaving the band or a
-// stall (below 300 rpm) ends it.
+// stall (below 300 rpm) ends it, and the frames of the engine dying before a stall do not count.
 class IdleRule {
  public:
   explicit IdleRule(const DiagnosisInput& input);
