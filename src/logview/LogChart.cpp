@@ -232,7 +232,10 @@ void LogChart::paintTimeAxis(QPainter& p, const QRect& plot, bool labelled) cons
     // The cursor's clock, to the precision the step needs.
     QString label = clockTextMs(static_cast<qint64>(std::nearbyint(s * 1000.0)));
     label.chop(decimals == 0 ? 4 : 3 - decimals);
-    p.drawText(QRectF(x - 40, plot.bottom() + 3, 80, fm.height()), Qt::AlignHCenter, label);
+    // Centred under its tick, but kept whole at the chart's edges.
+    const double w = fm.horizontalAdvance(label) + 2;
+    const double left = std::clamp(x - w / 2, 0.0, std::max(0.0, width() - w));
+    p.drawText(QRectF(left, plot.bottom() + 3, w, fm.height()), Qt::AlignHCenter, label);
   }
   if (labelled) {
     const bool hours = window_.to() >= 3600.0 * 1000.0;

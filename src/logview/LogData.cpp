@@ -123,14 +123,13 @@ LogLoad loadDriveLog(const QString& path) {
   load.data = decodeDriveLog(std::move(parsed));
   load.data->path = path;
   load.data->recorded = recordingTime(path);
+  load.data->written = QFileInfo(path).lastModified();
   return load;
 }
 
 QDateTime recordingTime(const QString& path) {
-  const QFileInfo info(path);
   const QString stamp = QStringLiteral("yyyy-MM-dd_HH-mm-ss");
-  const QDateTime named = QDateTime::fromString(info.completeBaseName().left(stamp.size()), stamp);
-  return named.isValid() ? named : info.lastModified();
+  return QDateTime::fromString(QFileInfo(path).completeBaseName().left(stamp.size()), stamp);
 }
 
 CursorReading cursorReading(const LogData& log, std::size_t row) {

@@ -31,9 +31,10 @@ struct LogData {
   std::vector<DiagnosisSample> samples;
   int skipped = 0;       // malformed rows, as the replay counts them
   int badReference = 0;  // of them, rows refused for their idle reference
-  // When the recording started: the recorder names its files by that moment; a file named
-  // otherwise gives the time it was last written.
+  // When the recording started, as the recorder names its files; invalid for a file named
+  // otherwise, which tells only when it was last written.
   QDateTime recorded;
+  QDateTime written;
 
   qint64 firstMs() const { return times.empty() ? 0 : times.front(); }
   qint64 lastMs() const { return times.empty() ? 0 : times.back(); }
@@ -62,7 +63,7 @@ struct CursorReading {
 };
 CursorReading cursorReading(const LogData& log, std::size_t row);
 
-// When the log in `path` was recorded (see LogData::recorded); invalid when nothing tells.
+// When the log in `path` was recorded, from the recorder's name for it; invalid for another.
 QDateTime recordingTime(const QString& path);
 
 // "m:ss.mmm", or "h:mm:ss.mmm" from an hour on.

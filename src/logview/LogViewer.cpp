@@ -159,29 +159,34 @@ bool LogViewer::openFile(const QString& path) {
   return true;
 }
 
-void LogViewer::showDiagnosis() {
-  if (!log_) {
-    diagnosis_->clear();
-    return;
-  }
+QStringList LogViewer::figures(bool withHint) const {
   QStringList text;
   text << tr3("Cały zapis", "Whole log", "Tutta la registrazione") +
               QStringLiteral(" (%1)").arg(clockTextMs(log_->lastMs() - log_->firstMs()));
   for (const QString& line : diagnosisLines(whole_, false))
     text << QStringLiteral("  ") + line;
-  text << QString();
   if (const auto s = chart_->selection()) {
     const std::size_t first = log_->rowAt(s->first);
     std::size_t last = log_->rowAt(s->second) + 1;
-    text << tr3("Zaznaczony odcinek", "Selected stretch", "Tratto selezionato") +
+    text << QString()
+         << tr3("Zaznaczony odcinek", "Selected stretch", "Tratto selezionato") +
                 QStringLiteral(" (%1)").arg(stretchText(s->first, s->second));
     for (const QString& line : diagnosisLines(log_->diagnosis(first, last), false))
       text << QStringLiteral("  ") + line;
-  } else {
-    text << tr3("Odcinek: Shift + przeciąganie", "A stretch: Shift + drag",
+  } else if (withHint) {
+    text << QString()
+         << tr3("Odcinek: Shift + przeciąganie", "A stretch: Shift + drag",
                 "Un tratto: Maiusc + trascinare");
   }
-  diagnosis_->setText(text.join(QLatin1Char('\n')));
+  return text;
+}
+
+void LogViewer::showDiagnosis() {
+  if (!log_) {
+    diagnosis_->clear();
+    return;
+  }
+  diagnosis_->setText(figures(true).join(QLatin1Char('\n')));
 }
 
 QString LogViewer::diagnosisText() const {
@@ -219,13 +224,17 @@ QImage LogViewer::picture() const {
   // stretch on the chart and the figures beside it, as text in the picture itself.
   QStringList heading;
   heading << QFileInfo(log_->path).fileName();
+  const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
   if (log_->recorded.isValid()) {
     heading << tr3("Nagrano: %1", "Recorded: %1", "Registrato: %1")
-                   .arg(log_->recorded.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+                   .arg(log_->recorded.toString(format));
+  } else if (log_->written.isValid()) {
+    heading << tr3("Plik zapisany: %1", "File written: %1", "File scritto: %1")
+                   .arg(log_->written.toString(format));
   }
   heading << tr3("Na wykresie: %1", "On the chart: %1", "Nel grafico: %1")
                  .arg(stretchText(chart_->timeWindow().from(), chart_->timeWindow().to()));
-  const QStringList figures = diagnosis_->text().split(QLatin1Char('\n'));
+  const QStringList figures = this->figures(false);
 
   const QImage chart = chart_->grab().toImage();
   const QFontMetrics fm(font());
@@ -255,8 +264,8 @@ QImage LogViewer::picture() const {
   p.end();
   // The same as text for whoever files the picture away.
   out.setText(QStringLiteral("Title"), heading.first());
-  if (log_->recorded.isValid())
-    out.setText(QStringLiteral("Creation Time"), log_->recorded.toString(Qt::ISODate));
+  const QDateTime when = log_->recorded.isValid() ? log_->recorded : log_->written;
+  if (when.isValid()) out.setText(QStringLiteral("Creation Time"), when.toString(Qt::ISODate));
   out.setText(QStringLiteral("Description"), (heading.mid(1) + figures).join(QLatin1Char('\n')));
   return out;
 }

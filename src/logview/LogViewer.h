@@ -53,6 +53,9 @@ class LogViewer : public QMainWindow {
 
  private:
   void showDiagnosis();
+  // The figures of the whole log and of the selected stretch, with the hint on selecting one
+  // where there is none when `withHint`.
+  QStringList figures(bool withHint) const;
   void showStatus(const QString& text);
   QString fileStatus() const;
 
