@@ -61,11 +61,13 @@ class TestChartSetup : public QObject {
   void lambdaLabels_data() {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QStringList>("labels");
-    QTest::newRow("0..1 V") << "51" << QStringList{"0,00V", "0,25V", "0,50V", "0,75V", "1,00V"};
-    QTest::newRow("0.8..1.6 V") << "82" << QStringList{"0,0V", "0,4V", "0,8V", "1,2V", "1,6V"};
-    QTest::newRow("0..5 V") << "255" << QStringList{"0,00V", "1,25V", "2,50V", "3,75V", "5,00V"};
+    QTest::newRow("0..1 V") << "51"
+                            << QStringList{"0.00 V", "0.25 V", "0.50 V", "0.75 V", "1.00 V"};
+    QTest::newRow("0.8..1.6 V") << "82" << QStringList{"0.0 V", "0.4 V", "0.8 V", "1.2 V", "1.6 V"};
+    QTest::newRow("0..5 V") << "255"
+                            << QStringList{"0.00 V", "1.25 V", "2.50 V", "3.75 V", "5.00 V"};
     QTest::newRow("unknown: the design's labels")
-        << "0" << QStringList{"-2,0 V", "-1,6 V", "-1,2 V", "-0,8 V", "-0,4 V"};
+        << "0" << QStringList{"-2.0 V", "-1.6 V", "-1.2 V", "-0.8 V", "-0.4 V"};
   }
   void lambdaLabels() {
     QFETCH(QString, key);
@@ -74,15 +76,15 @@ class TestChartSetup : public QObject {
     enter();
     QCOMPARE(yLabels(QStringLiteral("WykresLambda")), labels);
     QCOMPARE(yLabels(QStringLiteral("WykresPodcis")),
-             (QStringList{"0,00 V", "1,25 V", "2,50 V", "3,75 V", "5,00 V"}));
+             (QStringList{"0.00 V", "1.25 V", "2.50 V", "3.75 V", "5.00 V"}));
   }
 
   void tpsLabels_data() {
     QTest::addColumn<int>("low");
     QTest::addColumn<int>("high");
     QTest::addColumn<QStringList>("labels");
-    const QStringList five{"0,00 V", "1,25 V", "2,50 V", "3,75 V", "5,00 V"};
-    const QStringList twelve{"0,0 V", "3,0 V", "6,0 V", "9,0 V", "12 V"};
+    const QStringList five{"0.00 V", "1.25 V", "2.50 V", "3.75 V", "5.00 V"};
+    const QStringList twelve{"0.0 V", "3.0 V", "6.0 V", "9.0 V", "12 V"};
     QTest::newRow("not calibrated") << 0 << 0 << twelve;
     QTest::newRow("rising 5 V") << 10 << 100 << five;
     QTest::newRow("falling 5 V") << 100 << 10 << five;
@@ -122,7 +124,7 @@ class TestChartSetup : public QObject {
     setLambdaKey(QStringLiteral("0"));
     enter();
     QCOMPARE(yLabels(QStringLiteral("WykresLambda")),
-             (QStringList{"0,00V", "1,25V", "2,50V", "3,75V", "5,00V"}));
+             (QStringList{"0.00 V", "1.25 V", "2.50 V", "3.75 V", "5.00 V"}));
     QCOMPARE(plotter(Wykresy::Lambda1).sweep().current.x(), 23);
     QCOMPARE(plotter(Wykresy::Tps).sweep().current.x(), 3);
     QCOMPARE(plotter(Wykresy::Lambda2).sweep().current.x(), 3);

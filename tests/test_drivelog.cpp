@@ -473,6 +473,9 @@ class TestDriveLog : public QObject {
                                    << "nie zawiera żadnej klatki do odtworzenia (pominięte "
                                       "wiersze: 2)"
                                    << 0;
+    QTest::newRow("an idle reference beyond 16 bits")
+        << "crafted"
+        << "(pominięte wiersze: 1, w tym z okresem odniesienia obrotów ponad 65535: 1)" << 0;
     QTest::newRow("some rows bad") << "some bad"
                                    << "pominięto nieprawidłowe wiersze: 3" << 5;
     QTest::newRow("cancelled") << "cancelled" << QString() << 0;
@@ -496,6 +499,11 @@ class TestDriveLog : public QObject {
       writeLog(QStringLiteral("x.csv"), driveLogHeader());
     } else if (kind == QLatin1String("garbage")) {
       writeLog(QStringLiteral("x.csv"), driveLogHeader() + "1,2,3\r\n\x01\x02\r\n");
+    } else if (kind == QLatin1String("crafted")) {
+      writeLog(QStringLiteral("x.csv"),
+               driveLogHeader() +
+                   "0.000,,1.00,1.00,2.50,55,33 14 07 80 01 00 C8 01,255,0/12,255,"
+                   "0,0,2147483647\r\n");
     } else if (kind == QLatin1String("some bad")) {
       QByteArray log = generatedLog(5, 20);
       log.insert(driveLogHeader().size(), "bad\r\n");

@@ -78,6 +78,9 @@ class TestDriveLogFormat : public QObject {
     good("over an hour", "4000.5,,1.00,1.00,2.50,55,33 14 07 80 4C 04 C8 01,0,0/12,255,0,0,0",
          4000500, "33 14 07 80 4C 04 C8 01", "0", TpsRange::Rising12V, {255, 0, 0, 0},
          "4000.500,,1.00,1.00,2.50,55,33 14 07 80 4C 04 C8 01,0,0/12,255,0,0,0");
+    good("the largest idle reference",
+         "0.020,47662,1.00,1.00,2.50,55,33 14 07 80 4C 04 C8 01,255,0/12,255,0,0,65535", 20,
+         "33 14 07 80 4C 04 C8 01", "255", TpsRange::Rising12V, {255, 0, 0, 65535});
     good("whole seconds, lower-case hex",
          "7,800,1.00,1.00,2.50,55,33 14 07 80 4c 04 c8 01,255,0/12,255,0,0,1100", 7000,
          "33 14 07 80 4C 04 C8 01", "255", TpsRange::Rising12V, {255, 0, 0, 1100},
@@ -107,6 +110,7 @@ class TestDriveLogFormat : public QObject {
     bad("bar range not a number", QByteArray(idle).replace("0/12,255,", "0/12,x,"));
     bad("lambda low above 255", QByteArray(idle).replace("255,0,0,1100", "255,256,0,1100"));
     bad("reference beyond 32 bits", QByteArray(idle).replace(",1100", ",2147483648"));
+    bad("reference beyond 16 bits", QByteArray(idle).replace(",1100", ",65536"));
     bad("a trailing blank", idle + " ");
     bad("quoted fields", "\"0.020\"" + idle.mid(5));
   }

@@ -1,7 +1,8 @@
-// The drive log viewer: its decimation keeps every peak however far it is zoomed out, and on
-// the whole program a recorded log opens from the menu with its malformed rows counted, the
-// cursor reads each frame as the panel's read-outs show it when the log is replayed from the
-// cursor, and the chart is saved as a picture.
+// The drive log viewer: its decimation keeps every peak however far it is zoomed out, its time
+// axis is labelled on round clock steps, and on the whole program a recorded log opens from the
+// menu with its malformed rows counted, the cursor reads each frame as the panel's read-outs
+// show it when the log is replayed from the cursor (the replay counting in the log's own time),
+// the chart is saved as a picture with what it shows, and an open viewer follows the language.
 #include <QtTest>
 
 #include "logview/Decimation.h"
@@ -13,6 +14,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 
 #include <cmath>
@@ -41,7 +43,7 @@ RawLiveFrame frame(int lambda, int tps, int lambda2, int period, int valveByte) 
 Rows rows(const LiveSettings& settings, const QList<RawLiveFrame>& frames) {
   Rows out;
   for (int i = 0; i < frames.size(); ++i)
-    out.push_back({qint64(i) * 20, frames[i], settings});
+    out.push_back({qint64(i) * 700, frames[i], settings});
   return out;
 }
 
@@ -196,6 +198,11 @@ class TestLogView : public QObject {
     auto* replay = viewer->findChild<QPushButton*>(QStringLiteral("OdtworzStad"));
     QVERIFY(replay->isEnabled());
     replay->click();
+    // Counted in the log's own time, from the frame under the cursor on.
+    const auto clock = [](qint64 ms) { return QStringLiteral("0:0%1").arg(ms / 1000); };
+    QCOMPARE(f.form().statusText(),
+             QStringLiteral("Odtwarzanie: a.csv  %1 / %2")
+                 .arg(clock(log[std::size_t(start)].timeMs), clock(log.back().timeMs)));
     QFrame* panel = f.form().findChild<QFrame*>(QStringLiteral("Panel1"));
     QVERIFY(!panel->isHidden());
     const auto shown = [panel](const char* name) {
@@ -203,7 +210,7 @@ class TestLogView : public QObject {
     };
     for (std::size_t i = std::size_t(start); i < log.size(); ++i) {
       const CursorReading c =
-          cursorReading(*viewer->log(), viewer->log()->rowAt(log[i].timeMs + 19));
+          cursorReading(*viewer->log(), viewer->log()->rowAt(log[i].timeMs + 699));
       const QList<QByteArray> columns = formatDriveLogRow(log[i]).trimmed().split(',');
       // The panel as the replay shows the frame, and the recorded columns.
       if (c.values[0] != QStringLiteral("—"))
@@ -216,31 +223,86 @@ class TestLogView : public QObject {
       QCOMPARE(withoutUnit(c.values[3]), QString::fromLatin1(columns[4]));
       QCOMPARE(withoutUnit(c.values[4]), QString::fromLatin1(columns[5]));
       QCOMPARE(c.values[0] == QStringLiteral("—"), log[i].settings.idlePeriodReference == 0);
-      f.timers.advanceMs(20);
+      f.timers.advanceMs(700);
     }
   }
 
-  void savesTheChartAsShown() {
+  // An open viewer follows a change of the interface language at once, with room around its
+  // buttons' captions; its picture holds the chart as on the screen, pixel for pixel, under the
+  // log's name and recording time, with the figures beside it and in the PNG's text.
+  void followsTheLanguageAndSavesWhatItShows() {
     ProgramFixture f;
     f.start();
     ScriptedFileDialogs dialogs;
     QTemporaryDir dir;
-    const QString log = dir.filePath(QStringLiteral("b.csv"));
-    QFile file(log);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(driveLogHeader());
+    QFile file(dir.filePath(QStringLiteral("2026-03-14_10-22-05.csv")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(driveLogHeader()) > 0);
     for (const DriveLogRow& row : rows(settings("51", 0, 51, TpsRange::Rising5V, 1100),
-                                       {frame(5, 20, 9, 1100, 9), frame(45, 20, 9, 1000, 9)}))
+                                       QList<RawLiveFrame>(50, frame(5, 20, 9, 1000, 9))))
       file.write(formatDriveLogRow(row));
     file.close();
-    dialogs.answers = {log, dir.filePath(QStringLiteral("chart"))};
+    dialogs.answers = {file.fileName(), dir.filePath(QStringLiteral("chart"))};
     f.form().findChild<QAction*>(QStringLiteral("Przegladajzapis1"))->trigger();
     auto* viewer = f.form().findChild<LogViewer*>();
     QVERIFY(viewer && viewer->log());
+    f.form().findChild<QAction*>(QStringLiteral("Woski1"))->trigger();
+    viewer->centralWidget()->layout()->activate();
+    auto* replay = viewer->findChild<QPushButton*>(QStringLiteral("OdtworzStad"));
+    QCOMPARE(viewer->windowTitle(),
+             QStringLiteral("Visualizza registrazione – 2026-03-14_10-22-05.csv"));
+    QCOMPARE(replay->text(), QStringLiteral("Riproduci da qui"));
+    QVERIFY(replay->width() >= replay->fontMetrics().boundingRect(replay->text() + "MM").width());
+    QVERIFY(viewer->statusText().contains(QStringLiteral("50 fotogrammi")));
+
     viewer->findChild<QPushButton*>(QStringLiteral("ZapiszObraz"))->click();
-    const QImage saved(dir.filePath(QStringLiteral("chart.png")));
-    QCOMPARE(saved.size(), viewer->chart().size());
-    QCOMPARE(dialogs.saveOffers.size(), 1);
+    const QImage saved =
+        QImage(dir.filePath(QStringLiteral("chart.png"))).convertToFormat(QImage::Format_RGB32);
+    const QImage chart = viewer->chart().grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int top = -1;
+    for (int y = 0; y + chart.height() <= saved.height() && top < 0; ++y)
+      if (saved.copy(0, y, chart.width(), chart.height()) == chart) top = y;
+    QVERIFY2(top > 0, "the chart is not on the picture under a heading");
+    // Words drawn above the chart and beside it: neither is a blank.
+    for (const QRect r :
+         {QRect(0, 0, saved.width(), top),
+          QRect(chart.width(), top, saved.width() - chart.width(), chart.height())}) {
+      QImage part = saved.copy(r), blank(r.size(), QImage::Format_RGB32);
+      blank.fill(part.pixel(0, 0));
+      QVERIFY(part != blank);
+    }
+    QCOMPARE(saved.text(QStringLiteral("Title")), QStringLiteral("2026-03-14_10-22-05.csv"));
+    const QString description = saved.text(QStringLiteral("Description"));
+    QVERIFY(description.contains(QStringLiteral("Registrato: 2026-03-14 10:22:05")));
+    for (const QString& line : viewer->diagnosisText().split('\n').mid(0, 7))
+      QVERIFY2(description.contains(line), qPrintable(line));
+  }
+
+  // Labels about every 110 pixels on whole multiples of a step a clock is read by: an hour on
+  // 700 pixels every 10 minutes, not 16:40.
+  void timeTicksOnClockSteps_data() {
+    QTest::addColumn<double>("spanS");
+    QTest::addColumn<int>("width");
+    QTest::newRow("a second") << 1.0 << 800;
+    QTest::newRow("39 s") << 39.0 << 700;
+    QTest::newRow("an hour") << 3600.0 << 700;
+  }
+  void timeTicksOnClockSteps() {
+    QFETCH(double, spanS);
+    QFETCH(int, width);
+    const QList<double> clock{0.1, 0.2, 0.5, 1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800};
+    ParsedDriveLog parsed;
+    for (const double t : {0.0, spanS})
+      parsed.rows.push_back({qint64(t * 1000), frame(5, 10, 9, 1100, 9), {}});
+    const LogData log = decodeDriveLog(parsed);
+    LogChart chart;
+    chart.setLog(&log);
+    const double step = chart.tickStep(width);
+    QVERIFY2(clock.contains(step), qPrintable(QString::number(step)));
+    const double pixels = step * 1000 * width / chart.timeWindow().span();
+    QVERIFY2(pixels >= 110 && pixels < 110 * 2.5, qPrintable(QString::number(pixels)));
+    const QList<double> ticks = chart.timeTicks(width);
+    QCOMPARE(ticks.size(), int(spanS / step) + 1);
+    QCOMPARE(ticks.last(), std::floor(spanS / step) * step);
   }
 };
 

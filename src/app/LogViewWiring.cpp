@@ -41,6 +41,10 @@ void wireLogViewer(TForm1& main, DriveLog& driveLog) {
   QObject::connect(form, &TForm1::commandsChanged, form, [viewer] {
     if (*viewer) (*viewer)->updateCommands();
   });
+  // An open viewer follows the interface language as the main window does.
+  form->addCaptionTable([viewer](Language) {
+    if (*viewer) (*viewer)->retranslate();
+  });
   QObject::connect(form, &TForm1::closed, form, [viewer] {
     if (*viewer) (*viewer)->close();
   });

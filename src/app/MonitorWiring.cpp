@@ -18,6 +18,7 @@ void Program::wireOscilloscope() {
   hooks.showLiveFrame = [scope] { scope->showLiveFrame(); };
   hooks.endOscilloscopeMode = [scope] { scope->endLiveMode(); };
   hooks.startOscilloscopeMode = [scope] { scope->WykresyClick(); };
+  main->addCaptionTable([scope](Language) { scope->retranslate(); });
 
   onEvent(main->ui().Wykresy, &QToolButton::clicked, scope, [scope] { scope->WykresyClick(); });
   onEvent(main->ui().Tryboscyloskopu1, &QAction::triggered, scope,

@@ -1,5 +1,6 @@
 #include "logview/LogChart.h"
 
+#include "core/Language.h"
 #include "monitor/Diagnosis.h"
 
 #include <QKeyEvent>
@@ -31,6 +32,17 @@ double niceStep(double raw) {
   for (double m : {1.0, 2.0, 5.0, 10.0})
     if (m * power >= raw) return m * power;
   return 10.0 * power;
+}
+
+// The smallest round clock step of at least `raw` seconds: 1, 2 or 5 of a power of ten below
+// a second, then the steps a clock face is read by.
+double clockStep(double raw) {
+  static constexpr double kSteps[] = {1,   2,   5,    10,   15,   30,    60,    120,   300,
+                                      600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
+  if (raw < 1.0) return std::min(1.0, niceStep(raw));
+  for (double step : kSteps)
+    if (step >= raw) return step;
+  return 86400.0 * niceStep(raw / 86400.0);
 }
 
 // A scale that holds the log's values and reads as the panel's own.
@@ -67,7 +79,6 @@ LogChart::LogChart(QWidget* parent) : QWidget(parent) {
 LogChart::~LogChart() = default;
 
 void LogChart::retranslate() {
-  timeTitle_ = byLanguage("czas [min:s]", "time [min:s]", "tempo [min:s]");
   update();
 }
 
@@ -209,12 +220,10 @@ void LogChart::paintLane(QPainter& p, Lane lane, const QRect& plot) const {
 
 void LogChart::paintTimeAxis(QPainter& p, const QRect& plot, bool labelled) const {
   if (!log_) return;
-  // Labels about every 110 pixels, on round seconds.
-  const double step = niceStep(std::max(0.001, window_.span() / 1000.0 * 110.0 / plot.width()));
+  const double step = tickStep(plot.width());
   const int decimals = step >= 1.0 ? 0 : step >= 0.1 ? 1 : step >= 0.01 ? 2 : 3;
   const QFontMetrics fm = p.fontMetrics();
-  for (double s = std::ceil(window_.from() / 1000.0 / step) * step; s * 1000.0 <= window_.to();
-       s += step) {
+  for (double s : timeTicks(plot.width())) {
     const double x = plot.left() + (s * 1000.0 - window_.from()) * plot.width() / window_.span();
     p.setPen(QColor(225, 225, 225));
     p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
@@ -223,12 +232,35 @@ void LogChart::paintTimeAxis(QPainter& p, const QRect& plot, bool labelled) cons
     // The cursor's clock, to the precision the step needs.
     QString label = clockTextMs(static_cast<qint64>(std::nearbyint(s * 1000.0)));
     label.chop(decimals == 0 ? 4 : 3 - decimals);
-    p.drawText(QRectF(x - 40, plot.bottom() + 3, 80, fm.height()), Qt::AlignHCenter, label);
+    // Centred under its tick, but kept whole at the chart's edges.
+    const double w = fm.horizontalAdvance(label) + 2;
+    const double left = std::clamp(x - w / 2, 0.0, std::max(0.0, width() - w));
+    p.drawText(QRectF(left, plot.bottom() + 3, w, fm.height()), Qt::AlignHCenter, label);
   }
   if (labelled) {
+    const bool hours = window_.to() >= 3600.0 * 1000.0;
     p.drawText(QRectF(plot.left(), plot.bottom() + 4 + fm.height(), plot.width(), fm.height()),
-               Qt::AlignHCenter, timeTitle_);
+               Qt::AlignHCenter,
+               hours ? tr3("czas [h:min:s]", "time [h:min:s]", "tempo [h:min:s]")
+                     : tr3("czas [min:s]", "time [min:s]", "tempo [min:s]"));
   }
+}
+
+double LogChart::tickStep(int width) const {
+  // Labels at least about 110 pixels apart.
+  return clockStep(std::max(0.001, window_.span() / 1000.0 * 110.0 / std::max(1, width)));
+}
+
+QList<double> LogChart::timeTicks(int width) const {
+  QList<double> ticks;
+  if (!log_) return ticks;
+  const double step = tickStep(width);
+  // Counted in whole steps, so that a tenth of a second does not drift off the clock.
+  const auto first = static_cast<long long>(std::ceil(window_.from() / 1000.0 / step - 1e-9));
+  const auto last = static_cast<long long>(std::floor(window_.to() / 1000.0 / step + 1e-9));
+  for (long long k = first; k <= last; ++k)
+    ticks << double(k) * step;
+  return ticks;
 }
 
 void LogChart::paintCursor(QPainter& p, const std::array<QRect, kLanes>& rects) const {

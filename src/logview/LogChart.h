@@ -45,6 +45,10 @@ class LogChart : public QWidget {
   int plotWidth() const;
   double timeAtX(double x) const;
   double xAtTime(double ms) const;
+  // The times of the time axis's labels, in seconds, for a plot `width` pixels wide: whole
+  // multiples of a round clock step (1, 2, 5, 10, 15, 30 s, 1, 2, 5, 10, 15, 30 min, 1 h...).
+  QList<double> timeTicks(int width) const;
+  double tickStep(int width) const;
   // The points on show of a lane, for checks.
   QList<QPointF> lanePoints(Lane lane) const;
 
@@ -80,7 +84,6 @@ class LogChart : public QWidget {
   std::array<bool, kLanes> visible_{true, true, true, true, true};
   std::array<LaneScale, kLanes> scales_{};
   std::array<QList<QPointF>, kLanes> points_;
-  QString timeTitle_;
   const LogData* log_ = nullptr;
   TimeWindow window_;
   std::optional<double> cursor_;

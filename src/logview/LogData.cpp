@@ -27,7 +27,7 @@ QString shown(const QString& path) {
 QString laneName(Lane lane) {
   switch (lane) {
     case Lane::Speed:
-      return byLanguage("Obroty", "Engine speed", "Giri motore");
+      return tr3("Obroty", "Engine speed", "Giri motore");
     case Lane::Lambda1:
       return QStringLiteral("Lambda 1");
     case Lane::Tps:
@@ -35,7 +35,7 @@ QString laneName(Lane lane) {
     case Lane::Lambda2:
       return QStringLiteral("Lambda 2");
     case Lane::Valve:
-      return byLanguage("Zawór", "Valve", "Valvola");
+      return tr3("Zawór", "Valve", "Valvola");
   }
   return {};
 }
@@ -43,9 +43,9 @@ QString laneName(Lane lane) {
 QString laneUnit(Lane lane) {
   switch (lane) {
     case Lane::Speed:
-      return byLanguage("obr/min", "rpm", "giri/min");
+      return tr3("obr/min", "rpm", "giri/min");
     case Lane::Valve:
-      return byLanguage("kroki", "steps", "passi");
+      return tr3("kroki", "steps", "passi");
     default:
       return QStringLiteral("V");
   }
@@ -69,14 +69,20 @@ Diagnosis LogData::diagnosis(std::size_t first, std::size_t last) const {
 LogData decodeDriveLog(ParsedDriveLog parsed) {
   LogData log;
   log.skipped = parsed.skipped;
+  log.badReference = parsed.badReference;
   log.rows = std::move(parsed.rows);
   const std::size_t n = log.rows.size();
   log.times.resize(n);
   for (auto& lane : log.lanes)
     lane.resize(n);
   log.samples.resize(n);
+  // The idle rule sees the log's frames as the panel saw them, one after another; rows of
+  // another sensor (files joined) start it again, as they start the panel's figures again.
+  std::optional<IdleRule> idle;
   for (std::size_t i = 0; i < n; ++i) {
     const DriveLogRow& row = log.rows[i];
+    if (i == 0 || row.settings.tpsRange != log.rows[i - 1].settings.tpsRange)
+      idle.emplace(diagnosisInput(row.settings, std::nullopt));
     const auto& b = row.raw;
     const EngineSpeed speed = engineSpeed(row.settings.idlePeriodReference, b[4] + 256 * b[5]);
     log.times[i] = row.timeMs;
@@ -87,6 +93,7 @@ LogData decodeDriveLog(ParsedDriveLog parsed) {
     log.lanes[3][i] = float(b[3] * 5.0 / 255.0);
     log.lanes[4][i] = float(255 - b[6]);
     log.samples[i] = diagnosisSample(row.timeMs, displayedBytes(b), speed);
+    log.samples[i].idle = idle->next(log.samples[i]);
   }
   return log;
 }
@@ -100,21 +107,29 @@ LogLoad loadDriveLog(const QString& path) {
   }
   ParsedDriveLog parsed = parseDriveLog(content.bytes);
   if (!parsed.recognised) {
-    load.refusal = plIt(QStringLiteral("Plik %1 nie jest zapisem jazdy"),
-                        QStringLiteral("Il file %1 non è una registrazione di guida"))
+    load.refusal = tr3("Plik %1 nie jest zapisem jazdy", "The file %1 is not a drive log",
+                       "Il file %1 non è una registrazione di guida")
                        .arg(shown(path));
     return load;
   }
   if (parsed.rows.empty()) {
-    load.refusal = plIt(QStringLiteral("Plik %1 nie zawiera żadnej klatki (pominięte wiersze: %2)"),
-                        QStringLiteral("Il file %1 non contiene fotogrammi (righe scartate: %2)"))
-                       .arg(shown(path))
-                       .arg(parsed.skipped);
+    load.refusal = tr3("Plik %1 nie zawiera żadnej klatki (pominięte wiersze: %2%3)",
+                       "The file %1 holds no frame (rows skipped: %2%3)",
+                       "Il file %1 non contiene fotogrammi (righe scartate: %2%3)")
+                       .arg(shown(path), QString::number(parsed.skipped),
+                            DriveLog::badReferenceNote(parsed.badReference));
     return load;
   }
   load.data = decodeDriveLog(std::move(parsed));
   load.data->path = path;
+  load.data->recorded = recordingTime(path);
+  load.data->written = QFileInfo(path).lastModified();
   return load;
+}
+
+QDateTime recordingTime(const QString& path) {
+  const QString stamp = QStringLiteral("yyyy-MM-dd_HH-mm-ss");
+  return QDateTime::fromString(QFileInfo(path).completeBaseName().left(stamp.size()), stamp);
 }
 
 CursorReading cursorReading(const LogData& log, std::size_t row) {

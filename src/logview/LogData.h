@@ -3,6 +3,7 @@
 #include "monitor/Diagnosis.h"
 #include "monitor/DriveLogFormat.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <array>
@@ -28,7 +29,12 @@ struct LogData {
   std::vector<qint64> times;                     // ms, one per row, in order
   std::array<std::vector<float>, kLanes> lanes;  // NaN where a frame gave no value
   std::vector<DiagnosisSample> samples;
-  int skipped = 0;  // malformed rows, as the replay counts them
+  int skipped = 0;       // malformed rows, as the replay counts them
+  int badReference = 0;  // of them, rows refused for their idle reference
+  // When the recording started, as the recorder names its files; invalid for a file named
+  // otherwise, which tells only when it was last written.
+  QDateTime recorded;
+  QDateTime written;
 
   qint64 firstMs() const { return times.empty() ? 0 : times.front(); }
   qint64 lastMs() const { return times.empty() ? 0 : times.back(); }
@@ -56,6 +62,9 @@ struct CursorReading {
   std::array<QString, kLanes> values;
 };
 CursorReading cursorReading(const LogData& log, std::size_t row);
+
+// When the log in `path` was recorded, from the recorder's name for it; invalid for another.
+QDateTime recordingTime(const QString& path);
 
 // "m:ss.mmm", or "h:mm:ss.mmm" from an hour on.
 QString clockTextMs(qint64 ms);

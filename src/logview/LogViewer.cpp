@@ -5,12 +5,15 @@
 #include "core/Handlers.h"
 #include "core/Language.h"
 #include "logview/LogChart.h"
+#include "monitor/DriveLog.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QStatusBar>
@@ -97,9 +100,14 @@ LogViewer::~LogViewer() = default;
 void LogViewer::retranslate() {
   for (Lane lane : kAllLanes)
     laneBoxes_[static_cast<std::size_t>(lane)]->setText(laneName(lane));
-  replayButton_->setText(byLanguage("Odtwórz stąd", "Replay from here", "Riproduci da qui"));
-  saveButton_->setText(byLanguage("Zapisz obraz...", "Save image...", "Salva immagine..."));
-  help_->setText(byLanguage(
+  replayButton_->setText(tr3("Odtwórz stąd", "Replay from here", "Riproduci da qui"));
+  saveButton_->setText(tr3("Zapisz obraz...", "Save image...", "Salva immagine..."));
+  // Room around each caption, whichever language and style: a style that measures a button
+  // by its text alone leaves the longer captions touching the frame, or cut off.
+  for (QPushButton* b : {replayButton_, saveButton_})
+    b->setMinimumWidth(b->fontMetrics().horizontalAdvance(b->text()) +
+                       3 * b->fontMetrics().averageCharWidth() + 12);
+  help_->setText(tr3(
       "Kółko: powiększenie, przeciąganie: przesuwanie, dwuklik lub Home: cały zapis, kliknięcie: "
       "ustawienie kursora, Shift + przeciąganie: zaznaczenie odcinka, Esc: zwolnienie kursora.",
       "Wheel: zoom, drag: pan, double click or Home: whole log, click: fix the cursor, Shift + "
@@ -107,18 +115,27 @@ void LogViewer::retranslate() {
       "Rotella: zoom, trascinare: spostare, doppio clic o Home: tutta la registrazione, clic: "
       "fissa il cursore, Maiusc + trascinare: seleziona un tratto, Esc: libera il cursore."));
   const QString name = log_ ? QFileInfo(log_->path).fileName() : QString();
-  setWindowTitle(byLanguage("Przeglądanie zapisu", "Log view", "Visualizza registrazione") +
+  setWindowTitle(tr3("Przeglądanie zapisu", "Log view", "Visualizza registrazione") +
                  (name.isEmpty() ? QString() : QStringLiteral(" – ") + name));
   chart_->retranslate();
   showDiagnosis();
+  if (log_) showStatus(fileStatus());
+}
+
+QString LogViewer::fileStatus() const {
+  return tr3("%1: %2 klatek, %3; pominięte wiersze: %4%5", "%1: %2 frames, %3; rows skipped: %4%5",
+             "%1: %2 fotogrammi, %3; righe scartate: %4%5")
+      .arg(QDir::toNativeSeparators(log_->path), QString::number(log_->rows.size()),
+           clockTextMs(log_->lastMs() - log_->firstMs()), QString::number(log_->skipped),
+           DriveLog::badReferenceNote(log_->badReference));
 }
 
 void LogViewer::openWithDialog(const QString& folder) {
   const QString path = FileDialogs::current().openFileName(
       isVisible() ? this : parentWidget(), folder,
-      plIt(QStringLiteral("Zapisy jazdy (*.csv);;Wszystkie pliki (*)"),
-           QStringLiteral("Registrazioni (*.csv);;Tutti i file (*)")),
-      plIt(QStringLiteral("Przeglądaj zapis"), QStringLiteral("Visualizza registrazione")));
+      tr3("Zapisy jazdy (*.csv);;Wszystkie pliki (*)", "Drive logs (*.csv);;All files (*)",
+          "Registrazioni (*.csv);;Tutti i file (*)"),
+      tr3("Przeglądaj zapis", "View log", "Visualizza registrazione"));
   if (path.isEmpty()) return;
   openFile(path);
 }
@@ -132,16 +149,8 @@ bool LogViewer::openFile(const QString& path) {
   chart_->setLog(nullptr);
   log_ = std::move(load.data);
   whole_ = log_->diagnosis(0, log_->rows.size());
-  const qint64 span = log_->lastMs() - log_->firstMs();
-  fileStatus_ = plIt(QStringLiteral("%1: %2 klatek, %3; pominięte wiersze: %4"),
-                     QStringLiteral("%1: %2 fotogrammi, %3; righe scartate: %4"))
-                    .arg(QDir::toNativeSeparators(path))
-                    .arg(log_->rows.size())
-                    .arg(clockTextMs(span))
-                    .arg(log_->skipped);
   chart_->setLog(&*log_);
   retranslate();
-  showStatus(fileStatus_);
   updateCommands();
   show();
   raise();
@@ -150,29 +159,34 @@ bool LogViewer::openFile(const QString& path) {
   return true;
 }
 
+QStringList LogViewer::figures(bool withHint) const {
+  QStringList text;
+  text << tr3("Cały zapis", "Whole log", "Tutta la registrazione") +
+              QStringLiteral(" (%1)").arg(clockTextMs(log_->lastMs() - log_->firstMs()));
+  for (const QString& line : diagnosisLines(whole_, false))
+    text << QStringLiteral("  ") + line;
+  if (const auto s = chart_->selection()) {
+    const std::size_t first = log_->rowAt(s->first);
+    std::size_t last = log_->rowAt(s->second) + 1;
+    text << QString()
+         << tr3("Zaznaczony odcinek", "Selected stretch", "Tratto selezionato") +
+                QStringLiteral(" (%1)").arg(stretchText(s->first, s->second));
+    for (const QString& line : diagnosisLines(log_->diagnosis(first, last), false))
+      text << QStringLiteral("  ") + line;
+  } else if (withHint) {
+    text << QString()
+         << tr3("Odcinek: Shift + przeciąganie", "A stretch: Shift + drag",
+                "Un tratto: Maiusc + trascinare");
+  }
+  return text;
+}
+
 void LogViewer::showDiagnosis() {
   if (!log_) {
     diagnosis_->clear();
     return;
   }
-  QStringList text;
-  text << byLanguage("Cały zapis", "Whole log", "Tutta la registrazione") +
-              QStringLiteral(" (%1)").arg(clockTextMs(log_->lastMs() - log_->firstMs()));
-  for (const QString& line : diagnosisLines(whole_, false))
-    text << QStringLiteral("  ") + line;
-  text << QString();
-  if (const auto s = chart_->selection()) {
-    const std::size_t first = log_->rowAt(s->first);
-    std::size_t last = log_->rowAt(s->second) + 1;
-    text << byLanguage("Zaznaczony odcinek", "Selected stretch", "Tratto selezionato") +
-                QStringLiteral(" (%1)").arg(stretchText(s->first, s->second));
-    for (const QString& line : diagnosisLines(log_->diagnosis(first, last), false))
-      text << QStringLiteral("  ") + line;
-  } else {
-    text << byLanguage("Odcinek: Shift + przeciąganie", "A stretch: Shift + drag",
-                       "Un tratto: Maiusc + trascinare");
-  }
-  diagnosis_->setText(text.join(QLatin1Char('\n')));
+  diagnosis_->setText(figures(true).join(QLatin1Char('\n')));
 }
 
 QString LogViewer::diagnosisText() const {
@@ -199,10 +213,61 @@ void LogViewer::replayFromCursor() {
   std::vector<DriveLogRow> rows(log_->rows.begin() + static_cast<std::ptrdiff_t>(first),
                                 log_->rows.end());
   if (!replayFrom(QFileInfo(log_->path).fileName(), std::move(rows))) {
-    showStatus(plIt(QStringLiteral("Panel oscyloskopu jest zajęty"),
-                    QStringLiteral("Il pannello oscilloscopio è occupato")));
+    showStatus(tr3("Panel oscyloskopu jest zajęty", "The scope panel is in use",
+                   "Il pannello oscilloscopio è occupato"));
   }
   updateCommands();
+}
+
+QImage LogViewer::picture() const {
+  // What the window shows, for a report or a message: which log, when it was recorded, the
+  // stretch on the chart and the figures beside it, as text in the picture itself.
+  QStringList heading;
+  heading << QFileInfo(log_->path).fileName();
+  const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+  if (log_->recorded.isValid()) {
+    heading << tr3("Nagrano: %1", "Recorded: %1", "Registrato: %1")
+                   .arg(log_->recorded.toString(format));
+  } else if (log_->written.isValid()) {
+    heading << tr3("Plik zapisany: %1", "File written: %1", "File scritto: %1")
+                   .arg(log_->written.toString(format));
+  }
+  heading << tr3("Na wykresie: %1", "On the chart: %1", "Nel grafico: %1")
+                 .arg(stretchText(chart_->timeWindow().from(), chart_->timeWindow().to()));
+  const QStringList figures = this->figures(false);
+
+  const QImage chart = chart_->grab().toImage();
+  const QFontMetrics fm(font());
+  const int margin = 8;
+  const int line = fm.lineSpacing();
+  const int headingHeight = margin + line * int(heading.size()) + margin;
+  int figuresWidth = 0;
+  for (const QString& l : figures)
+    figuresWidth = std::max(figuresWidth, fm.horizontalAdvance(l));
+  const QSize size(chart.width() + margin + figuresWidth + margin,
+                   headingHeight + std::max(chart.height(), line * int(figures.size()) + margin));
+  QImage out(size * chart.devicePixelRatio(), QImage::Format_RGB32);
+  out.setDevicePixelRatio(chart.devicePixelRatio());
+  out.fill(palette().color(QPalette::Base));
+  QPainter p(&out);
+  p.setFont(font());
+  p.setPen(palette().color(QPalette::Text));
+  for (int i = 0; i < heading.size(); ++i) {
+    p.drawText(QRect(margin, margin + line * i, size.width() - 2 * margin, line),
+               Qt::AlignLeft | Qt::AlignVCenter, heading[i]);
+  }
+  p.drawImage(QPoint(0, headingHeight), chart);
+  for (int i = 0; i < figures.size(); ++i) {
+    p.drawText(QRect(chart.width() + margin, headingHeight + line * i, figuresWidth, line),
+               Qt::AlignLeft | Qt::AlignVCenter, figures[i]);
+  }
+  p.end();
+  // The same as text for whoever files the picture away.
+  out.setText(QStringLiteral("Title"), heading.first());
+  const QDateTime when = log_->recorded.isValid() ? log_->recorded : log_->written;
+  if (when.isValid()) out.setText(QStringLiteral("Creation Time"), when.toString(Qt::ISODate));
+  out.setText(QStringLiteral("Description"), (heading.mid(1) + figures).join(QLatin1Char('\n')));
+  return out;
 }
 
 void LogViewer::saveImage() {
@@ -210,17 +275,15 @@ void LogViewer::saveImage() {
   const QFileInfo source(log_->path);
   QString path = FileDialogs::current().saveFileName(
       this, source.absolutePath(),
-      plIt(QStringLiteral("Obraz PNG (*.png)"), QStringLiteral("Immagine PNG (*.png)")),
-      QStringLiteral("png"));
+      tr3("Obraz PNG (*.png)", "PNG image (*.png)", "Immagine PNG (*.png)"), QStringLiteral("png"));
   if (path.isEmpty()) return;
   if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".png");
-  const QPixmap picture = chart_->grab();
-  if (picture.save(path, "PNG")) {
-    showStatus(plIt(QStringLiteral("Zapisano obraz %1"), QStringLiteral("Immagine salvata %1"))
+  if (picture().save(path, "PNG")) {
+    showStatus(tr3("Zapisano obraz %1", "Image saved: %1", "Immagine salvata %1")
                    .arg(QDir::toNativeSeparators(path)));
   } else {
-    showMessage(plIt(QStringLiteral("Nie można zapisać obrazu %1"),
-                     QStringLiteral("Impossibile salvare l'immagine %1"))
+    showMessage(tr3("Nie można zapisać obrazu %1", "Cannot save the image %1",
+                    "Impossibile salvare l'immagine %1")
                     .arg(QDir::toNativeSeparators(path)),
                 attentionTitle(), MessageIcon::Warning);
   }

@@ -9,6 +9,7 @@
 #include <optional>
 
 class QCheckBox;
+class QImage;
 class QLabel;
 class QPushButton;
 
@@ -46,10 +47,17 @@ class LogViewer : public QMainWindow {
   const LogData* log() const { return log_ ? &*log_ : nullptr; }
   QString statusText() const;
   QString diagnosisText() const;
+  // The picture "Zapisz obraz..." saves: the chart as on the screen under the log's name and
+  // recording time, with the figures beside it (also as the PNG's text).
+  QImage picture() const;
 
  private:
   void showDiagnosis();
+  // The figures of the whole log and of the selected stretch, with the hint on selecting one
+  // where there is none when `withHint`.
+  QStringList figures(bool withHint) const;
   void showStatus(const QString& text);
+  QString fileStatus() const;
 
   LogChart* chart_;
   std::array<QCheckBox*, kLanes> laneBoxes_{};
@@ -60,7 +68,6 @@ class LogViewer : public QMainWindow {
   QLabel* status_;
   std::optional<LogData> log_;
   Diagnosis whole_;  // of the whole log, made once
-  QString fileStatus_;
 };
 
 }  // namespace orvel

@@ -30,18 +30,6 @@ QString percent(double share) {
 
 }  // namespace
 
-QString byLanguage(const char* polish, const char* english, const char* italian) {
-  switch (CurrentLanguage::get()) {
-    case Language::English:
-      return QString::fromUtf8(english);
-    case Language::Italian:
-      return QString::fromUtf8(italian);
-    case Language::Polish:
-      break;
-  }
-  return QString::fromUtf8(polish);
-}
-
 DiagnosisSample diagnosisSample(qint64 timeMs, const LiveFrame& frame, const EngineSpeed& speed) {
   DiagnosisSample s;
   s.timeMs = timeMs;
@@ -84,6 +72,35 @@ DiagnosisInput diagnosisInput(const LiveSettings& settings,
   return in;
 }
 
+IdleRule::IdleRule(const DiagnosisInput& input) : tpsFalling_(input.tpsFalling) {
+  if (input.calibration) {
+    calibrated_ = true;
+    closed_ = input.calibration->low;
+  }
+}
+
+bool IdleRule::next(const DiagnosisSample& s) {
+  if (!calibrated_) {
+    const bool closer = closed_ < 0 || (tpsFalling_ ? s.tps > closed_ : s.tps < closed_);
+    if (closer) closed_ = s.tps;
+  }
+  if (s.rpm < 0) return false;
+  if (std::abs(s.tps - closed_) > kIdleTpsMargin || s.rpm == 0 || s.rpm > kIdleRpmCeiling) {
+    shut_ = settled_ = false;
+    return false;
+  }
+  if (!shut_ || (!settled_ && s.rpm < low_ - kIdleSettleRpm)) {
+    shut_ = true;
+    low_ = s.rpm;
+    lowAt_ = s.timeMs;
+  }
+  // Once settled, a stretch stays settled: the lows of a hunting idle are its spread. The last
+  // frames of an engine dying away (switched off, stalling) fall far below any idle low and
+  // are left out.
+  if (!settled_ && s.timeMs - lowAt_ >= kIdleSettleMs) settled_ = true;
+  return settled_ && s.rpm >= low_ * kIdleDyingShare;
+}
+
 Diagnosis diagnose(const DiagnosisSample* first, const DiagnosisSample* last,
                    const DiagnosisInput& input) {
   Diagnosis d;
@@ -113,11 +130,8 @@ Diagnosis diagnose(const DiagnosisSample* first, const DiagnosisSample* last,
   d.richShare = static_cast<double>(richFrames) / d.frames;
   if (d.spanMs > 0) d.crossingsPerSecond = d.crossings * 1000.0 / static_cast<double>(d.spanMs);
 
-  // Closed throttle: where the calibration found idle, else the end of the travel seen.
-  int closed = input.tpsFalling ? d.tpsMax : d.tpsMin;
   if (input.calibration) {
     d.calibrationKnown = true;
-    closed = input.calibration->low;
     const int lo = std::min(input.calibration->low, input.calibration->high);
     const int hi = std::max(input.calibration->low, input.calibration->high);
     d.tpsBelowCalibration = d.tpsMin < lo - kTpsCalibrationTolerance;
@@ -126,8 +140,7 @@ Diagnosis diagnose(const DiagnosisSample* first, const DiagnosisSample* last,
   // Whole numbers summed exactly: the mean and spread of an hour of idle lose nothing.
   long long n = 0, sum = 0, squares = 0;
   for (const DiagnosisSample* s = first; s != last; ++s) {
-    if (std::abs(s->tps - closed) > kIdleTpsMargin) continue;
-    if (s->rpm <= 0 || s->rpm > kIdleRpmCeiling) continue;
+    if (!s->idle) continue;
     ++n;
     sum += s->rpm;
     squares += static_cast<long long>(s->rpm) * s->rpm;
@@ -152,55 +165,55 @@ QStringList diagnosisLines(const Diagnosis& d, bool compact) {
   const QString tpsRange =
       any ? QStringLiteral("%1–%2 V").arg(tpsVoltText(d.tpsMin), tpsVoltText(d.tpsMax)) : dash;
   const bool left = d.tpsBelowCalibration || d.tpsAboveCalibration;
+  // Every figure with its unit, in both forms; the panel's column is narrow, so its idle figure
+  // takes a line of its own under its name.
+  const QString perSecond = any ? oneDecimal(d.crossingsPerSecond) : dash;
+  const QString switchUnit = tr3("przeł./s", "switches/s", "comm./s");
+  const QString idle = d.idleFrames > 0 ? QStringLiteral("%1 ± %2 %3")
+                                              .arg(whole(d.idleRpmMean), whole(d.idleRpmStdDev),
+                                                   tr3("obr/min", "rpm", "giri/min"))
+                                        : dash;
   if (compact) {
-    lines
-        << byLanguage("Przełącz.: %1/s", "Switching: %1/s", "Commut.: %1/s")
-               .arg(any ? oneDecimal(d.crossingsPerSecond) : dash)
-        << byLanguage("Bogata: %1", "Rich: %1", "Ricca: %1").arg(any ? percent(d.richShare) : dash)
-        << QStringLiteral("λ1: %1").arg(lambdaRange)
-        << byLanguage("Jałowe: %1", "Idle: %1", "Minimo: %1")
-               .arg(d.idleFrames > 0
-                        ? QStringLiteral("%1±%2").arg(whole(d.idleRpmMean), whole(d.idleRpmStdDev))
-                        : dash)
-        << QStringLiteral("TPS: %1").arg(tpsRange);
-    if (left) lines << byLanguage("TPS poza kalibr.!", "TPS off calibr.!", "TPS fuori calibr.!");
+    lines << QStringLiteral("λ1: %1 %2").arg(perSecond, switchUnit)
+          << tr3("Bogata: %1", "Rich: %1", "Ricca: %1").arg(any ? percent(d.richShare) : dash)
+          << QStringLiteral("λ1: %1").arg(lambdaRange) << tr3("Jałowe:", "Idle:", "Minimo:") << idle
+          << QStringLiteral("TPS: %1").arg(tpsRange);
+    if (left) lines << tr3("TPS poza kalibr.!", "TPS off calibr.!", "TPS fuori calibr.!");
     return lines;
   }
-  lines << byLanguage("Sonda lambda 1: %1 przełączeń/s (%2 w %3 s)",
-                      "Lambda 1 probe: %1 switches/s (%2 in %3 s)",
-                      "Sonda lambda 1: %1 commutazioni/s (%2 in %3 s)")
-               .arg(oneDecimal(d.crossingsPerSecond))
+  lines << tr3("Sonda lambda 1: %1 %2 (%3 przełączeń w %4 s)",
+               "Lambda 1 probe: %1 %2 (%3 switches in %4 s)",
+               "Sonda lambda 1: %1 %2 (%3 commutazioni in %4 s)")
+               .arg(perSecond, switchUnit)
                .arg(d.crossings)
                .arg(oneDecimal(static_cast<double>(d.spanMs) / 1000.0))
-        << byLanguage("Mieszanka bogata: %1 czasu", "Rich mixture: %1 of the time",
-                      "Miscela ricca: %1 del tempo")
+        << tr3("Mieszanka bogata: %1 czasu", "Rich mixture: %1 of the time",
+               "Miscela ricca: %1 del tempo")
                .arg(any ? percent(d.richShare) : dash)
-        << byLanguage("Lambda 1 min–max: %1", "Lambda 1 min–max: %1", "Lambda 1 min–max: %1")
+        << tr3("Lambda 1 min–max: %1", "Lambda 1 min–max: %1", "Lambda 1 min–max: %1")
                .arg(lambdaRange);
   if (d.idleFrames > 0) {
-    lines << byLanguage("Obroty biegu jałowego: %1 ± %2 obr/min (%3 klatek)",
-                        "Idle speed: %1 ± %2 rpm (%3 frames)",
-                        "Giri al minimo: %1 ± %2 giri/min (%3 fotogrammi)")
-                 .arg(whole(d.idleRpmMean), whole(d.idleRpmStdDev))
+    lines << tr3("Obroty biegu jałowego: %1 (%2 klatek)", "Idle speed: %1 (%2 frames)",
+                 "Giri al minimo: %1 (%2 fotogrammi)")
+                 .arg(idle)
                  .arg(d.idleFrames);
   } else {
-    lines << byLanguage("Obroty biegu jałowego: brak klatek biegu jałowego",
-                        "Idle speed: no idle frames",
-                        "Giri al minimo: nessun fotogramma al minimo");
+    lines << tr3("Obroty biegu jałowego: brak ustalonego biegu jałowego",
+                 "Idle speed: no settled idle", "Giri al minimo: nessun minimo stabilizzato");
   }
-  lines << byLanguage("TPS min–max: %1", "TPS min–max: %1", "TPS min–max: %1").arg(tpsRange);
+  lines << tr3("TPS min–max: %1", "TPS min–max: %1", "TPS min–max: %1").arg(tpsRange);
   if (!d.calibrationKnown) {
-    lines << byLanguage("Zakres TPS z kalibracji: nieznany", "TPS calibration range: unknown",
-                        "Intervallo TPS di calibrazione: sconosciuto");
+    lines << tr3("Zakres TPS z kalibracji: nieznany", "TPS calibration range: unknown",
+                 "Intervallo TPS di calibrazione: sconosciuto");
   } else if (!left) {
-    lines << byLanguage("TPS w zakresie z kalibracji", "TPS within the calibrated range",
-                        "TPS entro l'intervallo calibrato");
+    lines << tr3("TPS w zakresie z kalibracji", "TPS within the calibrated range",
+                 "TPS entro l'intervallo calibrato");
   } else {
     QStringList where;
-    if (d.tpsBelowCalibration) where << byLanguage("poniżej", "below", "sotto");
-    if (d.tpsAboveCalibration) where << byLanguage("powyżej", "above", "sopra");
-    lines << byLanguage("TPS poza zakresem z kalibracji: %1", "TPS left the calibrated range: %1",
-                        "TPS fuori dall'intervallo calibrato: %1")
+    if (d.tpsBelowCalibration) where << tr3("poniżej", "below", "sotto");
+    if (d.tpsAboveCalibration) where << tr3("powyżej", "above", "sopra");
+    lines << tr3("TPS poza zakresem z kalibracji: %1", "TPS left the calibrated range: %1",
+                 "TPS fuori dall'intervallo calibrato: %1")
                  .arg(where.join(QStringLiteral(", ")));
   }
   return lines;

@@ -20,6 +20,7 @@ struct DiagnosisSample {
   std::uint8_t lambda = 0;  // byte 0, lambda probe 1
   std::uint8_t tps = 0;     // byte 1
   std::int32_t rpm = -1;    // the engine-speed bar's value; -1 when the frame gave none
+  bool idle = false;        // counted in the idle figures (see IdleRule)
 };
 DiagnosisSample diagnosisSample(qint64 timeMs, const LiveFrame& frame, const EngineSpeed& speed);
 
@@ -50,11 +51,17 @@ struct DiagnosisInput {
 DiagnosisInput diagnosisInput(const LiveSettings& settings,
                               std::optional<TpsCalibration> calibration);
 
-// Frames count as idle when TPS is within this many counts (0.05 V each) of the closed-throttle
-// reading and the engine turns between a standstill and kIdleRpmCeiling; the ceiling keeps
+// The throttle counts as shut while TPS is within this many counts (0.05 V each) of its closed
+// reading, and the engine idles between a standstill and kIdleRpmCeiling; the ceiling keeps
 // engine braking with the throttle shut out of the idle figures.
 constexpr int kIdleTpsMargin = 3;
 constexpr int kIdleRpmCeiling = 1500;
+// The engine has settled once, with the throttle shut and the speed in the idle band, it has set
+// no new low more than kIdleSettleRpm under the last one for kIdleSettleMs.
+constexpr qint64 kIdleSettleMs = 2000;
+constexpr int kIdleSettleRpm = 25;
+// A settled engine below this share of its low is dying away rather than idling.
+constexpr double kIdleDyingShare = 0.75;
 // TPS is said to have left the calibrated range only beyond this many counts, so that the
 // converter's last digit does not raise the alarm.
 constexpr int kTpsCalibrationTolerance = 2;
@@ -77,15 +84,35 @@ struct Diagnosis {
   bool tpsAboveCalibration = false;
 };
 
-// The figures of frames [first, last), which are in time order.
+// Tells, frame by frame in time order, which frames count in the idle figures: only those after
+// the engine has settled with the throttle shut. The closed reading is the calibrated idle TPS
+// when it is known, else the furthest-closed TPS seen so far. The engine running down after a
+// rev keeps setting new lows until it has settled, and its frames would read as an unsteady
+// idle; an idle that hunts or jitters keeps coming back to lows it has already made, so it
+// settles and counts with all its spread. A frame without a speed (no reference, interference)
+// neither counts nor breaks the stretch; the throttle opening, the speed leaving the band or a
+// stall (below 300 rpm) ends it, and the frames of the engine dying before a stall do not count.
+class IdleRule {
+ public:
+  explicit IdleRule(const DiagnosisInput& input);
+  bool next(const DiagnosisSample& s);
+
+ private:
+  bool tpsFalling_;
+  int closed_ = -1;  // -1 until a frame or the calibration gives it
+  bool calibrated_ = false;
+  bool shut_ = false;  // a stretch with the throttle shut is under way
+  bool settled_ = false;
+  int low_ = 0;
+  qint64 lowAt_ = 0;
+};
+
+// The figures of frames [first, last), which are in time order and carry their idle marks.
 Diagnosis diagnose(const DiagnosisSample* first, const DiagnosisSample* last,
                    const DiagnosisInput& input);
 
-// The figures as text in the interface language: a few short lines for the panel, or a longer
-// line per figure for the viewer.
+// The figures as text in the interface language: short lines for the panel's narrow column, or
+// a line per figure for the viewer.
 QStringList diagnosisLines(const Diagnosis& d, bool compact);
-
-// A text by the interface language, for labels the program adds to its windows.
-QString byLanguage(const char* polish, const char* english, const char* italian);
 
 }  // namespace orvel

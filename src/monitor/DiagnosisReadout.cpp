@@ -1,10 +1,16 @@
 #include "monitor/DiagnosisReadout.h"
 
+#include "core/Language.h"
+
 #include <QLabel>
 
 namespace orvel {
 
 namespace {
+
+long long windowSeconds() {
+  return std::chrono::duration_cast<std::chrono::seconds>(DiagnosisReadout::kWindow).count();
+}
 
 bool sameProbeAndSensor(const LiveSettings& a, const LiveSettings& b) {
   return a.lambdaKey == b.lambdaKey && a.lambdaLow == b.lambdaLow && a.lambdaHigh == b.lambdaHigh &&
@@ -17,13 +23,11 @@ DiagnosisReadout::DiagnosisReadout(QWidget* panel) : label_(new QLabel(panel)) {
   label_->setObjectName(QStringLiteral("DiagnozaOdczyt"));
   label_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   label_->setTextFormat(Qt::PlainText);
-  // The panel's own read-outs stay the eye-catchers; the figures are small print beside them.
-  QFont f = label_->font();
-  f.setPointSize(7);
-  label_->setFont(f);
-  label_->setToolTip(byLanguage("Ostatnie 10 s, odświeżane co sekundę", "Last 10 s, every second",
-                                "Ultimi 10 s, ogni secondo"));
+  // In the panel's own type, as its captions; a figure longer than the column wraps rather than
+  // being cut off.
+  label_->setWordWrap(true);
   samples_.reserve(4096);
+  retranslate();
 }
 
 void DiagnosisReadout::reset(const LiveSettings& settings,
@@ -33,9 +37,22 @@ void DiagnosisReadout::reset(const LiveSettings& settings,
   started_ = false;
   settings_ = settings;
   input_ = diagnosisInput(settings, calibration);
-  label_->setToolTip(byLanguage("Ostatnie 10 s, odświeżane co sekundę", "Last 10 s, every second",
-                                "Ultimi 10 s, ogni secondo"));
-  label_->setText(diagnosisLines(Diagnosis{}, true).join(QLatin1Char('\n')));
+  idle_ = IdleRule(input_);
+  show(Diagnosis{});
+}
+
+void DiagnosisReadout::retranslate() {
+  label_->setToolTip(tr3("Wskaźniki z ostatnich %1 s, odświeżane co sekundę",
+                         "The figures of the last %1 s, refreshed every second",
+                         "Indici degli ultimi %1 s, aggiornati ogni secondo")
+                         .arg(windowSeconds()));
+  show(shown_);
+}
+
+void DiagnosisReadout::show(const Diagnosis& d) {
+  shown_ = d;
+  label_->setText(tr3("Ostatnie %1 s:", "Last %1 s:", "Ultimi %1 s:").arg(windowSeconds()) +
+                  QLatin1Char('\n') + diagnosisLines(d, true).join(QLatin1Char('\n')));
 }
 
 void DiagnosisReadout::follow(const LiveSettings& settings) {
@@ -45,6 +62,7 @@ void DiagnosisReadout::follow(const LiveSettings& settings) {
   // Figures of two probes would mean neither.
   samples_.clear();
   head_ = 0;
+  idle_ = IdleRule(input_);
 }
 
 void DiagnosisReadout::add(Nanos now, const LiveFrame& frame, const EngineSpeed& speed) {
@@ -54,7 +72,9 @@ void DiagnosisReadout::add(Nanos now, const LiveFrame& frame, const EngineSpeed&
     nextRefresh_ = now + kRefresh;
   }
   const qint64 ms = std::chrono::duration_cast<Millis>(now - origin_).count();
-  samples_.push_back(diagnosisSample(ms, frame, speed));
+  DiagnosisSample sample = diagnosisSample(ms, frame, speed);
+  sample.idle = idle_.next(sample);
+  samples_.push_back(sample);
   if (now < nextRefresh_) return;
   nextRefresh_ = now + kRefresh;
   refresh();
@@ -73,7 +93,7 @@ void DiagnosisReadout::refresh() {
     samples_.erase(samples_.begin(), samples_.begin() + static_cast<std::ptrdiff_t>(head_));
     head_ = 0;
   }
-  label_->setText(diagnosisLines(current(), true).join(QLatin1Char('\n')));
+  show(current());
 }
 
 }  // namespace orvel

@@ -10,9 +10,10 @@ class QWidget;
 
 namespace orvel {
 
-// The oscilloscope panel's small read-out of the diagnosis figures over the last ten seconds,
-// refreshed once a second. Each frame costs one sample appended; the figures and the text are
-// made only on the refresh.
+// The oscilloscope panel's read-out of the diagnosis figures over the last ten seconds, refreshed
+// once a second, in a narrow column of the panel's own type. Each frame costs one sample
+// appended and marked by the idle rule, which sees every frame of the visit; the figures and the
+// text are made only on the refresh.
 class DiagnosisReadout {
  public:
   static constexpr Nanos kWindow = std::chrono::seconds(10);
@@ -26,12 +27,15 @@ class DiagnosisReadout {
   // Rows of a log recorded in another visit bring their own probe and sensor.
   void follow(const LiveSettings& settings);
   void add(Nanos now, const LiveFrame& frame, const EngineSpeed& speed);
+  // The language has changed: the figures on show are said again.
+  void retranslate();
 
   // The figures of the samples kept now.
   Diagnosis current() const;
 
  private:
   void refresh();
+  void show(const Diagnosis& d);
 
   QLabel* label_;
   std::vector<DiagnosisSample> samples_;
@@ -41,6 +45,8 @@ class DiagnosisReadout {
   bool started_ = false;
   LiveSettings settings_;
   DiagnosisInput input_;
+  IdleRule idle_{DiagnosisInput{}};
+  Diagnosis shown_;
 };
 
 }  // namespace orvel

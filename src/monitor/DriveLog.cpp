@@ -119,6 +119,15 @@ QString DriveLog::refusal(const FileContent& content, const QString& path, Use u
   return {};
 }
 
+QString DriveLog::badReferenceNote(int rows) {
+  if (rows == 0) return {};
+  return tr3(", w tym z okresem odniesienia obrotów ponad %1: %2",
+             ", of which with an idle period reference above %1: %2",
+             ", di cui con periodo di riferimento giri oltre %1: %2")
+      .arg(kMaxIdleReference)
+      .arg(rows);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Recording
 
@@ -251,19 +260,16 @@ void DriveLog::startReplay(const QString& path, Loaded loaded) {
   }
   skipped_ = log.skipped;
   if (log.rows.empty()) {
-    warn(plIt(QStringLiteral("Plik %1 nie zawiera żadnej klatki do odtworzenia (pominięte "
-                             "wiersze: %2)"),
-              QStringLiteral("Il file %1 non contiene fotogrammi da riprodurre (righe "
-                             "scartate: %2)"))
-             .arg(shown(path))
-             .arg(log.skipped));
+    warn(tr3("Plik %1 nie zawiera żadnej klatki do odtworzenia (pominięte wiersze: %2%3)",
+             "The file %1 holds no frame to replay (rows skipped: %2%3)",
+             "Il file %1 non contiene fotogrammi da riprodurre (righe scartate: %2%3)")
+             .arg(shown(path), QString::number(log.skipped), badReferenceNote(log.badReference)));
     return;
   }
   if (log.skipped > 0) {
-    warn(plIt(QStringLiteral("Plik %1: pominięto nieprawidłowe wiersze: %2"),
-              QStringLiteral("File %1: righe non valide scartate: %2"))
-             .arg(shown(path))
-             .arg(log.skipped));
+    warn(tr3("Plik %1: pominięto nieprawidłowe wiersze: %2%3",
+             "File %1: malformed rows skipped: %2%3", "File %1: righe non valide scartate: %2%3")
+             .arg(shown(path), QString::number(log.skipped), badReferenceNote(log.badReference)));
   }
   replayName_ = name;
   replayStatus_.clear();
@@ -311,9 +317,11 @@ void DriveLog::showReplayStatus() {
     case DriveLogPlayer::State::Idle:
       return;
   }
+  // The log's own time, as the viewer shows it: a replay from the viewer's cursor goes on from
+  // the time under the cursor.
   QString text =
       QStringLiteral("%1: %2  %3 / %4")
-          .arg(state, replayName_, clockText(player_.positionMs()), clockText(player_.spanMs()));
+          .arg(state, replayName_, clockText(player_.logTimeMs()), clockText(player_.logEndMs()));
   if (player_.gaps() > 0)
     text += plIt(QStringLiteral("  (przerwy: %1)"), QStringLiteral("  (interruzioni: %1)"))
                 .arg(player_.gaps());

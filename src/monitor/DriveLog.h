@@ -38,6 +38,9 @@ class DriveLog : public QObject {
   // Why a log file could not be read, for the fitter; the replay says what the size stops.
   enum class Use { Replay, View };
   static QString refusal(const FileContent& content, const QString& path, Use use);
+  // Appended to a count of skipped rows: how many of them were refused for their idle reference
+  // (nothing when none was).
+  static QString badReferenceNote(int rows);
 
   void BtnZapisClick();
   // "Odtwórz zapis...": asks for a file, then plays it.

@@ -117,7 +117,8 @@ std::optional<TpsRange> parseTpsRange(QByteArrayView field) {
 }
 
 // A row read field by field in place: a long log is read without a copy of each field.
-std::optional<DriveLogRow> parseRow(QByteArrayView line) {
+// `badReference` is set for a row that is well formed but for its idle reference.
+std::optional<DriveLogRow> parseRow(QByteArrayView line, bool* badReference = nullptr) {
   std::array<QByteArrayView, kDriveLogColumns> f;
   qsizetype from = 0;
   for (int k = 0; k < kDriveLogColumns; ++k) {
@@ -152,6 +153,10 @@ std::optional<DriveLogRow> parseRow(QByteArrayView line) {
   const auto high = parseDigits(f[11], 255);
   const auto reference = parseDigits(f[12], std::numeric_limits<std::int32_t>::max());
   if (!barRange || !low || !high || !reference) return std::nullopt;
+  if (*reference > kMaxIdleReference) {
+    if (badReference) *badReference = true;
+    return std::nullopt;
+  }
   row.settings.lambdaBarRange = static_cast<int>(*barRange);
   row.settings.lambdaLow = static_cast<int>(*low);
   row.settings.lambdaHigh = static_cast<int>(*high);
@@ -251,11 +256,13 @@ ParsedDriveLog parseDriveLog(const QByteArray& bytes) {
       log.recognised = true;
       continue;
     }
-    auto row = parseRow(line);
+    bool badReference = false;
+    auto row = parseRow(line, &badReference);
     // A replay plays forward in time; a row that goes back (two files pasted together, an edit)
     // is not played rather than jumping.
     if (!row || row->timeMs < lastTime) {
       ++log.skipped;
+      if (badReference) ++log.badReference;
       continue;
     }
     lastTime = row->timeMs;

@@ -47,6 +47,10 @@ struct DriveLogRow {
 };
 
 constexpr int kDriveLogColumns = 13;
+// The largest idle period reference there is: the settings block, the sampling runs and the
+// controller's 1Fh all carry it in two bytes. A larger one is no log of this program's, and its
+// speeds would overflow.
+constexpr std::int32_t kMaxIdleReference = 65535;
 
 // The header line, CR LF included.
 QByteArray driveLogHeader();
@@ -58,7 +62,8 @@ std::optional<DriveLogRow> parseDriveLogRow(const QByteArray& line);
 struct ParsedDriveLog {
   bool recognised = false;  // the file starts with the header line
   std::vector<DriveLogRow> rows;
-  int skipped = 0;  // malformed rows, and rows whose time runs backwards
+  int skipped = 0;       // malformed rows, and rows whose time runs backwards
+  int badReference = 0;  // of the skipped, those with an idle reference beyond kMaxIdleReference
 };
 // A whole file. Lines may end in CR LF or LF; blank lines are ignored; a UTF-8 byte order mark
 // (left by a spreadsheet) is allowed before the header.

@@ -26,6 +26,15 @@ qint64 DriveLogPlayer::spanMs() const {
   return rows_.back().timeMs - rows_.front().timeMs;
 }
 
+qint64 DriveLogPlayer::logTimeMs() const {
+  if (rows_.empty()) return 0;
+  return rows_[next_ == 0 ? 0 : next_ - 1].timeMs;
+}
+
+qint64 DriveLogPlayer::logEndMs() const {
+  return rows_.empty() ? 0 : rows_.back().timeMs;
+}
+
 void DriveLogPlayer::start(std::vector<DriveLogRow> rows) {
   handle_->stop();
   rows_ = std::move(rows);

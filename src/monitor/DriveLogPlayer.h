@@ -42,6 +42,10 @@ class DriveLogPlayer {
   // Recorded time of the row shown last, from the first row.
   qint64 positionMs() const;
   qint64 spanMs() const;
+  // The same in the log's own time, as the viewer shows it: the recorded time of the row shown
+  // last (of the first before any), and of the last row.
+  qint64 logTimeMs() const;
+  qint64 logEndMs() const;
   std::size_t rowsShown() const { return next_; }
   std::size_t rowCount() const { return rows_.size(); }
   // Gaps among the rows shown so far.

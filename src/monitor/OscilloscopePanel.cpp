@@ -24,11 +24,16 @@ namespace orvel {
 
 namespace {
 
-constexpr QRect kDiagnosisArea(298, 128, 94, 112);
+// Right of the Lambda 2 chart, under the TPS chart's labels and above the panel's buttons.
+constexpr QRect kDiagnosisArea(298, 124, 94, 120);
+// The figures need at least this much width; with less they are not shown.
+constexpr int kDiagnosisMinimumWidth = 80;
+constexpr int kDiagnosisGap = 6;
 
-// The calibration's TPS readings, once an autocalibration has given any.
+// The calibration's TPS readings, once an autocalibration has measured both ends: the rpm
+// scaling measures only the idle end, which gives no range to leave.
 std::optional<TpsCalibration> tpsCalibration(const ControllerState& state) {
-  if (state.tpsLow == 0 && state.tpsHigh == 0) return std::nullopt;
+  if (state.tpsHigh == 0) return std::nullopt;
   return TpsCalibration{state.tpsLow, state.tpsHigh};
 }
 
@@ -93,12 +98,19 @@ OscilloscopePanel::OscilloscopePanel(QFrame* host, WorkArea& area, LinkView& vie
   onEvent(ui_->Skalalambda, &QToolButton::clicked, this, [this] { scaling_->SkalalambdaClick(); });
   onEvent(ui_->Skalalambda1, &QToolButton::clicked, this,
           [this] { scaling_->Skalalambda1Click(); });
-  onEvent(ui_->WykresLambda, &ChartView::doubleClicked, this,
-          [this] { charts_->WykresLambdaDblClick(); });
-  onEvent(ui_->WykresTPS, &ChartView::doubleClicked, this,
-          [this] { charts_->WykresTPSDblClick(); });
-  onEvent(ui_->WykresPodcis, &ChartView::doubleClicked, this,
-          [this] { charts_->WykresPodcisDblClick(); });
+  onEvent(ui_->WykresLambda, &ChartView::doubleClicked, this, [this] {
+    charts_->WykresLambdaDblClick();
+    placeDiagnosis();
+  });
+  onEvent(ui_->WykresTPS, &ChartView::doubleClicked, this, [this] {
+    charts_->WykresTPSDblClick();
+    placeDiagnosis();
+  });
+  onEvent(ui_->WykresPodcis, &ChartView::doubleClicked, this, [this] {
+    charts_->WykresPodcisDblClick();
+    placeDiagnosis();
+  });
+  placeDiagnosis();
 
   // "Koniec" is the panel's default button. Qt honours default buttons only in dialogs, so an
   // Enter that nothing on the main window took is caught on its way up to the window.
@@ -111,11 +123,38 @@ QFrame* OscilloscopePanel::panel() const {
   return host_;
 }
 
+void OscilloscopePanel::retranslate() {
+  diagnosis_->retranslate();
+}
+
 int OscilloscopePanel::lambdaBarRange() const {
   return ui_->Gauge6->maximum() - ui_->Gauge6->minimum();
 }
 
+void OscilloscopePanel::placeDiagnosis() {
+  QLabel* label = diagnosis_->label();
+  const QRect home(label->x(), kDiagnosisArea.top(), 0, kDiagnosisArea.height());
+  // As wide as the room up to the next control or the panel's edge; an enlarged chart over that
+  // room leaves none, and the figures wait until it is restored.
+  int right = panel()->width() - kDiagnosisGap;
+  bool room = true;
+  const auto siblings = panel()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  for (const QWidget* w : siblings) {
+    if (w == label || w->isHidden()) continue;
+    const QRect r = w->geometry();
+    if (r.bottom() < home.top() || r.top() > home.bottom() || r.right() < home.left()) continue;
+    if (r.left() <= home.left() + kDiagnosisMinimumWidth)
+      room = false;
+    else
+      right = std::min(right, r.left() - kDiagnosisGap);
+  }
+  room = room && right - home.left() >= kDiagnosisMinimumWidth;
+  label->setGeometry(home.left(), home.top(), std::max(1, right - home.left()), home.height());
+  label->setVisible(room);
+}
+
 void OscilloscopePanel::afterWidthChange() {
+  placeDiagnosis();
   // The window follows the panel in its normal state, instead of cutting the enlarged panel off;
   // a maximised window has room and keeps the panel where the enlargement put it.
   const Qt::WindowStates fixed = Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen;

@@ -43,6 +43,8 @@ class OscilloscopePanel : public QObject {
   Wykresy& charts() { return *charts_; }
   PanelScaling& scaling() { return *scaling_; }
   DiagnosisReadout& diagnosis() { return *diagnosis_; }
+  // The language has changed: the texts of the panel's own that no caption table has.
+  void retranslate();
   const LiveSettings& liveSettings() const { return decoder_.settings; }
   // The lambda indicator bar's range as the hidden anchor gauge holds it.
   int lambdaBarRange() const;
@@ -87,6 +89,8 @@ class OscilloscopePanel : public QObject {
   void placeAndShow(const QString& lambdaKey, TpsRange tpsRange);
   void takeLambdaBarRange();
   void afterWidthChange();
+  // The diagnosis figures in the room beside the Lambda 2 chart that the layout leaves them.
+  void placeDiagnosis();
 
   QFrame* host_;
   WorkArea& area_;

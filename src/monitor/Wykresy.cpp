@@ -34,11 +34,12 @@ void setPointSize(QLabel* label, int points) {
   label->setFont(f);
 }
 
-const Wykresy::YLabels kLambda51{"0,00V", "0,25V", "0,50V", "0,75V", "1,00V"};
-const Wykresy::YLabels kLambda82{"0,0V", "0,4V", "0,8V", "1,2V", "1,6V"};
-const Wykresy::YLabels kLambda255{"0,00V", "1,25V", "2,50V", "3,75V", "5,00V"};
-const Wykresy::YLabels kFiveVolt{"0,00 V", "1,25 V", "2,50 V", "3,75 V", "5,00 V"};
-const Wykresy::YLabels kTwelveVolt{"0,0 V", "3,0 V", "6,0 V", "9,0 V", "12 V"};
+// The decimal point of the read-outs beside them, and the unit spaced as on every other figure.
+const Wykresy::YLabels kLambda51{"0.00 V", "0.25 V", "0.50 V", "0.75 V", "1.00 V"};
+const Wykresy::YLabels kLambda82{"0.0 V", "0.4 V", "0.8 V", "1.2 V", "1.6 V"};
+const Wykresy::YLabels kLambda255{"0.00 V", "1.25 V", "2.50 V", "3.75 V", "5.00 V"};
+const Wykresy::YLabels kFiveVolt{"0.00 V", "1.25 V", "2.50 V", "3.75 V", "5.00 V"};
+const Wykresy::YLabels kTwelveVolt{"0.0 V", "3.0 V", "6.0 V", "9.0 V", "12 V"};
 
 }  // namespace
 
