@@ -1,15 +1,20 @@
 #include "app/CaptionTables.h"
 #include "app/Program.h"
 #include "archive/ArchiveExchange.h"
+#include "archive/ArchivePlace.h"
 #include "archive/ArchiveWindow.h"
+#include "core/FileDialogs.h"
 #include "core/Handlers.h"
 #include "core/Registry.h"
 #include "records/RecordsCommands.h"
 #include "records/TForm3.h"
+#include "service/ServiceConsole.h"
 #include "settings/TEdytuj_dane.h"
 #include "ui_TForm1.h"
 
 #include <QAbstractButton>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,8 +46,17 @@ QString captionOf(const QWidget& editor, const QString& name) {
 void Program::wireArchive() {
   TForm1* main = form1_.get();
   LinkControl& link = main->link();
-  archive_ = std::make_unique<ArchiveRecorder>(
-      installationFile(main->installationDirectory(), ArchiveStore::fileName()));
+  // An archive an earlier version kept in the installation folder is carried over once.
+  const QString folder = archiveDirectory_ ? archiveDirectory_()
+                                           : installationFile(main->installationDirectory(),
+                                                              QStringLiteral("archiwum"));
+  const ArchivePlace place =
+      settleArchive(installationFile(main->installationDirectory(), ArchiveStore::fileName()),
+                    QDir(folder).filePath(ArchiveStore::fileName()));
+  QDir().mkpath(QFileInfo(place.path).absolutePath());
+  GuardedFiles::guard(place.path);
+  archive_ = std::make_unique<ArchiveRecorder>(place.path, link.timerService());
+  archive_->setNotice(carryOverText(place));
 
   // The car lines as the F2 window holds them at this moment: dane.cfg read again, or what the
   // window last had where it cannot be read.
@@ -57,7 +71,7 @@ void Program::wireArchive() {
     const QStringList lines = userLines();
     return CarLines{lines.value(UserData::kCarLine1), lines.value(UserData::kCarLine2)};
   };
-  archiveExchange_ = std::make_unique<ArchiveExchange>(link, *archive_, currentCar);
+  archiveExchange_ = std::make_unique<ArchiveExchange>(link, *archive_);
 
   // Every complete read-out is kept before the editor opens; a block the archive's own exchange
   // asked for goes to the archive instead of the editor.
@@ -89,6 +103,11 @@ void Program::wireArchive() {
     forArchive->reset();
     exchange->gaveUp();
   };
+  link.hooks.settingsBlockRefused = [exchange, forArchive] {
+    forArchive->reset();
+    exchange->blockRefused();
+  };
+  if (console_) console_->opened = [exchange] { exchange->consoleOpened(); };
 
   ArchiveWindow::Context context;
   context.recorder = archive_.get();
@@ -102,11 +121,14 @@ void Program::wireArchive() {
   };
   context.caption = [editor](const QString& name) { return captionOf(*editor, name); };
   context.userDataLines = userLines;
+  context.currentCar = currentCar;
+  context.consoleOpen = [&link] { return link.serviceMode; };
   context.setStatusText = [main](const QString& text) { main->setStatusText(text); };
   // As F5: not while the editor, the wizard or another exchange holds the controller.
   context.controllerFree = [main] { return main->ui().SpeedButton3->isEnabled(); };
   archiveWindow_ = std::make_unique<ArchiveWindow>(std::move(context));
   ArchiveWindow* window = archiveWindow_.get();
+  archive_->added = [window](qint64) { window->rowAdded(); };
 
   main->addCaptionTable([window](Language language) {
     for (const QString& fault : applyCaptions(archiveCaptions(language), {window}))

@@ -22,6 +22,20 @@ inline QString plIt(const QString& polish, const QString& italian) {
   return CurrentLanguage::isPolish() ? polish : italian;
 }
 
+// A text of the program's own that has all three interface languages, chosen by the language
+// menu as the captions are (UTF-8 literals).
+inline QString tr3(const char* polish, const char* english, const char* italian) {
+  switch (CurrentLanguage::get()) {
+    case Language::English:
+      return QString::fromUtf8(english);
+    case Language::Italian:
+      return QString::fromUtf8(italian);
+    case Language::Polish:
+      break;
+  }
+  return QString::fromUtf8(polish);
+}
+
 // The title of the program's own warnings (the link's and the like).
 inline QString attentionTitle() {
   return plIt(QStringLiteral("Uwaga"), QStringLiteral("!!!"));
