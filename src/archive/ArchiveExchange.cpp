@@ -4,6 +4,8 @@
 #include "link/LinkControl.h"
 #include "link/LinkError.h"
 
+#include <algorithm>
+
 namespace orvel {
 
 namespace {
@@ -113,7 +115,9 @@ void ArchiveExchange::blockArrived(const SettingsBlock& block) {
       kept(block, ReadoutSource::Read);
       // The record's idle period reference goes back only into the car it was measured on.
       report_.plan = planWriteBack(record_, block, knownCar(car_) && car_ == record_.car);
-      if (report_.plan.empty()) {
+      const auto& steps = report_.plan.steps;
+      if (std::none_of(steps.begin(), steps.end(),
+                       [](const WriteStep& step) { return step.command.has_value(); })) {
         finish();
       } else {
         // The communication stays open while the fitter looks at the plan.

@@ -480,6 +480,17 @@ void ArchiveWindow::showPlan(const WritePlan& plan) {
   }
   table_->resizeColumnsToContents();
   pages_->setCurrentWidget(table_);
+  if (!ctx_.exchange->awaitingConfirmation()) {
+    setBusy(false);
+    setResult(
+        tr3("Ustawienia różnią się, ale edytor nie wysyła żadnej z tych wartości (powód w "
+            "kolumnie „Uwagi”); nic nie zostało wysłane.",
+            "The settings differ, but the editor sends none of these values (the reason "
+            "is under “Notes”); nothing was sent.",
+            "Le impostazioni differiscono, ma l'editor non invia nessuno di questi valori "
+            "(il motivo è nella colonna “Note”); niente è stato inviato."));
+    return;
+  }
   confirmButton_->show();
   cancelButton_->show();
   setResult(plIt(QStringLiteral("Sprawdź zmiany i potwierdź, aby je wysłać do sterownika."),
