@@ -123,7 +123,6 @@ void Program::wireArchive() {
   context.userDataLines = userLines;
   context.currentCar = currentCar;
   context.consoleOpen = [&link] { return link.serviceMode; };
-  context.setStatusText = [main](const QString& text) { main->setStatusText(text); };
   // As F5: not while the editor, the wizard or another exchange holds the controller.
   context.controllerFree = [main] { return main->ui().SpeedButton3->isEnabled(); };
   archiveWindow_ = std::make_unique<ArchiveWindow>(std::move(context));

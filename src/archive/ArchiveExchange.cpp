@@ -1,5 +1,6 @@
 #include "archive/ArchiveExchange.h"
 
+#include "core/Dialogs.h"
 #include "core/Language.h"
 #include "link/LinkControl.h"
 #include "link/LinkError.h"
@@ -115,14 +116,10 @@ void ArchiveExchange::blockArrived(const SettingsBlock& block) {
       kept(block, ReadoutSource::Read);
       // The record's idle period reference goes back only into the car it was measured on.
       report_.plan = planWriteBack(record_, block, knownCar(car_) && car_ == record_.car);
-      const auto& steps = report_.plan.steps;
-      if (std::none_of(steps.begin(), steps.end(),
-                       [](const WriteStep& step) { return step.command.has_value(); })) {
-        finish();
-      } else {
-        // The communication stays open while the fitter looks at the plan.
-        phase_ = Phase::AwaitingConfirm;
-      }
+      report_.readBack = block;
+      // The communication stays open while the fitter looks at the plan; with nothing to send
+      // he may still have the settings the controller holds written to its EEPROM.
+      phase_ = Phase::AwaitingConfirm;
       if (planReady) planReady(report_.plan);
       return;
     }
@@ -136,17 +133,7 @@ void ArchiveExchange::blockArrived(const SettingsBlock& block) {
         // the ignition switched off brings that back.
         return reportWrite(WriteEnd::ReadBack);
       }
-      phase_ = Phase::WritingEeprom;
-      try {
-        link_.sendExpectingReply(commands::writeEeprom(), 1, kEepromAnswerWait);
-      } catch (const AppError& e) {
-        if (dynamic_cast<const LinkError*>(&e)) link_.sendFailed(e.text());
-        report_.eeprom = EepromWrite::LinkBroke;
-        return reportWrite(WriteEnd::ReadBack);
-      }
-      eepromDeadline_ = link_.timerService().now() + kEepromAnswerWait + LinkControl::kByteTime;
-      eepromPoll_->start(kEepromPoll, kEepromPoll);
-      return;
+      return writeEeprom();
     }
     default:
       return;
@@ -177,6 +164,14 @@ void ArchiveExchange::reportWrite(WriteEnd end) {
 
 void ArchiveExchange::confirmWriteBack() {
   if (phase_ != Phase::AwaitingConfirm) return;
+  if (!report_.plan.sendsAnything()) {
+    // The block just read in this communication shows the record's settings already: it is
+    // the check, and only the EEPROM write goes out.
+    report_.outcomes = stepOutcomes(report_.plan, report_.sent, report_.readBack);
+    report_.blockMatches = true;
+    return writeEeprom();
+  }
+  report_.readBack.reset();
   try {
     for (const WriteStep& step : report_.plan.steps) {
       if (!step.command) continue;
@@ -190,10 +185,32 @@ void ArchiveExchange::confirmWriteBack() {
     readController(Phase::ReadingAfter);
     link_.resumeOscilloscope = link_.resumeOscilloscope || resume;
   } catch (const AppError& e) {
-    // A LinkError, or a ReportedError for a link whose loss is already on the screen.
-    if (dynamic_cast<const LinkError*>(&e)) link_.sendFailed(e.text());
+    linkBroke(e);
     waiting_ = false;
     reportWrite(WriteEnd::LinkBroke);
+  }
+}
+
+void ArchiveExchange::writeEeprom() {
+  phase_ = Phase::WritingEeprom;
+  try {
+    link_.sendExpectingReply(commands::writeEeprom(), 1, kEepromAnswerWait);
+  } catch (const AppError& e) {
+    linkBroke(e);
+    report_.eeprom = EepromWrite::LinkBroke;
+    return reportWrite(WriteEnd::ReadBack);
+  }
+  eepromDeadline_ = link_.timerService().now() + kEepromAnswerWait + LinkControl::kByteTime;
+  eepromPoll_->start(kEepromPoll, kEepromPoll);
+}
+
+void ArchiveExchange::linkBroke(const AppError& e) {
+  // A LinkError is shown once by the link; a ReportedError is on the screen already; anything
+  // else (a port that would not open again) is shown as its handler would have shown it.
+  if (dynamic_cast<const LinkError*>(&e)) {
+    link_.sendFailed(e.text());
+  } else if (!dynamic_cast<const ReportedError*>(&e)) {
+    showErrorBox(e.text());
   }
 }
 

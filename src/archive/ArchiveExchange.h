@@ -10,6 +10,7 @@
 
 namespace orvel {
 
+class AppError;
 class LinkControl;
 
 // How a write-back ended.
@@ -38,6 +39,7 @@ struct WriteReport {
   Readout record;
   std::vector<Setting> sent;  // the settings whose bytes went out
   WriteEnd end = WriteEnd::ReadBack;
+  // The block read after writing; with nothing to send, the one read before.
   std::optional<SettingsBlock> readBack;
   std::vector<StepOutcome> outcomes;  // per step of the plan
   bool blockMatches = false;          // the block read back is the one the plan meant
@@ -97,7 +99,9 @@ class ArchiveExchange {
   // Ends the communication as closing the editor does, and gives the commands back.
   void finish();
   void reportWrite(WriteEnd end);
+  void writeEeprom();
   void eepromAnswered();
+  void linkBroke(const AppError& error);
   // The exchange ended before its block came, for `reason`; `endCommunication`: the controller
   // may be in its setting mode and is told 0Ah.
   void endEarly(WriteEnd reason, bool endCommunication, const QString& text);

@@ -160,8 +160,11 @@ ArchiveWindow::ArchiveWindow(Context context) : ctx_(std::move(context)) {
     model_.setFilter(text);
     selectionChanged();
   });
-  onEvent(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-          [this] { selectionChanged(); });
+  onEvent(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    // What the last exchange said belongs to the read-out it was about.
+    if (!ctx_.exchange->busy()) setResult(QString());
+    selectionChanged();
+  });
   onEvent(note_, &QLineEdit::editingFinished, this, [this] { storeNote(); });
   onEvent(saveButton_, &QPushButton::clicked, this, [this] { saveToFile(); });
   onEvent(printButton_, &QPushButton::clicked, this, [this] { print(); });
@@ -204,8 +207,11 @@ ArchiveWindow::ArchiveWindow(Context context) : ctx_(std::move(context)) {
     setBusy(false);
     confirmButton_->hide();
     cancelButton_->hide();
-    setResult(text);
-    if (ctx_.setStatusText) ctx_.setStatusText(text);
+    setResult(text + QLatin1Char(' ') +
+              tr3("Nic nie zostało zapisane w sterowniku.",
+                  "Nothing was written to the "
+                  "controller.",
+                  "Niente è stato scritto nella centralina."));
   };
   retranslate();
   selectionChanged();
@@ -231,6 +237,8 @@ void ArchiveWindow::startExchange(bool write) {
                    QStringLiteral("Niente è stato inviato.")));
     return;
   }
+  // Whatever the page showed before belongs to an earlier exchange.
+  showListing(*record);
   setResult(QString());
   setBusy(true);
   if (write) {
@@ -296,6 +304,7 @@ void ArchiveWindow::hideEvent(QHideEvent* event) {
 }
 
 void ArchiveWindow::open() {
+  if (!ctx_.exchange->busy()) setResult(QString());
   reload(selectedIds());
   // Never taller or wider than the screen's free area, and all of it on that area.
   const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
@@ -456,13 +465,6 @@ void ArchiveWindow::showComparison(const Readout& left, const Readout& right) {
 }
 
 void ArchiveWindow::showPlan(const WritePlan& plan) {
-  if (plan.empty()) {
-    setBusy(false);
-    setResult(plIt(QStringLiteral("Sterownik ma już te ustawienia; nic nie zostało wysłane."),
-                   QStringLiteral("La centralina ha già questi parametri; niente è stato "
-                                  "inviato.")));
-    return;
-  }
   table_->clear();
   table_->setColumnCount(4);
   table_->setRowCount(static_cast<int>(plan.steps.size()));
@@ -479,24 +481,22 @@ void ArchiveWindow::showPlan(const WritePlan& plan) {
     table_->setItem(i, 3, noteCell(sendable ? QString() : notSentText(step)));
   }
   table_->resizeColumnsToContents();
+  table_->horizontalHeader()->setStretchLastSection(true);
   pages_->setCurrentWidget(table_);
-  if (!ctx_.exchange->awaitingConfirmation()) {
-    setBusy(false);
-    setResult(
-        tr3("Ustawienia różnią się, ale edytor nie wysyła żadnej z tych wartości (powód w "
-            "kolumnie „Uwagi”); nic nie zostało wysłane.",
-            "The settings differ, but the editor sends none of these values (the reason "
-            "is under “Notes”); nothing was sent.",
-            "Le impostazioni differiscono, ma l'editor non invia nessuno di questi valori "
-            "(il motivo è nella colonna “Note”); niente è stato inviato."));
-    return;
-  }
+  // With nothing to send, the one thing left to do is the EEPROM write, and the button says so.
+  confirmButton_->setText(plan.sendsAnything()
+                              ? pick("Wyślij zmiany", "Send changes", "Invia modifiche")
+                              : pick("Zapisz w EEPROM", "Write to EEPROM", "Scrivi nella EEPROM"));
   confirmButton_->show();
   cancelButton_->show();
-  setResult(plIt(QStringLiteral("Sprawdź zmiany i potwierdź, aby je wysłać do sterownika."),
+  const QString check =
+      plan.sendsAnything()
+          ? plIt(QStringLiteral("Sprawdź zmiany i potwierdź, aby je wysłać do sterownika."),
                  QStringLiteral("Controllare le modifiche e confermare per inviarle alla "
                                 "centralina.")) +
-            QLatin1Char(' ') + writePlanText(plan, ctx_.exchange->carOfNewRows()));
+                QLatin1Char(' ')
+          : QString();
+  setResult(check + writePlanText(plan, ctx_.exchange->carOfNewRows()));
 }
 
 void ArchiveWindow::showWriteReport(const WriteReport& report) {
@@ -541,6 +541,7 @@ void ArchiveWindow::showWriteReport(const WriteReport& report) {
   }
   table_->setRowCount(row);
   table_->resizeColumnsToContents();
+  table_->horizontalHeader()->setStretchLastSection(true);
   pages_->setCurrentWidget(table_);
   setResult(writeSummaryText(report, ctx_.caption));
 }

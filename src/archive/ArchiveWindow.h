@@ -31,7 +31,6 @@ class ArchiveWindow : public QWidget {
     CaptionLookup caption;                           // any of the editor's captions by name
     std::function<QStringList()> userDataLines;      // dane.cfg as it is now
     std::function<CarLines()> currentCar;            // the car lines of the F2 window now
-    std::function<void(const QString&)> setStatusText;
     // The controller is free for a new exchange (F5 could start one now).
     std::function<bool()> controllerFree;
     // The service console is open: every byte the controller sends goes there.

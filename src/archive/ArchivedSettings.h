@@ -115,6 +115,12 @@ struct WritePlan {
   std::vector<WriteStep> steps;  // in the order they are sent
   SettingsBlock expected{};      // the controller's block once every step has been sent
   bool empty() const { return steps.empty(); }
+  // Some step has bytes to send.
+  bool sendsAnything() const {
+    for (const WriteStep& step : steps)
+      if (step.command) return true;
+    return false;
+  }
 };
 // sameEngine: the record was taken on the engine the controller is fitted to now; only then may
 // its idle period reference be written. rpm settings go out through the reference the

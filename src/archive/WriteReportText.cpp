@@ -112,20 +112,47 @@ QString writePlanText(const WritePlan& plan, const CarLines& car) {
   for (const WriteStep& step : plan.steps)
     sendable += step.command ? 1 : 0;
   const int left = static_cast<int>(plan.steps.size()) - sendable;
+  if (sendable == 0) {
+    QString text = tr3(
+        "Sterownik ma już ustawienia z tego odczytu (tak, jak pokazuje je edytor), więc nie ma "
+        "czego wysyłać. Czy są też w jego pamięci EEPROM, nie da się odczytać: „Zapisz w "
+        "EEPROM” zapisze je tam (11h), aby zostały po wyłączeniu zapłonu; „Anuluj” niczego nie "
+        "wysyła.",
+        "The controller already holds the settings of this read-out (as the editor shows them), "
+        "so there is nothing to send. Whether they are also in its EEPROM cannot be read: "
+        "“Write to EEPROM” writes them there (11h) so that they stay once the ignition is "
+        "switched off; “Cancel” sends nothing.",
+        "La centralina ha già le impostazioni di questa lettura (come le mostra l'editor), "
+        "quindi non c'è niente da inviare. Se siano anche nella sua EEPROM non si può leggere: "
+        "“Scrivi nella EEPROM” ve le scrive (11h), perché restino a quadro spento; “Annulla” "
+        "non invia nulla.");
+    if (left > 0) {
+      text += QLatin1Char(' ') +
+              tr3("Różniących się wartości z tabeli edytor nie wysyła (powód w kolumnie "
+                  "„Uwagi”): zostaną takie, jak w sterowniku.",
+                  "The differing values of the table are not sent by the editor (the reason is "
+                  "under “Notes”): they stay as the controller has them.",
+                  "I valori diversi della tabella non sono inviati dall'editor (il motivo è "
+                  "nella colonna “Note”): restano come nella centralina.");
+    }
+    return text;
+  }
   QString text =
-      tr3("„Wyślij zmiany” wyśle do sterownika %1 ustawień z kolumny „Do zapisania”, jedno po "
-          "drugim, zakończy komunikację i odczyta sterownik ponownie. Jeśli odczyt kontrolny "
+      tr3("„Wyślij zmiany” wyśle do sterownika ustawienia z kolumny „Do zapisania” (%1), jedno "
+          "po drugim, zakończy komunikację i odczyta sterownik ponownie. Jeśli odczyt kontrolny "
           "pokaże dokładnie to, co wysłano, program zapisze ustawienia w pamięci EEPROM "
           "sterownika (11h), aby zostały po wyłączeniu zapłonu. Jeśli nie pokaże, pamięć EEPROM "
           "zostanie bez zmian, a po wyłączeniu zapłonu sterownik wróci do poprzednich ustawień.",
-          "“Send changes” sends the %1 settings of the column “To be written” to the controller "
-          "one after the other, ends the communication and reads the controller again. If the "
+          "“Send changes” sends the settings of the column “To be written” (%1) to the "
+          "controller one after the other, ends the communication and reads the controller again. "
+          "If the "
           "read-back shows exactly what was sent, the program writes the settings to the "
           "controller's EEPROM (11h) so that they stay once the ignition is switched off. If it "
           "does not, the EEPROM is left as it is and the controller goes back to its previous "
           "settings once the ignition is switched off.",
-          "“Invia modifiche” invia alla centralina le %1 impostazioni della colonna “Da "
-          "scrivere”, una dopo l'altra, chiude la comunicazione e rilegge la centralina. Se la "
+          "“Invia modifiche” invia alla centralina le impostazioni della colonna “Da "
+          "scrivere” (%1), una dopo l'altra, chiude la comunicazione e rilegge la centralina. Se "
+          "la "
           "rilettura mostra esattamente quanto inviato, il programma scrive le impostazioni "
           "nella EEPROM della centralina (11h), perché restino a quadro spento. Altrimenti la "
           "EEPROM resta com'è e, spento il quadro, la centralina torna alle impostazioni "
@@ -133,11 +160,11 @@ QString writePlanText(const WritePlan& plan, const CarLines& car) {
           .arg(sendable);
   if (left > 0) {
     text += QLatin1Char(' ') +
-            tr3("%1 ustawień nie zostanie wysłanych: ich wartości edytor nie przyjmuje (powód "
-                "w kolumnie „Uwagi”).",
-                "%1 settings will not be sent: the editor does not take their values (the "
+            tr3("Nie zostaną wysłane ustawienia, których wartości edytor nie przyjmuje (%1; "
+                "powód w kolumnie „Uwagi”).",
+                "Settings whose values the editor does not take will not be sent (%1; the "
                 "reason is under “Notes”).",
-                "%1 impostazioni non saranno inviate: l'editor non accetta i loro valori (il "
+                "Le impostazioni i cui valori l'editor non accetta non saranno inviate (%1; il "
                 "motivo è nella colonna “Note”).")
                 .arg(left);
   }
@@ -232,7 +259,15 @@ QString writeSummaryText(const WriteReport& report, const CaptionLookup& caption
                  "Nell'archivio nulla è stato salvato come scrittura.");
     return parts.join(QLatin1Char(' '));
   }
-  if (report.blockMatches) {
+  if (report.blockMatches && report.sent.empty()) {
+    parts << tr3(
+        "Sterownik miał już ustawienia z odczytu (tak, jak pokazuje je edytor); nie "
+        "wysłano nic poza zapisem do pamięci EEPROM.",
+        "The controller held the read-out's settings already (as the editor shows "
+        "them); nothing but the EEPROM write was sent.",
+        "La centralina aveva già le impostazioni della lettura (come le mostra "
+        "l'editor); non è stato inviato nulla oltre alla scrittura nella EEPROM.");
+  } else if (report.blockMatches) {
     parts << tr3(
         "Odczyt kontrolny zgodny bajt po bajcie z tym, co wysłano (ustawienia tak, jak "
         "pokazuje je edytor).",
