@@ -167,7 +167,7 @@ class ArchiveTest : public QObject {
     QTest::addColumn<QString>("language");  // the language menu item
     QTest::addColumn<int>("line");          // the line changed, from 0; -1: none
     QTest::addColumn<QString>("text");      // its new text; "<cut>": the file ends before it
-    QTest::addColumn<int>("refused");       // the line named, from 0; -1: taken in
+    QTest::addColumn<int>("refused");       // the line named, from 0; -1: taken in; -2: too large
     QTest::newRow("Polish") << "Polski1" << -1 << "" << -1;
     QTest::newRow("English") << "Angielski1" << -1 << "" << -1;
     QTest::newRow("Italian") << "Woski1" << -1 << "" << -1;
@@ -181,6 +181,7 @@ class ArchiveTest : public QObject {
     QTest::newRow("option word unknown") << "Woski1" << 47 << "TPS:   Tak" << 47;
     QTest::newRow("caption missing") << "Polski1" << 21 << "" << 21;
     QTest::newRow("file cut short") << "Polski1" << 40 << "<cut>" << 40;
+    QTest::newRow("over 64 KB") << "Polski1" << 49 << QString(70 * 1024, 'x') << -2;
   }
   void importSettingsFile() {
     QFETCH(QString, language);
@@ -200,6 +201,8 @@ class ArchiveTest : public QObject {
     if (text == "<cut>") {
       lines = lines.mid(0, line);
     } else if (line >= 0) {
+      while (lines.size() <= line)
+        lines << QString();
       lines[line] = text;
     }
     writeTextLines(path, lines);
@@ -211,10 +214,14 @@ class ArchiveTest : public QObject {
     files.answers = {path};
     const int boxes = f.dialogs.boxes.size();
     buttonOf(window, "BtnImport")->click();
-    if (refused >= 0) {
+    if (refused != -1) {
       QCOMPARE(window.listModel().rowCount(), before);
       QCOMPARE(f.dialogs.boxes.size(), boxes + 1);
       const QString message = f.dialogs.boxes.last().text;
+      if (refused == -2) {
+        QVERIFY2(message.contains("za duży jak na plik ustawień"), qPrintable(message));
+        return;
+      }
       QVERIFY2(message.contains(QString(" %1 ").arg(refused + 1)), qPrintable(message));
       QVERIFY2(message.contains(lines.value(refused)), qPrintable(message));
       return;

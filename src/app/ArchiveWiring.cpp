@@ -135,7 +135,10 @@ void Program::wireArchive() {
     window->retranslate();
   });
   onEvent(main->ui().Archiwum1, &QAction::triggered, main, [window] { window->open(); });
-  QObject::connect(main, &TForm1::closed, window, [window] { window->hide(); });
+  QObject::connect(main, &TForm1::closed, window, [window, exchange] {
+    exchange->programEnds();
+    window->hide();
+  });
 }
 
 }  // namespace orvel

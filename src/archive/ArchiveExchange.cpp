@@ -269,4 +269,10 @@ void ArchiveExchange::windowClosed() {
   endEarly(WriteEnd::WindowClosed, true, endText(WriteEnd::WindowClosed));
 }
 
+void ArchiveExchange::programEnds() {
+  eepromPoll_->stop();
+  phase_ = Phase::Idle;
+  waiting_ = false;
+}
+
 }  // namespace orvel

@@ -85,6 +85,8 @@ class ArchiveExchange {
   void cancelWriteBack();
   // The archive window closed: whatever runs ends now.
   void windowClosed();
+  // The program ends: nothing more is sent (no 0Ah at program end, as for the editor).
+  void programEnds();
 
   // ---- Outcomes
   std::function<void(const Readout& controller, const Readout& record)> compared;
