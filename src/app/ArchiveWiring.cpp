@@ -47,13 +47,18 @@ void Program::wireArchive() {
   TForm1* main = form1_.get();
   LinkControl& link = main->link();
   // An archive an earlier version kept in the installation folder is carried over once.
-  const QString folder = archiveDirectory_ ? archiveDirectory_()
-                                           : installationFile(main->installationDirectory(),
-                                                              QStringLiteral("archiwum"));
-  const ArchivePlace place =
-      settleArchive(installationFile(main->installationDirectory(), ArchiveStore::fileName()),
-                    QDir(folder).filePath(ArchiveStore::fileName()));
-  QDir().mkpath(QFileInfo(place.path).absolutePath());
+  const QString install = main->installationDirectory();
+  QString folder;
+  if (archiveDirectory_) {
+    folder = archiveDirectory_();
+    QDir().mkpath(folder);
+  } else {
+    // A folder of its own in the installation directory, never the directory itself.
+    folder = installationFile(install, QStringLiteral("archiwum"));
+    QDir().mkdir(folder);
+  }
+  const ArchivePlace place = settleArchive(installationFile(install, ArchiveStore::fileName()),
+                                           QDir(folder).filePath(ArchiveStore::fileName()));
   GuardedFiles::guard(place.path);
   archive_ = std::make_unique<ArchiveRecorder>(place.path, link.timerService());
   archive_->setNotice(carryOverText(place));
