@@ -37,8 +37,8 @@ QString endText(WriteEnd end) {
 }  // namespace
 
 QString controllerSilentText() {
-  return plIt(QStringLiteral("Sterownik nie odpowiada"),
-              QStringLiteral("La centralina non risponde"));
+  return tr3("Sterownik nie odpowiada", "The controller does not answer",
+             "La centralina non risponde");
 }
 
 ArchiveExchange::ArchiveExchange(LinkControl& link, ArchiveRecorder& recorder)

@@ -181,8 +181,7 @@ ArchiveWindow::ArchiveWindow(Context context) : ctx_(std::move(context)) {
     confirmButton_->hide();
     cancelButton_->hide();
     setBusy(false);
-    setResult(plIt(QStringLiteral("Nic nie zostało wysłane."),
-                   QStringLiteral("Niente è stato inviato.")));
+    setResult(tr3("Nic nie zostało wysłane.", "Nothing was sent.", "Niente è stato inviato."));
   });
 
   ArchiveExchange* exchange = ctx_.exchange;
@@ -233,8 +232,7 @@ void ArchiveWindow::startExchange(bool write) {
   if (!record) return;
   const auto car = carForNewRows(*record);
   if (!car) {
-    setResult(plIt(QStringLiteral("Nic nie zostało wysłane."),
-                   QStringLiteral("Niente è stato inviato.")));
+    setResult(tr3("Nic nie zostało wysłane.", "Nothing was sent.", "Niente è stato inviato."));
     return;
   }
   // Whatever the page showed before belongs to an earlier exchange.
@@ -452,9 +450,8 @@ void ArchiveWindow::showComparison(const Readout& left, const Readout& right) {
   }
   table_->resizeColumnsToContents();
   pages_->setCurrentWidget(table_);
-  QString result =
-      plIt(QStringLiteral("Różnych ustawień: %1"), QStringLiteral("Parametri diversi: %1"))
-          .arg(differing);
+  QString result = tr3("Różnych ustawień: %1", "Settings that differ: %1", "Parametri diversi: %1")
+                       .arg(differing);
   if (bytesOnly > 0) {
     result += QStringLiteral("; ") + tr3("na ekranie takich samych, w bajtach innych: %1",
                                          "shown alike but stored differently: %1",
@@ -491,9 +488,9 @@ void ArchiveWindow::showPlan(const WritePlan& plan) {
   cancelButton_->show();
   const QString check =
       plan.sendsAnything()
-          ? plIt(QStringLiteral("Sprawdź zmiany i potwierdź, aby je wysłać do sterownika."),
-                 QStringLiteral("Controllare le modifiche e confermare per inviarle alla "
-                                "centralina.")) +
+          ? tr3("Sprawdź zmiany i potwierdź, aby je wysłać do sterownika.",
+                "Check the changes and confirm to send them to the controller.",
+                "Controllare le modifiche e confermare per inviarle alla centralina.") +
                 QLatin1Char(' ')
           : QString();
   setResult(check + writePlanText(plan, ctx_.exchange->carOfNewRows()));
@@ -634,9 +631,9 @@ void ArchiveWindow::storeProblem() {
 
 bool ArchiveWindow::controllerTaken() {
   if (!ctx_.controllerFree || ctx_.controllerFree()) return false;
-  showMessage(plIt(QStringLiteral("Sterownik jest zajęty: zakończ najpierw bieżącą pracę z nim."),
-                   QStringLiteral("La centralina è occupata: terminare prima il lavoro in "
-                                  "corso.")),
+  showMessage(tr3("Sterownik jest zajęty: zakończ najpierw bieżącą pracę z nim.",
+                  "The controller is busy: finish the current work with it first.",
+                  "La centralina è occupata: terminare prima il lavoro in corso."),
               attentionTitle());
   return true;
 }

@@ -187,10 +187,9 @@ QString notSentText(const WriteStep& step) {
 QString stepResultText(const WriteStep& step, StepOutcome outcome, const CaptionLookup& caption) {
   switch (outcome) {
     case StepOutcome::Confirmed:
-      return plIt(QStringLiteral("zapisane i potwierdzone"),
-                  QStringLiteral("scritto e confermato"));
+      return tr3("zapisane i potwierdzone", "written and confirmed", "scritto e confermato");
     case StepOutcome::Differs:
-      return plIt(QStringLiteral("inne po zapisie"), QStringLiteral("diverso dopo la scrittura"));
+      return tr3("inne po zapisie", "different after writing", "diverso dopo la scrittura");
     case StepOutcome::ThroughUnconfirmed: {
       QStringList bases;
       for (Setting base : convertedThrough(step.setting, *step.command))
@@ -211,8 +210,7 @@ QString stepResultText(const WriteStep& step, StepOutcome outcome, const Caption
       return tr3("nie wysłane (zapis przerwany)", "not sent (the write broke off)",
                  "non inviato (scrittura interrotta)");
     case StepOutcome::SentUnchecked:
-      return plIt(QStringLiteral("wysłane, nie sprawdzone"),
-                  QStringLiteral("inviato, non verificato"));
+      return tr3("wysłane, nie sprawdzone", "sent, not checked", "inviato, non verificato");
   }
   return QString();
 }
