@@ -490,7 +490,7 @@ class ArchiveTest : public QObject {
     const auto record = p.program->archive().store().readout(recordId);
     QVERIFY(written->block == record->block);
     for (int row = 0; row < table->rowCount(); ++row)
-      QCOMPARE(table->item(row, 3)->text(), QString("zapisane i potwierdzone"));
+      QCOMPARE(table->item(row, 4)->text(), QString("zapisane i potwierdzone"));
     const auto stored = sim::decodeEepromImage(readRegularFile(eeprom, 4096).bytes.toStdString());
     QVERIFY(stored);
     QVERIFY(std::equal(stored->begin(), stored->end(), record->block.begin()));

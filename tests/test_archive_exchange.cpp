@@ -205,7 +205,7 @@ class ArchiveExchangeTest : public QObject {
     QCOMPARE(window.findChild<QStackedWidget*>()->currentWidget(), table);  // the report stays
     QCOMPARE(table->rowCount(), results.size());
     for (int row = 0; row < table->rowCount(); ++row) {
-      const QString text = table->item(row, 3)->text();
+      const QString text = table->item(row, 4)->text();
       QVERIFY2(text.startsWith(results[row]), qPrintable(text));
     }
     const QString line = window.findChild<QLabel*>("LabelWynik")->text();

@@ -505,8 +505,8 @@ void ArchiveWindow::showWriteReport(const WriteReport& report) {
   table_->setHorizontalHeaderLabels({pick("Ustawienie", "Setting", "Parametro"),
                                      pick("W sterowniku", "In the controller", "Nella centralina"),
                                      pick("Do zapisania", "To be written", "Da scrivere"),
-                                     pick("Wynik", "Result", "Risultato"),
-                                     pick("Odczyt kontrolny", "Read back", "Riletto")});
+                                     pick("Odczyt kontrolny", "Read back", "Riletto"),
+                                     pick("Wynik", "Result", "Risultato")});
   const auto readBackText = [&report](Setting setting) {
     return report.readBack ? settingText(setting, *report.readBack) : QStringLiteral("—");
   };
@@ -521,8 +521,8 @@ void ArchiveWindow::showWriteReport(const WriteReport& report) {
     table_->setItem(row, 0, cell(settingCaption(step.setting, ctx_.caption), !ok));
     table_->setItem(row, 1, cell(step.oldText, !ok));
     table_->setItem(row, 2, cell(step.newText, !ok));
-    table_->setItem(row, 3, cell(result, !ok));
-    table_->setItem(row, 4, cell(readBackText(step.setting), !ok));
+    table_->setItem(row, 3, cell(readBackText(step.setting), !ok));
+    table_->setItem(row, 4, cell(result, !ok));
   }
   // Settings the plan left alone that the controller keeps in other bytes than the record.
   for (const ByteDifferenceRow& b : bytes) {
@@ -532,8 +532,8 @@ void ArchiveWindow::showWriteReport(const WriteReport& report) {
     table_->setItem(row, 0, cell(settingCaption(b.setting, ctx_.caption), false));
     table_->setItem(row, 1, cell(settingText(b.setting, report.plan.expected), false));
     table_->setItem(row, 2, cell(settingText(b.setting, report.record.block), false));
-    table_->setItem(row, 3, noteCell(b.note));
-    table_->setItem(row, 4, cell(readBackText(b.setting), false));
+    table_->setItem(row, 3, cell(readBackText(b.setting), false));
+    table_->setItem(row, 4, noteCell(b.note));
     ++row;
   }
   table_->setRowCount(row);

@@ -20,8 +20,12 @@ QString carText(const CarLines& car) {
 
 QString listOf(const std::vector<Setting>& settings, const CaptionLookup& caption) {
   QStringList names;
-  for (Setting s : settings)
-    names << settingCaption(s, caption);
+  for (Setting s : settings) {
+    QString name = settingCaption(s, caption);
+    while (name.endsWith(QLatin1Char(':')))
+      name.chop(1);  // a label's colon, before the sentence's own punctuation
+    names << name.trimmed();
+  }
   return names.isEmpty() ? tr3("nic", "nothing", "niente") : names.join(QStringLiteral("; "));
 }
 
