@@ -235,6 +235,7 @@ class ArchiveExchangeTest : public QObject {
       const char* wire;
       int boxes;
     } rows[] = {
+        {"compare", "start", "port gone", "", 1},
         {"compare", "read", "uncalibrated", "09 0A", 1},
         {"compare", "read", "silent", "", 0},
         {"compare", "read", "closed", "0A", 0},
@@ -276,8 +277,16 @@ class ArchiveExchangeTest : public QObject {
       if (ending == "closed") window.close();
       if (ending == "console") f.form().ui().MaskEdit1->setText("ster oscylator");
     };
+    if (stage == "start") {
+      mark = f.link.written().size();
+      f.link.failingPorts.insert(f.link.portName());
+      f.link.close();
+    }
     buttonOf(window, action == "compare" ? "BtnPorownaj" : "BtnZapiszSterownik")->click();
-    if (stage == "read") {
+    f.link.failingPorts.clear();
+    if (stage == "start") {
+      QVERIFY(buttonOf(window, "BtnPorownaj")->isEnabled());
+    } else if (stage == "read") {
       end();
     } else {
       answerReadOut(f, test::typicalBlock());

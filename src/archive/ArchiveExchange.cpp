@@ -42,9 +42,9 @@ QString controllerSilentText() {
 }
 
 ArchiveExchange::ArchiveExchange(LinkControl& link, ArchiveRecorder& recorder)
-    : link_(link),
-      recorder_(recorder),
-      eepromPoll_(link.timerService().createHandle([this] { eepromAnswered(); })) {}
+    : link_(link), recorder_(recorder), eepromPoll_(link.timerService().createHandle([this] {
+        guarded([this] { eepromAnswered(); });
+      })) {}
 
 ArchiveExchange::~ArchiveExchange() {
   eepromPoll_->stop();

@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStackedWidget>
@@ -239,12 +240,13 @@ void ArchiveWindow::startExchange(bool write) {
   showListing(*record);
   setResult(QString());
   setBusy(true);
+  // A port that will not open ends the handler with its box; the window is not left waiting.
+  const auto settle = qScopeGuard([this] { setBusy(ctx_.exchange->busy()); });
   if (write) {
     ctx_.exchange->startWriteBack(*record, *car);
   } else {
     ctx_.exchange->compareWithController(*record, *car);
   }
-  setBusy(ctx_.exchange->busy());
 }
 
 std::optional<CarLines> ArchiveWindow::carForNewRows(const Readout& record) {
