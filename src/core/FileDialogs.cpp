@@ -104,9 +104,9 @@ class GuardingFileDialogs : public FileDialogs {
 void useNameOnlyFileDialog(QFileDialog& dialog) {
   // Made once, on the first dialog, and kept to the end: the dialogs' file models use it from
   // their own threads as long as they live.
-  static const auto* provider = new NameOnlyIconProvider;
+  static auto* provider = new NameOnlyIconProvider;
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-  dialog.setIconProvider(const_cast<NameOnlyIconProvider*>(provider));
+  dialog.setIconProvider(provider);
 }
 
 void GuardedFiles::guard(const QString& databasePath) {
