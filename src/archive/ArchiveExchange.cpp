@@ -251,22 +251,21 @@ void ArchiveExchange::blockRefused() {
 }
 
 void ArchiveExchange::consoleOpened() {
-  if (phase_ == Phase::Idle) return;
-  if (phase_ == Phase::WritingEeprom) {
-    // Its answer goes to the console now.
-    report_.eeprom = EepromWrite::NotAwaited;
-    return reportWrite(WriteEnd::ReadBack);
-  }
-  endEarly(WriteEnd::Console, true, endText(WriteEnd::Console));
+  endNow(WriteEnd::Console);
 }
 
 void ArchiveExchange::windowClosed() {
+  endNow(WriteEnd::WindowClosed);
+}
+
+void ArchiveExchange::endNow(WriteEnd reason) {
   if (phase_ == Phase::Idle) return;
   if (phase_ == Phase::WritingEeprom) {
+    // The 11h went out; its answer is not waited for (the console takes it now).
     report_.eeprom = EepromWrite::NotAwaited;
     return reportWrite(WriteEnd::ReadBack);
   }
-  endEarly(WriteEnd::WindowClosed, true, endText(WriteEnd::WindowClosed));
+  endEarly(reason, true, endText(reason));
 }
 
 void ArchiveExchange::programEnds() {

@@ -107,6 +107,8 @@ class ArchiveExchange {
   // The exchange ended before its block came, for `reason`; `endCommunication`: the controller
   // may be in its setting mode and is told 0Ah.
   void endEarly(WriteEnd reason, bool endCommunication, const QString& text);
+  // The fitter ended it (the window closed, the console opened): the controller is told 0Ah.
+  void endNow(WriteEnd reason);
   Readout kept(const SettingsBlock& block, ReadoutSource source);
 
   LinkControl& link_;

@@ -40,14 +40,6 @@ QString pick(const char* pl, const char* en, const char* it) {
   return tr3(pl, en, it);
 }
 
-QString carText(const CarLines& car) {
-  QStringList lines;
-  for (const QString& line : {car.line1.trimmed(), car.line2.trimmed()})
-    if (!line.isEmpty()) lines << line;
-  return lines.isEmpty() ? tr3("(bez danych samochodu)", "(no car data)", "(nessun dato veicolo)")
-                         : lines.join(QStringLiteral(" / "));
-}
-
 QPushButton* button(const char* name, const char* caption, QWidget* parent) {
   auto* b = new QPushButton(QString::fromUtf8(caption), parent);
   b->setObjectName(QLatin1String(name));
@@ -268,7 +260,7 @@ std::optional<CarLines> ArchiveWindow::carForNewRows(const Readout& record) {
           "ora? Il programma salva le nuove letture con quel veicolo. Il periodo del minimo "
           "della lettura torna nella centralina solo se è il veicolo della lettura.\r\nNiente "
           "è stato ancora inviato.")
-          .arg(carText(record.car), carText(now)),
+          .arg(carLinesText(record.car), carLinesText(now)),
       attentionTitle(),
       {tr3("Samochód z odczytu", "The read-out's car", "Veicolo della lettura"),
        tr3("Samochód z okna F2", "The F2 window's car", "Veicolo della finestra F2"),

@@ -2,21 +2,19 @@
 
 #include "core/Language.h"
 
-#include <QDir>
-
-#include <algorithm>
-
 namespace orvel {
 
-namespace {
+namespace {}  // namespace
 
-QString carText(const CarLines& car) {
+QString carLinesText(const CarLines& car) {
   QStringList lines;
   for (const QString& line : {car.line1.trimmed(), car.line2.trimmed()})
     if (!line.isEmpty()) lines << line;
   return lines.isEmpty() ? tr3("(bez danych samochodu)", "(no car data)", "(nessun dato veicolo)")
                          : lines.join(QStringLiteral(" / "));
 }
+
+namespace {
 
 QString listOf(const std::vector<Setting>& settings, const CaptionLookup& caption) {
   QStringList names;
@@ -175,7 +173,7 @@ QString writePlanText(const WritePlan& plan, const CarLines& car) {
   text += QLatin1Char(' ') + tr3("Nowe odczyty zostaną zapisane w archiwum przy samochodzie: %1.",
                                  "The new read-outs are stored in the archive under the car: %1.",
                                  "Le nuove letture sono salvate nell'archivio con il veicolo: %1.")
-                                 .arg(carText(car));
+                                 .arg(carLinesText(car));
   return text;
 }
 

@@ -12,6 +12,8 @@ namespace orvel {
 // The words of a write-back, in the interface language: what the confirmation says will happen,
 // each setting's result, and the summary. None of them says more than the read-back showed.
 
+// The two car lines as one text, or a word for none.
+QString carLinesText(const CarLines& car);
 // The confirmation under the plan, before anything is sent.
 QString writePlanText(const WritePlan& plan, const CarLines& car);
 // A value of the record the plan leaves out, and why.
