@@ -49,6 +49,8 @@ echo "From another terminal: echo 'silent on' > $control"
 trap 'kill $forwarder "$sim_pid" 2>/dev/null || true' EXIT
 
 export XDG_CONFIG_HOME="$demo/config"
+# The workshop archive goes to $XDG_DATA_HOME/orvel2001/archiwum.
+export XDG_DATA_HOME="$demo/data"
 export ORVEL_COM1="$tty"
 export ORVEL_COM2="$demo/no-second-port"
 cd "$demo/install"

@@ -23,7 +23,7 @@ Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
 sleep 0.5
 DISPLAY=$display openbox >/dev/null 2>&1 &
 sleep 0.5
-DISPLAY=$display XDG_CONFIG_HOME="$work/config" ORVEL_COM1="$pty" ORVEL_COM2=/dev/orvel-none \
+DISPLAY=$display XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" ORVEL_COM1="$pty" ORVEL_COM2=/dev/orvel-none \
   "$root/build/src/orvel" >/dev/null 2>&1 &
 sleep 1.5
 if [ -n "${ORVEL_SCREENSHOT_KEYS:-}" ]; then

@@ -422,8 +422,8 @@ class MainWindowTest : public QObject {
     ProgramFixture f;
     f.start();
     f.form().show();
-    for (QWidget* w : {static_cast<QWidget*>(&f.program->editor()),
-                       static_cast<QWidget*>(&f.program->form3())})
+    for (QWidget* w :
+         {static_cast<QWidget*>(&f.program->editor()), static_cast<QWidget*>(&f.program->form3())})
       if (w->objectName() == open) w->show();
     f.form().activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&f.form()));

@@ -75,16 +75,19 @@ class RegistryTest : public QObject {
     QTest::addColumn<QByteArray>("ini");  // empty: no file
     QTest::addColumn<QString>("program");
     QTest::addColumn<QString>("expected");  // below the scratch folder unless absolute
-    QTest::newRow("no file") << QByteArray() << "/usr/bin" << "data/orvel2001";
-    QTest::newRow("empty default")
-        << QByteArray("[orvel2001]\ndefault=\n") << "/usr/bin" << "data/orvel2001";
-    QTest::newRow("damaged file")
-        << QByteArray("\xff\xfe[[[\x00\x01 = = \n[orvel2001\ndefault", 31) << "/usr/bin"
-        << "data/orvel2001";
-    QTest::newRow("default named")
-        << QByteArray("[orvel2001]\ndefault=/opt/orvel\n") << "/usr/bin" << "/opt/orvel";
-    QTest::newRow("build tree") << QByteArray() << "/build/src" << "";
-    QTest::newRow("bin without share/orvel") << QByteArray() << "/opt/bin" << "";
+    QTest::newRow("no file") << QByteArray() << "/usr/bin"
+                             << "data/orvel2001";
+    QTest::newRow("empty default") << QByteArray("[orvel2001]\ndefault=\n") << "/usr/bin"
+                                   << "data/orvel2001";
+    QTest::newRow("damaged file") << QByteArray("\xff\xfe[[[\x00\x01 = = \n[orvel2001\ndefault", 31)
+                                  << "/usr/bin"
+                                  << "data/orvel2001";
+    QTest::newRow("default named") << QByteArray("[orvel2001]\ndefault=/opt/orvel\n") << "/usr/bin"
+                                   << "/opt/orvel";
+    QTest::newRow("build tree") << QByteArray() << "/build/src"
+                                << "";
+    QTest::newRow("bin without share/orvel") << QByteArray() << "/opt/bin"
+                                             << "";
   }
   void installationDirectoryOfAnInstalledProgram() {
     QFETCH(QByteArray, ini);

@@ -1,15 +1,20 @@
 #include "app/CaptionTables.h"
 #include "app/Program.h"
 #include "archive/ArchiveExchange.h"
+#include "archive/ArchivePlace.h"
 #include "archive/ArchiveWindow.h"
+#include "core/FileDialogs.h"
 #include "core/Handlers.h"
 #include "core/Registry.h"
 #include "records/RecordsCommands.h"
 #include "records/TForm3.h"
+#include "service/ServiceConsole.h"
 #include "settings/TEdytuj_dane.h"
 #include "ui_TForm1.h"
 
 #include <QAbstractButton>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,8 +46,22 @@ QString captionOf(const QWidget& editor, const QString& name) {
 void Program::wireArchive() {
   TForm1* main = form1_.get();
   LinkControl& link = main->link();
-  archive_ = std::make_unique<ArchiveRecorder>(
-      installationFile(main->installationDirectory(), ArchiveStore::fileName()));
+  // An archive an earlier version kept in the installation folder is carried over once.
+  const QString install = main->installationDirectory();
+  QString folder;
+  if (archiveDirectory_) {
+    folder = archiveDirectory_();
+    QDir().mkpath(folder);
+  } else {
+    // A folder of its own in the installation directory, never the directory itself.
+    folder = installationFile(install, QStringLiteral("archiwum"));
+    QDir().mkdir(folder);
+  }
+  const ArchivePlace place = settleArchive(installationFile(install, ArchiveStore::fileName()),
+                                           QDir(folder).filePath(ArchiveStore::fileName()));
+  GuardedFiles::guard(place.path);
+  archive_ = std::make_unique<ArchiveRecorder>(place.path, link.timerService());
+  archive_->setNotice(carryOverText(place));
 
   // The car lines as the F2 window holds them at this moment: dane.cfg read again, or what the
   // window last had where it cannot be read.
@@ -57,7 +76,7 @@ void Program::wireArchive() {
     const QStringList lines = userLines();
     return CarLines{lines.value(UserData::kCarLine1), lines.value(UserData::kCarLine2)};
   };
-  archiveExchange_ = std::make_unique<ArchiveExchange>(link, *archive_, currentCar);
+  archiveExchange_ = std::make_unique<ArchiveExchange>(link, *archive_);
 
   // Every complete read-out is kept before the editor opens; a block the archive's own exchange
   // asked for goes to the archive instead of the editor.
@@ -89,6 +108,11 @@ void Program::wireArchive() {
     forArchive->reset();
     exchange->gaveUp();
   };
+  link.hooks.settingsBlockRefused = [exchange, forArchive] {
+    forArchive->reset();
+    exchange->blockRefused();
+  };
+  if (console_) console_->opened = [exchange] { exchange->consoleOpened(); };
 
   ArchiveWindow::Context context;
   context.recorder = archive_.get();
@@ -102,11 +126,13 @@ void Program::wireArchive() {
   };
   context.caption = [editor](const QString& name) { return captionOf(*editor, name); };
   context.userDataLines = userLines;
-  context.setStatusText = [main](const QString& text) { main->setStatusText(text); };
+  context.currentCar = currentCar;
+  context.consoleOpen = [&link] { return link.serviceMode; };
   // As F5: not while the editor, the wizard or another exchange holds the controller.
   context.controllerFree = [main] { return main->ui().SpeedButton3->isEnabled(); };
   archiveWindow_ = std::make_unique<ArchiveWindow>(std::move(context));
   ArchiveWindow* window = archiveWindow_.get();
+  archive_->added = [window](qint64) { window->rowAdded(); };
 
   main->addCaptionTable([window](Language language) {
     for (const QString& fault : applyCaptions(archiveCaptions(language), {window}))
@@ -114,7 +140,10 @@ void Program::wireArchive() {
     window->retranslate();
   });
   onEvent(main->ui().Archiwum1, &QAction::triggered, main, [window] { window->open(); });
-  QObject::connect(main, &TForm1::closed, window, [window] { window->hide(); });
+  QObject::connect(main, &TForm1::closed, window, [window, exchange] {
+    exchange->programEnds();
+    window->hide();
+  });
 }
 
 }  // namespace orvel

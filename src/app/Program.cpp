@@ -17,6 +17,8 @@ namespace orvel {
 Program::Program(Environment environment) {
   // The dialogs' last folder belongs to one run of the program.
   DialogFolder::forget();
+  GuardedFiles::forget();
+  archiveDirectory_ = environment.archiveDirectory;
   form1_ = std::make_unique<TForm1>(std::move(environment));
   form3_ = std::make_unique<TForm3>();
   aboutBox_ = std::make_unique<TAboutBox>();

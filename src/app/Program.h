@@ -2,6 +2,7 @@
 
 #include "app/TForm1.h"
 
+#include <functional>
 #include <memory>
 
 namespace orvel {
@@ -10,6 +11,7 @@ class ArchiveExchange;
 class ArchiveRecorder;
 class ArchiveWindow;
 class RecordsCommands;
+class ServiceConsole;
 class TAboutBox;
 class TEdytuj_dane;
 class TForm2;
@@ -57,6 +59,8 @@ class Program {
   std::unique_ptr<ArchiveRecorder> archive_;
   std::unique_ptr<ArchiveExchange> archiveExchange_;
   std::unique_ptr<ArchiveWindow> archiveWindow_;
+  ServiceConsole* console_ = nullptr;  // owned by the main window's widgets
+  std::function<QString()> archiveDirectory_;
 };
 
 }  // namespace orvel

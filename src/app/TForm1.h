@@ -33,6 +33,8 @@ struct Environment {
   // The desktop's browser, for the help page; false when there is none to show it.
   std::function<bool(const QUrl&)> openUrl;
   SerialDeviceLister serialDevices;  // the machine's serial adapters
+  // The folder of the workshop archive; unset: a folder "archiwum" in the installation directory.
+  std::function<QString()> archiveDirectory;
 };
 
 // The main window: the frame (menu, toolbar, status bar, logo), start-up and shut-down, the port

@@ -36,6 +36,11 @@ int main(int argc, char* argv[]) {
   environment.timers = &timers;
   environment.installationDirectory = &orvel::Registry::installationDirectory;
   environment.serialDevices = &orvel::serialDevices;
+  // The archive lives beside the user's data, away from the installation folder where every
+  // file dialog of the program starts.
+  environment.archiveDirectory = [] {
+    return orvel::userDataDirectory() + QStringLiteral("/archiwum");
+  };
 
   orvel::Program program(std::move(environment));
   QObject::connect(&program.form1(), &orvel::TForm1::closed, &app, &QCoreApplication::quit,

@@ -3,6 +3,7 @@
 #include "archive/ArchivedSettings.h"
 #include "core/Language.h"
 
+#include <QColor>
 #include <QDateTime>
 #include <QSet>
 
@@ -31,6 +32,8 @@ QString sourceText(const QString& storedSource) {
       return pick("import .orv", ".orv import", "import .orv");
     case ReadoutSource::Write:
       return pick("zapis", "written", "scrittura");
+    case ReadoutSource::WriteUnconfirmed:
+      return pick("zapis niepotwierdzony", "write not confirmed", "scrittura non confermata");
   }
   return storedSource;
 }
@@ -49,6 +52,10 @@ void ArchiveListModel::load(ArchiveStore& store) {
   for (auto it = cars_.cbegin(); it != cars_.cend(); ++it)
     haystacks_.insert(it.key(),
                       (it.value().line1 + QLatin1Char('\n') + it.value().line2).toCaseFolded());
+  notes_.clear();
+  const QHash<qint64, QString> notes = store.notes();
+  for (auto it = notes.cbegin(); it != notes.cend(); ++it)
+    notes_.insert(it.key(), it.value().toCaseFolded());
   cache_.clear();
   refilter();
   endResetModel();
@@ -61,9 +68,15 @@ void ArchiveListModel::refilter() {
   QSet<qint64> matching;
   for (auto it = haystacks_.cbegin(); it != haystacks_.cend(); ++it)
     if (needle.isEmpty() || it.value().contains(needle)) matching.insert(it.key());
+  QSet<qint64> noted;
+  if (!needle.isEmpty()) {
+    for (auto it = notes_.cbegin(); it != notes_.cend(); ++it)
+      if (it.value().contains(needle)) noted.insert(it.key());
+  }
   visible_.reserve(rows_.size());
   for (std::size_t i = 0; i < rows_.size(); ++i)
-    if (matching.contains(rows_[i].carId)) visible_.push_back(static_cast<int>(i));
+    if (matching.contains(rows_[i].carId) || noted.contains(rows_[i].id))
+      visible_.push_back(static_cast<int>(i));
 }
 
 void ArchiveListModel::setFilter(const QString& text) {
@@ -107,6 +120,11 @@ const ReadoutSummary* ArchiveListModel::summaryOf(qint64 id) const {
 void ArchiveListModel::setNote(qint64 id, const QString& note) {
   auto it = cache_.find(id);
   if (it != cache_.end()) it->note = note;
+  if (note.isEmpty()) {
+    notes_.remove(id);
+  } else {
+    notes_.insert(id, note.toCaseFolded());
+  }
   for (int row = 0; row < rowCount(); ++row) {
     if (idAt(row) != id) continue;
     const QModelIndex cell = index(row, Note);
@@ -123,10 +141,16 @@ int ArchiveListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ArchiveListModel::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
+  if (!index.isValid() || index.row() >= rowCount()) return {};
+  if (role != Qt::DisplayRole && role != Qt::ForegroundRole) return {};
   const ReadoutSummary* row = fetched(index.row());
   if (!row) return {};
   const ReadoutSummary& r = *row;
+  if (role == Qt::ForegroundRole) {
+    // A write the read-back did not confirm stands out from the writes it did.
+    if (r.source == sourceCode(ReadoutSource::WriteUnconfirmed)) return QColor(176, 0, 0);
+    return {};
+  }
   switch (index.column()) {
     case TakenAt:
       return localTimeText(r.takenAt);

@@ -10,8 +10,8 @@
 namespace orvel {
 
 // The archive's list, newest first: local date and time, the car lines, the source and the
-// note. Filtering keeps the rows whose car lines contain the text, in any letter case; the
-// rows are formatted only when the view asks for them, so a long archive opens at once.
+// note. Filtering keeps the rows whose car lines or note contain the text, in any letter case;
+// the rows are formatted only when the view asks for them, so a long archive opens at once.
 class ArchiveListModel : public QAbstractTableModel {
  public:
   enum Column { TakenAt, CarLine1, CarLine2, Source, Note, ColumnCount };
@@ -38,6 +38,7 @@ class ArchiveListModel : public QAbstractTableModel {
   std::vector<ListEntry> rows_;
   QHash<qint64, CarLines> cars_;
   QHash<qint64, QString> haystacks_;  // folded car lines, by car
+  QHash<qint64, QString> notes_;      // folded notes that are not empty, by read-out
   std::vector<int> visible_;
   mutable QHash<qint64, ReadoutSummary> cache_;
   QString filter_;

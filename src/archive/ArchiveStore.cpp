@@ -11,13 +11,60 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <vector>
 
 namespace orvel {
 
 namespace {
 
+constexpr int kSqliteBusy = 5;
+constexpr int kSqliteLocked = 6;
+constexpr int kSqliteReadOnly = 8;
 constexpr int kSqliteCorrupt = 11;
+constexpr int kSqliteCantOpen = 14;
 constexpr int kSqliteNotADatabase = 26;
+
+// The schema's versions, each reached from the one before by its own statements, run in one
+// transaction with the new user_version. A later version adds its step at the end.
+struct MigrationStep {
+  int version;
+  std::vector<const char*> statements;
+};
+
+const std::vector<MigrationStep>& migrationSteps() {
+  static const std::vector<MigrationStep> steps{
+      // 0 -> 1: a new file.
+      {1,
+       {"CREATE TABLE IF NOT EXISTS cars("
+        "id INTEGER PRIMARY KEY, line1 TEXT NOT NULL, line2 TEXT NOT NULL, UNIQUE(line1, line2))",
+        "CREATE TABLE IF NOT EXISTS readouts("
+        "id INTEGER PRIMARY KEY, "
+        "car_id INTEGER NOT NULL REFERENCES cars(id), "
+        "taken_at TEXT NOT NULL, "
+        "source TEXT NOT NULL CHECK(source IN ('read', 'import', 'write')), "
+        "block BLOB NOT NULL CHECK(length(block) = 37), "
+        "note TEXT NOT NULL DEFAULT '')",
+        "CREATE INDEX IF NOT EXISTS readouts_by_time ON readouts(taken_at, id, car_id)"}},
+      // 1 -> 2: a write the read-back did not confirm gets a source of its own. SQLite cannot
+      // change a CHECK in place: the table is rebuilt with its rows and ids. The notes get an
+      // index of their own for the list's search.
+      {2,
+       {"CREATE TABLE readouts_v2("
+        "id INTEGER PRIMARY KEY, "
+        "car_id INTEGER NOT NULL REFERENCES cars(id), "
+        "taken_at TEXT NOT NULL, "
+        "source TEXT NOT NULL "
+        "CHECK(source IN ('read', 'import', 'write', 'write-unconfirmed')), "
+        "block BLOB NOT NULL CHECK(length(block) = 37), "
+        "note TEXT NOT NULL DEFAULT '')",
+        "INSERT INTO readouts_v2(id, car_id, taken_at, source, block, note) "
+        "SELECT id, car_id, taken_at, source, block, note FROM readouts",
+        "DROP TABLE readouts", "ALTER TABLE readouts_v2 RENAME TO readouts",
+        "CREATE INDEX readouts_by_time ON readouts(taken_at, id, car_id)",
+        "CREATE INDEX readouts_with_note ON readouts(id, note) WHERE note <> ''"}},
+  };
+  return steps;
+}
 
 QString nextConnectionName() {
   static std::atomic<int> serial{0};
@@ -44,12 +91,15 @@ QString sourceCode(ReadoutSource source) {
       return QStringLiteral("import");
     case ReadoutSource::Write:
       return QStringLiteral("write");
+    case ReadoutSource::WriteUnconfirmed:
+      return QStringLiteral("write-unconfirmed");
   }
   return QString();
 }
 
 std::optional<ReadoutSource> sourceFromCode(const QString& code) {
-  for (ReadoutSource s : {ReadoutSource::Read, ReadoutSource::Import, ReadoutSource::Write})
+  for (ReadoutSource s : {ReadoutSource::Read, ReadoutSource::Import, ReadoutSource::Write,
+                          ReadoutSource::WriteUnconfirmed})
     if (sourceCode(s) == code) return s;
   return std::nullopt;
 }
@@ -76,9 +126,30 @@ void ArchiveStore::close() {
   }
 }
 
-bool ArchiveStore::fail(const QString& what, const QString& detail) {
+bool ArchiveStore::fail(const QString& what, const QString& detail, const QString& nativeCode) {
   error_ = detail.isEmpty() ? what : what + QStringLiteral(": ") + detail;
+  detail_ = detail.isEmpty() ? what : detail;
+  switch (nativeCode.toInt() & 0xFF) {
+    case kSqliteBusy:
+    case kSqliteLocked:
+      failure_ = StoreFailure::Busy;
+      break;
+    case kSqliteReadOnly:
+    case kSqliteCantOpen:
+      failure_ = StoreFailure::ReadOnly;
+      break;
+    default:
+      failure_ = StoreFailure::Other;
+  }
   return false;
+}
+
+void ArchiveStore::setLockWait(int ms) {
+  if (ms == lockWaitMs_) return;
+  lockWaitMs_ = ms;
+  if (!isOpen()) return;
+  QSqlQuery q(*db_);
+  q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(ms));
 }
 
 bool ArchiveStore::damaged(const QString& nativeCode) const {
@@ -95,13 +166,14 @@ bool ArchiveStore::openFile() {
   const QFileInfo info(path_);
   // Only a regular file is ever opened: a folder or a device of that name is left alone.
   if (info.exists() && !info.isFile()) return fail(path_, QStringLiteral("not a regular file"));
+  failure_ = StoreFailure::None;
   db_ = std::make_unique<QSqlDatabase>(
       QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_));
   db_->setDatabaseName(path_);
   if (!db_->open()) {
-    const QString detail = db_->lastError().text();
+    const QSqlError e = db_->lastError();
     close();
-    return fail(path_, detail);
+    return fail(path_, e.text(), e.nativeErrorCode());
   }
   MigrationResult result = MigrationResult::Failed;
   {
@@ -130,7 +202,7 @@ ArchiveStore::MigrationResult ArchiveStore::migrate(QSqlQuery& q) {
     if (q.exec(sql)) return true;
     const QSqlError e = q.lastError();
     isDamaged = damaged(e.nativeErrorCode());
-    fail(path_, e.text());
+    fail(path_, e.text(), e.nativeErrorCode());
     return false;
   };
   const auto outcome = [&](bool ok) {
@@ -140,7 +212,7 @@ ArchiveStore::MigrationResult ArchiveStore::migrate(QSqlQuery& q) {
   };
   // WAL lets a workshop's script read while the program writes; NORMAL syncs at checkpoints
   // only, which keeps a read-out's insert far below anything a fitter could notice.
-  if (!run(QStringLiteral("PRAGMA busy_timeout = 200")) ||
+  if (!run(QStringLiteral("PRAGMA busy_timeout = %1").arg(lockWaitMs_)) ||
       !run(QStringLiteral("PRAGMA journal_mode = WAL")) ||
       !run(QStringLiteral("PRAGMA synchronous = NORMAL")) ||
       // The list's index is read whole each time the window opens: mapped, not copied.
@@ -150,24 +222,20 @@ ArchiveStore::MigrationResult ArchiveStore::migrate(QSqlQuery& q) {
     return outcome(false);
   const int version = q.next() ? q.value(0).toInt() : 0;
   q.finish();
-  if (version >= kSchemaVersion) return MigrationResult::Ok;
-  // Version 0 is a new, empty file; later versions add their steps after this one.
-  return outcome(
-      run(QStringLiteral("BEGIN")) &&
-      run(QStringLiteral("CREATE TABLE IF NOT EXISTS cars("
-                         "id INTEGER PRIMARY KEY, line1 TEXT NOT NULL, line2 TEXT NOT NULL, "
-                         "UNIQUE(line1, line2))")) &&
-      run(QStringLiteral("CREATE TABLE IF NOT EXISTS readouts("
-                         "id INTEGER PRIMARY KEY, "
-                         "car_id INTEGER NOT NULL REFERENCES cars(id), "
-                         "taken_at TEXT NOT NULL, "
-                         "source TEXT NOT NULL CHECK(source IN ('read', 'import', 'write')), "
-                         "block BLOB NOT NULL CHECK(length(block) = 37), "
-                         "note TEXT NOT NULL DEFAULT '')")) &&
-      run(QStringLiteral("CREATE INDEX IF NOT EXISTS readouts_by_time "
-                         "ON readouts(taken_at, id, car_id)")) &&
-      run(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion)) &&
-      run(QStringLiteral("COMMIT")));
+  for (const MigrationStep& step : migrationSteps()) {
+    if (step.version <= version) continue;
+    bool ok = run(QStringLiteral("BEGIN IMMEDIATE"));
+    for (const char* statement : step.statements)
+      ok = ok && run(QString::fromUtf8(statement));
+    ok = ok && run(QStringLiteral("PRAGMA user_version = %1").arg(step.version)) &&
+         run(QStringLiteral("COMMIT"));
+    if (!ok) {
+      // The step is undone whole; the file stays at the version it had.
+      q.exec(QStringLiteral("ROLLBACK"));
+      return outcome(false);
+    }
+  }
+  return MigrationResult::Ok;
 }
 
 bool ArchiveStore::startOver() {
@@ -190,7 +258,7 @@ std::optional<qint64> ArchiveStore::add(const CarLines& car, ReadoutSource sourc
     const auto failed = [this](QSqlQuery& q) {
       const QSqlError e = q.lastError();
       if (damaged(e.nativeErrorCode())) return startOver();
-      fail(path_, e.text());
+      fail(path_, e.text(), e.nativeErrorCode());
       return false;
     };
     addCar_->addBindValue(nonNull(car.line1));
@@ -229,7 +297,7 @@ std::vector<ReadoutSummary> ArchiveStore::list() {
   if (!q.exec(QStringLiteral("SELECT r.id, r.taken_at, r.source, c.line1, c.line2, r.note "
                              "FROM readouts r JOIN cars c ON c.id = r.car_id "
                              "ORDER BY r.taken_at DESC, r.id DESC"))) {
-    fail(path_, q.lastError().text());
+    fail(path_, q.lastError().text(), q.lastError().nativeErrorCode());
     return rows;
   }
   while (q.next()) {
@@ -273,11 +341,26 @@ QHash<qint64, CarLines> ArchiveStore::cars() {
   QSqlQuery q(*db_);
   q.setForwardOnly(true);
   if (!q.exec(QStringLiteral("SELECT id, line1, line2 FROM cars"))) {
-    fail(path_, q.lastError().text());
+    fail(path_, q.lastError().text(), q.lastError().nativeErrorCode());
     return out;
   }
   while (q.next())
     out.insert(q.value(0).toLongLong(), {q.value(1).toString(), q.value(2).toString()});
+  return out;
+}
+
+QHash<qint64, QString> ArchiveStore::notes() {
+  QHash<qint64, QString> out;
+  if (!open()) return out;
+  QSqlQuery q(*db_);
+  q.setForwardOnly(true);
+  if (!q.exec(QStringLiteral("SELECT id, note FROM readouts INDEXED BY readouts_with_note "
+                             "WHERE note <> ''"))) {
+    fail(path_, q.lastError().text(), q.lastError().nativeErrorCode());
+    return out;
+  }
+  while (q.next())
+    out.insert(q.value(0).toLongLong(), q.value(1).toString());
   return out;
 }
 
@@ -293,7 +376,7 @@ std::vector<ReadoutSummary> ArchiveStore::summaries(const std::vector<qint64>& i
                              "FROM readouts r JOIN cars c ON c.id = r.car_id "
                              "WHERE r.id IN (%1)")
                   .arg(list.join(QLatin1Char(','))))) {
-    fail(path_, q.lastError().text());
+    fail(path_, q.lastError().text(), q.lastError().nativeErrorCode());
     return out;
   }
   while (q.next()) {
@@ -314,7 +397,7 @@ std::optional<Readout> ArchiveStore::readout(qint64 id) {
                      "FROM readouts r JOIN cars c ON c.id = r.car_id WHERE r.id = ?"));
   q.addBindValue(id);
   if (!q.exec() || !q.next()) {
-    fail(path_, q.lastError().text());
+    fail(path_, q.lastError().text(), q.lastError().nativeErrorCode());
     return std::nullopt;
   }
   Readout r;
@@ -339,7 +422,7 @@ bool ArchiveStore::setNote(qint64 id, const QString& note) {
   q.prepare(QStringLiteral("UPDATE readouts SET note = ? WHERE id = ?"));
   q.addBindValue(nonNull(note));
   q.addBindValue(id);
-  if (!q.exec()) return fail(path_, q.lastError().text());
+  if (!q.exec()) return fail(path_, q.lastError().text(), q.lastError().nativeErrorCode());
   return true;
 }
 

@@ -20,8 +20,12 @@ enum class ReadoutSource {
   Read,    // an F5 read-out, as the controller sent it
   Import,  // an .orv settings file, rebuilt into a block
   Write,   // settings written from the archive, as the controller gave them back
+  // settings written from the archive whose read-back did not show what was sent: what the
+  // controller gave back, kept apart from the writes it confirmed
+  WriteUnconfirmed,
 };
-QString sourceCode(ReadoutSource source);  // "read", "import", "write": what the database holds
+// "read", "import", "write", "write-unconfirmed": what the database holds
+QString sourceCode(ReadoutSource source);
 std::optional<ReadoutSource> sourceFromCode(const QString& code);
 
 // The two car lines of the user data (dane.cfg lines 6 and 7).
@@ -55,14 +59,24 @@ struct Readout {
   QString note;
 };
 
+// Why the last operation failed, as the fitter is told it.
+enum class StoreFailure {
+  None,
+  Busy,      // another program holds the database (a workshop script in a transaction)
+  ReadOnly,  // the file or its folder cannot be written
+  Other,
+};
+
 // The workshop archive: one SQLite file, every kept settings block with the car it belongs to.
 // The schema is plain so that a workshop's own scripts can read it:
 //   cars(id, line1, line2)  one row per distinct pair of car lines
 //   readouts(id, car_id, taken_at, source, block, note)
 // A file that SQLite finds damaged is moved aside, never written over, and a new one started.
+// Only SQLite opens the file and its journal files (see GuardedFiles).
 class ArchiveStore {
  public:
-  static constexpr int kSchemaVersion = 1;
+  // PRAGMA user_version; a file of an older version is brought up to this one step by step.
+  static constexpr int kSchemaVersion = 2;
   static QString fileName() { return QStringLiteral("archiwum.sqlite"); }
 
   explicit ArchiveStore(QString path);
@@ -74,8 +88,14 @@ class ArchiveStore {
   bool open();
   bool isOpen() const;
   const QString& path() const { return path_; }
-  // Why the last operation failed.
+  // Why the last operation failed: the path and the driver's text.
   const QString& error() const { return error_; }
+  // The last failure's kind and the driver's own text alone.
+  StoreFailure failure() const { return failure_; }
+  const QString& detail() const { return detail_; }
+  // How long a write waits for a lock another program holds before it fails (200 ms unless
+  // set); 0 fails at once.
+  void setLockWait(int ms);
   // Where a damaged file was moved, once one was; empty otherwise.
   const QString& movedAside() const { return movedAside_; }
 
@@ -87,6 +107,8 @@ class ArchiveStore {
   // list opens at once, and its lines are read as they come into view.
   std::vector<ListEntry> listOrder();
   QHash<qint64, CarLines> cars();
+  // The notes that are not empty, by read-out; read from their own index.
+  QHash<qint64, QString> notes();
   std::vector<ReadoutSummary> summaries(const std::vector<qint64>& ids);
   std::optional<Readout> readout(qint64 id);
   bool setNote(qint64 id, const QString& note);
@@ -99,11 +121,14 @@ class ArchiveStore {
   // SQLite called the file damaged: it is moved aside and a new file started.
   bool damaged(const QString& nativeCode) const;
   bool startOver();
-  bool fail(const QString& what, const QString& detail);
+  bool fail(const QString& what, const QString& detail, const QString& nativeCode = QString());
 
   QString path_;
   QString connection_;
   QString error_;
+  QString detail_;
+  StoreFailure failure_ = StoreFailure::None;
+  int lockWaitMs_ = 200;
   QString movedAside_;
   std::unique_ptr<QSqlDatabase> db_;
   std::unique_ptr<QSqlQuery> addCar_, findCar_, addReadout_;

@@ -1,6 +1,7 @@
 #include "archive/ArchiveWindow.h"
 
 #include "archive/OrvImport.h"
+#include "archive/WriteReportText.h"
 #include "core/Dialogs.h"
 #include "core/FileDialogs.h"
 #include "core/Handlers.h"
@@ -10,6 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -18,6 +20,9 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -29,10 +34,10 @@ namespace {
 
 constexpr int kReportPointSize = 12;
 const QColor kDifferent(255, 214, 214);
+const QColor kBytesOnly(255, 244, 200);
 
 QString pick(const char* pl, const char* en, const char* it) {
-  const Language l = CurrentLanguage::get();
-  return QString::fromUtf8(l == Language::English ? en : l == Language::Italian ? it : pl);
+  return tr3(pl, en, it);
 }
 
 QPushButton* button(const char* name, const char* caption, QWidget* parent) {
@@ -44,6 +49,7 @@ QPushButton* button(const char* name, const char* caption, QWidget* parent) {
 QTableWidgetItem* cell(const QString& text, bool marked) {
   auto* item = new QTableWidgetItem(text);
   item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+  item->setToolTip(text);
   if (marked) {
     item->setBackground(kDifferent);
     QFont bold = item->font();
@@ -53,12 +59,19 @@ QTableWidgetItem* cell(const QString& text, bool marked) {
   return item;
 }
 
+// Shown alike, stored apart: marked lightly, never as a difference.
+QTableWidgetItem* noteCell(const QString& text) {
+  QTableWidgetItem* item = cell(text, false);
+  if (!text.isEmpty()) item->setBackground(kBytesOnly);
+  return item;
+}
+
 }  // namespace
 
 ArchiveWindow::ArchiveWindow(Context context) : ctx_(std::move(context)) {
   setObjectName(QStringLiteral("TArchiwum"));
   setWindowTitle(QStringLiteral("Archiwum"));
-  resize(900, 620);
+  resize(900, 600);
 
   auto* searchLabel = new QLabel(QStringLiteral("Szukaj:"), this);
   searchLabel->setObjectName(QStringLiteral("LabelSzukaj"));
@@ -140,30 +153,17 @@ ArchiveWindow::ArchiveWindow(Context context) : ctx_(std::move(context)) {
     model_.setFilter(text);
     selectionChanged();
   });
-  onEvent(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-          [this] { selectionChanged(); });
+  onEvent(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    // What the last exchange said belongs to the read-out it was about.
+    if (!ctx_.exchange->busy()) setResult(QString());
+    selectionChanged();
+  });
   onEvent(note_, &QLineEdit::editingFinished, this, [this] { storeNote(); });
   onEvent(saveButton_, &QPushButton::clicked, this, [this] { saveToFile(); });
   onEvent(printButton_, &QPushButton::clicked, this, [this] { print(); });
   onEvent(importButton_, &QPushButton::clicked, this, [this] { importFile(); });
-  onEvent(compareButton_, &QPushButton::clicked, this, [this] {
-    if (controllerTaken()) return;
-    if (const auto record = selectedReadout()) {
-      setResult(QString());
-      setBusy(true);
-      ctx_.exchange->compareWithController(*record);
-      setBusy(ctx_.exchange->busy());
-    }
-  });
-  onEvent(writeButton_, &QPushButton::clicked, this, [this] {
-    if (controllerTaken()) return;
-    if (const auto record = selectedReadout()) {
-      setResult(QString());
-      setBusy(true);
-      ctx_.exchange->startWriteBack(*record);
-      setBusy(ctx_.exchange->busy());
-    }
-  });
+  onEvent(compareButton_, &QPushButton::clicked, this, [this] { startExchange(false); });
+  onEvent(writeButton_, &QPushButton::clicked, this, [this] { startExchange(true); });
   onEvent(confirmButton_, &QPushButton::clicked, this, [this] {
     confirmButton_->hide();
     cancelButton_->hide();
@@ -174,67 +174,179 @@ ArchiveWindow::ArchiveWindow(Context context) : ctx_(std::move(context)) {
     confirmButton_->hide();
     cancelButton_->hide();
     setBusy(false);
-    setResult(plIt(QStringLiteral("Nic nie zostało wysłane."),
-                   QStringLiteral("Niente è stato inviato.")));
+    setResult(tr3("Nic nie zostało wysłane.", "Nothing was sent.", "Niente è stato inviato."));
   });
 
   ArchiveExchange* exchange = ctx_.exchange;
   exchange->compared = [this](const Readout& controller, const Readout& record) {
     setBusy(false);
-    reload(selectedIds());
+    refreshList();
     showComparison(record, controller);
   };
   exchange->planReady = [this](const WritePlan& plan) {
-    reload(selectedIds());
+    refreshList();
     showPlan(plan);
   };
   exchange->writeFinished = [this](const WriteReport& report) {
     setBusy(false);
-    reload(selectedIds());
+    refreshList();
     showWriteReport(report);
+    // Cut off, or finished behind a closed window: the fitter is told in a box as well.
+    if (writeSummaryNeedsBox(report) || !isVisible())
+      showMessage(writeSummaryText(report, ctx_.caption), attentionTitle(), MessageIcon::Warning);
   };
   exchange->failed = [this](const QString& text) {
     setBusy(false);
     confirmButton_->hide();
     cancelButton_->hide();
-    setResult(text);
-    if (ctx_.setStatusText) ctx_.setStatusText(text);
+    setResult(text + QLatin1Char(' ') +
+              tr3("Nic nie zostało zapisane w sterowniku.",
+                  "Nothing was written to the "
+                  "controller.",
+                  "Niente è stato scritto nella centralina."));
   };
   retranslate();
   selectionChanged();
 }
 
+void ArchiveWindow::startExchange(bool write) {
+  if (controllerTaken()) return;
+  if (ctx_.consoleOpen && ctx_.consoleOpen()) {
+    showMessage(tr3("Konsola serwisowa jest otwarta: zamknij ją najpierw, bo to ona odbiera "
+                    "teraz wszystko, co wysyła sterownik.",
+                    "The service console is open: close it first, since it takes everything the "
+                    "controller sends now.",
+                    "La console di servizio è aperta: chiuderla prima, perché ora riceve tutto "
+                    "ciò che la centralina invia."),
+                attentionTitle());
+    return;
+  }
+  const auto record = selectedReadout();
+  if (!record) return;
+  const auto car = carForNewRows(*record);
+  if (!car) {
+    setResult(tr3("Nic nie zostało wysłane.", "Nothing was sent.", "Niente è stato inviato."));
+    return;
+  }
+  // Whatever the page showed before belongs to an earlier exchange.
+  showListing(*record);
+  setResult(QString());
+  setBusy(true);
+  // A port that will not open ends the handler with its box; the window is not left waiting.
+  const auto settle = qScopeGuard([this] { setBusy(ctx_.exchange->busy()); });
+  if (write) {
+    ctx_.exchange->startWriteBack(*record, *car);
+  } else {
+    ctx_.exchange->compareWithController(*record, *car);
+  }
+}
+
+std::optional<CarLines> ArchiveWindow::carForNewRows(const Readout& record) {
+  const CarLines now = ctx_.currentCar ? ctx_.currentCar() : record.car;
+  if (now == record.car) return now;
+  const Answer answer = askQuestion(
+      tr3("Wybrany odczyt jest z samochodu:\r\n    %1\r\na w oknie F2 (dane samochodu) jest "
+          "teraz:\r\n    %2\r\n\r\nDo którego samochodu należy sterownik podłączony teraz? "
+          "Przy nim program zapisze nowe odczyty. Okres obrotów biegu jałowego z odczytu wraca do "
+          "sterownika tylko wtedy, gdy to samochód z odczytu.\r\nNic nie zostało jeszcze "
+          "wysłane.",
+          "The chosen read-out is of the car:\r\n    %1\r\nwhile the F2 window (car data) now "
+          "names:\r\n    %2\r\n\r\nWhich car is the controller connected now fitted to? The "
+          "program stores the new read-outs under it. The read-out's idle period reference goes "
+          "back into the controller only when it is the read-out's car.\r\nNothing has been "
+          "sent yet.",
+          "La lettura scelta è del veicolo:\r\n    %1\r\nmentre la finestra F2 (dati veicolo) "
+          "indica ora:\r\n    %2\r\n\r\nSu quale veicolo è montata la centralina collegata "
+          "ora? Il programma salva le nuove letture con quel veicolo. Il periodo del minimo "
+          "della lettura torna nella centralina solo se è il veicolo della lettura.\r\nNiente "
+          "è stato ancora inviato.")
+          .arg(carLinesText(record.car), carLinesText(now)),
+      attentionTitle(),
+      {tr3("Samochód z odczytu", "The read-out's car", "Veicolo della lettura"),
+       tr3("Samochód z okna F2", "The F2 window's car", "Veicolo della finestra F2"),
+       tr3("Anuluj", "Cancel", "Annulla")});
+  switch (answer) {
+    case Answer::First:
+      return record.car;
+    case Answer::Second:
+      return now;
+    case Answer::Cancel:
+      break;
+  }
+  return std::nullopt;
+}
+
 void ArchiveWindow::retranslate() {
+  // The car columns are captioned as the F2 window's two car lines.
   model_.setHeaders({pick("Data i godzina", "Date and time", "Data e ora"),
-                     pick("Samochód", "Car", "Veicolo"),
-                     pick("Samochód (2)", "Car (2)", "Veicolo (2)"),
+                     pick("Samochód", "Car", "Auto"),
+                     pick("Nr rejestracyjny", "Registration number", "Targa"),
                      pick("Źródło", "Source", "Origine"), pick("Notatka", "Note", "Nota")});
 }
 
 void ArchiveWindow::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
-  if (confirmButton_->isHidden()) return;
+  if (!ctx_.exchange->busy()) return;
   guarded([this] {
     confirmButton_->hide();
     cancelButton_->hide();
-    ctx_.exchange->cancelWriteBack();
+    ctx_.exchange->windowClosed();
     setBusy(false);
   });
 }
 
 void ArchiveWindow::open() {
+  if (!ctx_.exchange->busy()) setResult(QString());
   reload(selectedIds());
+  // Never taller or wider than the screen's free area, and all of it on that area.
+  const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+  if (screen) {
+    const QRect area = screen->availableGeometry();
+    const QMargins frame(8, 32, 8, 8);  // a window manager's frame, before it is known
+    const QSize room = area.size().shrunkBy(frame);
+    resize(size().boundedTo(room).expandedTo(minimumSizeHint().boundedTo(room)));
+    QRect placed(pos(), size());
+    placed.moveLeft(std::clamp(
+        placed.left(), area.left() + frame.left(),
+        std::max(area.left() + frame.left(), area.right() - frame.right() - placed.width())));
+    placed.moveTop(std::clamp(
+        placed.top(), area.top() + frame.top(),
+        std::max(area.top() + frame.top(), area.bottom() - frame.bottom() - placed.height())));
+    move(placed.topLeft());
+  }
   show();
   raise();
   activateWindow();
+}
+
+void ArchiveWindow::rowAdded() {
+  if (isVisible()) refreshList();
 }
 
 void ArchiveWindow::reload(const QList<qint64>& select) {
   ArchiveStore& store = ctx_.recorder->store();
   model_.load(store);
   ctx_.recorder->tellProblems();
-  if (!store.isOpen()) setResult(store.error());
+  if (!store.isOpen()) storeProblem();
   selectIds(select);
+}
+
+void ArchiveWindow::refreshList() {
+  const QList<qint64> ids = selectedIds();
+  {
+    // What the window shows (a listing, a plan, a report) is not the list's to change.
+    const QSignalBlocker quiet(list_->selectionModel());
+    model_.load(ctx_.recorder->store());
+    QItemSelection selection;
+    for (int row = 0; row < model_.rowCount(); ++row) {
+      if (ids.contains(model_.idAt(row)))
+        selection.select(model_.index(row, 0),
+                         model_.index(row, ArchiveListModel::ColumnCount - 1));
+    }
+    list_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+  }
+  list_->viewport()->update();
+  updateButtons();
 }
 
 QList<qint64> ArchiveWindow::selectedIds() const {
@@ -259,17 +371,24 @@ std::optional<Readout> ArchiveWindow::selectedReadout() {
   const QList<qint64> ids = selectedIds();
   if (ids.size() != 1) return std::nullopt;
   const auto readout = ctx_.recorder->store().readout(ids.first());
-  if (!readout) setResult(ctx_.recorder->store().error());
+  if (!readout) storeProblem();
   return readout;
+}
+
+void ArchiveWindow::updateButtons() {
+  const bool one = selectedIds().size() == 1;
+  const bool idle = !busy_ && !ctx_.exchange->busy();
+  for (QPushButton* b : {saveButton_, printButton_, compareButton_, writeButton_})
+    b->setEnabled(one && idle);
+  importButton_->setEnabled(idle);
+  list_->setEnabled(idle);
+  note_->setEnabled(one);
 }
 
 void ArchiveWindow::selectionChanged() {
   const QList<qint64> ids = selectedIds();
   const bool one = ids.size() == 1;
-  const bool idle = !ctx_.exchange->busy();
-  for (QPushButton* b : {saveButton_, printButton_, compareButton_, writeButton_})
-    b->setEnabled(one && idle);
-  note_->setEnabled(one);
+  updateButtons();
   noteId_ = one ? ids.first() : 0;
   const ReadoutSummary* summary = one ? model_.summaryOf(noteId_) : nullptr;
   note_->setText(summary ? summary->note : QString());
@@ -304,99 +423,118 @@ void ArchiveWindow::showListing(const Readout& readout) {
 void ArchiveWindow::showComparison(const Readout& left, const Readout& right) {
   const std::vector<ComparisonRow> rows = compareReadouts(left, right, ctx_.caption);
   table_->clear();
-  table_->setColumnCount(3);
+  table_->setColumnCount(4);
   table_->setRowCount(static_cast<int>(rows.size()));
   const auto heading = [](const Readout& r) {
     return localTimeText(r.takenAt.toString(Qt::ISODate)) + QLatin1Char(' ') +
            sourceText(sourceCode(r.source));
   };
-  table_->setHorizontalHeaderLabels(
-      {pick("Ustawienie", "Setting", "Parametro"), heading(left), heading(right)});
+  table_->setHorizontalHeaderLabels({pick("Ustawienie", "Setting", "Parametro"), heading(left),
+                                     heading(right), pick("Uwagi", "Notes", "Note")});
   int differing = 0;
+  int bytesOnly = 0;
   for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
     const ComparisonRow& row = rows[static_cast<std::size_t>(i)];
     differing += row.differs ? 1 : 0;
+    bytesOnly += row.byteNote.isEmpty() ? 0 : 1;
     table_->setItem(i, 0, cell(row.caption, row.differs));
     table_->setItem(i, 1, cell(row.left, row.differs));
     table_->setItem(i, 2, cell(row.right, row.differs));
+    table_->setItem(i, 3, noteCell(row.byteNote));
   }
   table_->resizeColumnsToContents();
   pages_->setCurrentWidget(table_);
-  setResult(plIt(QStringLiteral("Różnych ustawień: %1"), QStringLiteral("Parametri diversi: %1"))
-                .arg(differing));
+  QString result = tr3("Różnych ustawień: %1", "Settings that differ: %1", "Parametri diversi: %1")
+                       .arg(differing);
+  if (bytesOnly > 0) {
+    result += QStringLiteral("; ") + tr3("na ekranie takich samych, w bajtach innych: %1",
+                                         "shown alike but stored differently: %1",
+                                         "uguali a video ma con byte diversi: %1")
+                                         .arg(bytesOnly);
+  }
+  setResult(result);
 }
 
 void ArchiveWindow::showPlan(const WritePlan& plan) {
-  if (plan.empty()) {
-    setBusy(false);
-    setResult(plIt(QStringLiteral("Sterownik ma już te ustawienia; nic nie zostało wysłane."),
-                   QStringLiteral("La centralina ha già questi parametri; niente è stato "
-                                  "inviato.")));
-    return;
-  }
   table_->clear();
-  table_->setColumnCount(3);
+  table_->setColumnCount(4);
   table_->setRowCount(static_cast<int>(plan.steps.size()));
   table_->setHorizontalHeaderLabels({pick("Ustawienie", "Setting", "Parametro"),
                                      pick("W sterowniku", "In the controller", "Nella centralina"),
-                                     pick("Do zapisania", "To be written", "Da scrivere")});
+                                     pick("Do zapisania", "To be written", "Da scrivere"),
+                                     pick("Uwagi", "Notes", "Note")});
   for (int i = 0; i < static_cast<int>(plan.steps.size()); ++i) {
     const WriteStep& step = plan.steps[static_cast<std::size_t>(i)];
     const bool sendable = step.command.has_value();
     table_->setItem(i, 0, cell(settingCaption(step.setting, ctx_.caption), sendable));
     table_->setItem(i, 1, cell(step.oldText, sendable));
-    table_->setItem(
-        i, 2, cell(sendable ? step.newText : step.newText + QStringLiteral(" (—)"), sendable));
+    table_->setItem(i, 2, cell(step.newText, sendable));
+    table_->setItem(i, 3, noteCell(sendable ? QString() : notSentText(step)));
   }
   table_->resizeColumnsToContents();
+  table_->horizontalHeader()->setStretchLastSection(true);
   pages_->setCurrentWidget(table_);
+  // With nothing to send, the one thing left to do is the EEPROM write, and the button says so.
+  confirmButton_->setText(plan.sendsAnything()
+                              ? pick("Wyślij zmiany", "Send changes", "Invia modifiche")
+                              : pick("Zapisz w EEPROM", "Write to EEPROM", "Scrivi nella EEPROM"));
   confirmButton_->show();
   cancelButton_->show();
-  setResult(plIt(QStringLiteral("Sprawdź zmiany i potwierdź, aby je wysłać do sterownika."),
-                 QStringLiteral("Controllare le modifiche e confermare per inviarle alla "
-                                "centralina.")));
+  const QString check =
+      plan.sendsAnything()
+          ? tr3("Sprawdź zmiany i potwierdź, aby je wysłać do sterownika.",
+                "Check the changes and confirm to send them to the controller.",
+                "Controllare le modifiche e confermare per inviarle alla centralina.") +
+                QLatin1Char(' ')
+          : QString();
+  setResult(check + writePlanText(plan, ctx_.exchange->carOfNewRows()));
 }
 
 void ArchiveWindow::showWriteReport(const WriteReport& report) {
   const std::vector<WriteStep>& steps = report.plan.steps;
-  table_->setColumnCount(4);
-  table_->setRowCount(static_cast<int>(steps.size()));
-  table_->setHorizontalHeaderItem(3, new QTableWidgetItem(pick("Wynik", "Result", "Risultato")));
-  QStringList sent;
-  for (int i = 0; i < static_cast<int>(steps.size()); ++i) {
-    const WriteStep& step = steps[static_cast<std::size_t>(i)];
-    const bool wasSent =
-        std::find(report.sent.begin(), report.sent.end(), step.setting) != report.sent.end();
-    if (wasSent) sent << settingCaption(step.setting, ctx_.caption);
-    const bool ok = i < static_cast<int>(report.confirmed.size()) &&
-                    report.confirmed[static_cast<std::size_t>(i)];
-    QString text;
-    if (!wasSent)
-      text = plIt(QStringLiteral("nie wysłane"), QStringLiteral("non inviato"));
-    else if (report.linkBroke)
-      text = plIt(QStringLiteral("wysłane, nie sprawdzone"), QStringLiteral("inviato, non "
-                                                                            "verificato"));
-    else if (ok)
-      text =
-          plIt(QStringLiteral("zapisane i potwierdzone"), QStringLiteral("scritto e confermato"));
-    else
-      text = plIt(QStringLiteral("inne po zapisie"), QStringLiteral("diverso dopo la scrittura"));
-    table_->setItem(i, 3, cell(text, !ok));
+  const std::vector<ByteDifferenceRow> bytes = byteDifferencesAfterWrite(report);
+  table_->clear();
+  table_->setColumnCount(5);
+  table_->setRowCount(static_cast<int>(steps.size() + bytes.size()));
+  table_->setHorizontalHeaderLabels({pick("Ustawienie", "Setting", "Parametro"),
+                                     pick("W sterowniku", "In the controller", "Nella centralina"),
+                                     pick("Do zapisania", "To be written", "Da scrivere"),
+                                     pick("Odczyt kontrolny", "Read back", "Riletto"),
+                                     pick("Wynik", "Result", "Risultato")});
+  const auto readBackText = [&report](Setting setting) {
+    return report.readBack ? settingText(setting, *report.readBack) : QStringLiteral("—");
+  };
+  int row = 0;
+  for (std::size_t i = 0; i < steps.size(); ++i, ++row) {
+    const WriteStep& step = steps[i];
+    const StepOutcome outcome = report.outcomes.at(i);
+    const bool ok = outcome == StepOutcome::Confirmed;
+    QString result = stepResultText(step, outcome, ctx_.caption);
+    for (const ByteDifferenceRow& b : bytes)
+      if (b.setting == step.setting) result += QStringLiteral("; ") + b.note;
+    table_->setItem(row, 0, cell(settingCaption(step.setting, ctx_.caption), !ok));
+    table_->setItem(row, 1, cell(step.oldText, !ok));
+    table_->setItem(row, 2, cell(step.newText, !ok));
+    table_->setItem(row, 3, cell(readBackText(step.setting), !ok));
+    table_->setItem(row, 4, cell(result, !ok));
   }
+  // Settings the plan left alone that the controller keeps in other bytes than the record.
+  for (const ByteDifferenceRow& b : bytes) {
+    if (std::any_of(steps.begin(), steps.end(),
+                    [&b](const WriteStep& s) { return s.setting == b.setting; }))
+      continue;
+    table_->setItem(row, 0, cell(settingCaption(b.setting, ctx_.caption), false));
+    table_->setItem(row, 1, cell(settingText(b.setting, report.plan.expected), false));
+    table_->setItem(row, 2, cell(settingText(b.setting, report.record.block), false));
+    table_->setItem(row, 3, cell(readBackText(b.setting), false));
+    table_->setItem(row, 4, noteCell(b.note));
+    ++row;
+  }
+  table_->setRowCount(row);
   table_->resizeColumnsToContents();
+  table_->horizontalHeader()->setStretchLastSection(true);
   pages_->setCurrentWidget(table_);
-  if (report.linkBroke) {
-    setResult(plIt(QStringLiteral("Zapis przerwany. Wysłano już: %1"),
-                   QStringLiteral("Scrittura interrotta. Già inviati: %1"))
-                  .arg(sent.isEmpty() ? QStringLiteral("-") : sent.join(QStringLiteral(", "))));
-  } else if (report.blockMatches) {
-    setResult(plIt(QStringLiteral("Zapisane; odczyt kontrolny zgodny bajt po bajcie."),
-                   QStringLiteral("Scritto; la lettura di controllo corrisponde byte per "
-                                  "byte.")));
-  } else {
-    setResult(plIt(QStringLiteral("Odczyt kontrolny różni się od zamierzonego."),
-                   QStringLiteral("La lettura di controllo differisce da quanto previsto.")));
-  }
+  setResult(writeSummaryText(report, ctx_.caption));
 }
 
 void ArchiveWindow::saveToFile() {
@@ -432,9 +570,22 @@ void ArchiveWindow::importFile() {
       this, start, QStringLiteral("Pliki programu Orvel (*.orv)"), QString());
   if (path.isEmpty()) return;
   lastDirectory_ = QFileInfo(path).absolutePath();
-  const auto lines = readTextLines(path);
-  if (!lines) throw AppError(QStringLiteral("Cannot open file %1").arg(path));
-  const ImportResult imported = parseSettingsListing(*lines);
+  const FileContent content = readRegularFile(path, kMaxSmallFileBytes);
+  if (content.failure == FileContent::Failure::TooLarge) {
+    showMessage(tr3("Plik %1 jest za duży jak na plik ustawień tego programu (ponad %2 KB); "
+                    "nic nie zostało zapisane w archiwum.",
+                    "The file %1 is too large to be a settings file of this program (over %2 "
+                    "KB); nothing was stored in the archive.",
+                    "Il file %1 è troppo grande per essere un file di parametri di questo "
+                    "programma (oltre %2 KB); niente è stato salvato nell'archivio.")
+                    .arg(QDir::toNativeSeparators(path))
+                    .arg(kMaxSmallFileBytes / 1024),
+                attentionTitle(), MessageIcon::Warning);
+    return;
+  }
+  if (!content.ok()) throw AppError(QStringLiteral("Cannot open file %1").arg(path));
+  const QStringList lines = splitLines(decodeCp1250(content.bytes));
+  const ImportResult imported = parseSettingsListing(lines);
   if (!imported.settings) {
     showMessage(importRefusalText(imported), attentionTitle(), MessageIcon::Warning);
     return;
@@ -444,7 +595,7 @@ void ArchiveWindow::importFile() {
                                  imported.settings->block, QDateTime::currentDateTimeUtc());
   ctx_.recorder->tellProblems();
   if (!id) {
-    setResult(ctx_.recorder->store().error());
+    storeProblem();
     return;
   }
   filter_->clear();
@@ -456,24 +607,27 @@ void ArchiveWindow::storeNote() {
   const ReadoutSummary* summary = model_.summaryOf(noteId_);
   if (summary && summary->note == note_->text()) return;
   if (!ctx_.recorder->store().setNote(noteId_, note_->text())) {
-    setResult(ctx_.recorder->store().error());
+    storeProblem();
     return;
   }
   model_.setNote(noteId_, note_->text());
 }
 
 void ArchiveWindow::setBusy(bool busy) {
-  for (QPushButton* b : {compareButton_, writeButton_, importButton_})
-    b->setEnabled(!busy);
-  list_->setEnabled(!busy);
-  if (!busy) selectionChanged();
+  busy_ = busy;
+  updateButtons();
+}
+
+void ArchiveWindow::storeProblem() {
+  setResult(tr3("Archiwum: ", "Archive: ", "Archivio: ") +
+            ArchiveRecorder::problemText(ctx_.recorder->store()));
 }
 
 bool ArchiveWindow::controllerTaken() {
   if (!ctx_.controllerFree || ctx_.controllerFree()) return false;
-  showMessage(plIt(QStringLiteral("Sterownik jest zajęty: zakończ najpierw bieżącą pracę z nim."),
-                   QStringLiteral("La centralina è occupata: terminare prima il lavoro in "
-                                  "corso.")),
+  showMessage(tr3("Sterownik jest zajęty: zakończ najpierw bieżącą pracę z nim.",
+                  "The controller is busy: finish the current work with it first.",
+                  "La centralina è occupata: terminare prima il lavoro in corso."),
               attentionTitle());
   return true;
 }

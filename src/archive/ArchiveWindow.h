@@ -30,15 +30,19 @@ class ArchiveWindow : public QWidget {
     std::function<EditorSnapshot()> editorCaptions;  // the editor's captions now
     CaptionLookup caption;                           // any of the editor's captions by name
     std::function<QStringList()> userDataLines;      // dane.cfg as it is now
-    std::function<void(const QString&)> setStatusText;
+    std::function<CarLines()> currentCar;            // the car lines of the F2 window now
     // The controller is free for a new exchange (F5 could start one now).
     std::function<bool()> controllerFree;
+    // The service console is open: every byte the controller sends goes there.
+    std::function<bool()> consoleOpen;
   };
 
   explicit ArchiveWindow(Context context);
 
-  // Reads the list again and shows the window.
+  // Reads the list again and shows the window, all of it on the screen.
   void open();
+  // A read-out reached the archive: an open window lists it at once, keeping what it shows.
+  void rowAdded();
   // Column headings and the like, after the interface language changed.
   void retranslate();
   ArchiveListModel& listModel() { return model_; }
@@ -47,13 +51,20 @@ class ArchiveWindow : public QWidget {
   void selectIds(const QList<qint64>& ids);
 
  protected:
-  // A write-back waiting for the fitter's confirmation is called off with the window: the
-  // communication it holds open ends and the main commands come back.
+  // Whatever exchange the window started ends with it: the communication it holds open ends and
+  // the main commands come back.
   void hideEvent(QHideEvent* event) override;
 
  private:
   void reload(const QList<qint64>& select = {});
+  // The list read again; the selection and the page shown stay.
+  void refreshList();
   void selectionChanged();
+  void updateButtons();
+  void startExchange(bool write);
+  // The car the new rows of an exchange belong to: asked when the record's car and the F2
+  // window's differ; nothing when the fitter called it off.
+  std::optional<CarLines> carForNewRows(const Readout& record);
   void showListing(const Readout& readout);
   void showComparison(const Readout& left, const Readout& right);
   void showPlan(const WritePlan& plan);
@@ -65,6 +76,7 @@ class ArchiveWindow : public QWidget {
   void importFile();
   void storeNote();
   void setBusy(bool busy);
+  void storeProblem();
   // Another exchange (the editor, the wizard) holds the controller: the fitter is told so.
   bool controllerTaken();
   void setResult(const QString& text);
@@ -86,6 +98,7 @@ class ArchiveWindow : public QWidget {
   QPushButton* confirmButton_;
   QPushButton* cancelButton_;
   qint64 noteId_ = 0;
+  bool busy_ = false;
   QString lastDirectory_;
 };
 

@@ -4,6 +4,8 @@
 #include "core/Language.h"
 #include "settings/SettingsSends.h"
 
+#include <algorithm>
+
 namespace orvel {
 
 namespace {
@@ -58,10 +60,18 @@ QString flagWord(Setting setting, const DecodedSettings& d) {
   }
 }
 
-std::optional<Command> sentBy(const SendOutcome& outcome) {
-  // A notice means the editor would refuse the value and send nothing.
-  if (!outcome.notices.empty()) return std::nullopt;
-  return outcome.command;
+// The editor's command for an outcome; a notice means it would refuse the value and send
+// nothing, and its text says why.
+std::optional<Command> editorSent(const SendOutcome& outcome, QString* whyNot) {
+  if (outcome.notices.empty() && outcome.command) return outcome.command;
+  if (whyNot) {
+    QStringList texts;
+    for (const SendOutcome::Notice& notice : outcome.notices)
+      texts << notice.text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)
+                   .join(QStringLiteral("; "));
+    *whyNot = texts.join(QStringLiteral("; "));
+  }
+  return std::nullopt;
 }
 
 std::optional<FlagRadio> radioOf(Setting setting) {
@@ -197,7 +207,8 @@ QString settingText(Setting setting, const SettingsBlock& block) {
 }
 
 std::optional<Command> editorCommand(Setting setting, const DecodedSettings& s, long long reference,
-                                     std::uint8_t& flags) {
+                                     std::uint8_t& flags, QString* whyNot) {
+  const auto sentBy = [whyNot](const SendOutcome& outcome) { return editorSent(outcome, whyNot); };
   try {
     switch (setting) {
       case Setting::IdleReference:
@@ -246,7 +257,8 @@ std::optional<Command> editorCommand(Setting setting, const DecodedSettings& s, 
       if (kFlagRadios[i] == *radio) flags = flagsWithRadioItem(*radio, flags, s.radioItems[i]);
     }
     return commands::installationFlags(flags);
-  } catch (const ConversionError&) {
+  } catch (const ConversionError& e) {
+    if (whyNot) *whyNot = e.text();
     return std::nullopt;
   }
 }
@@ -281,12 +293,15 @@ std::vector<ComparisonRow> compareReadouts(const Readout& left, const Readout& r
                                            const CaptionLookup& caption) {
   std::vector<ComparisonRow> rows;
   for (Setting setting : allSettings()) {
-    ComparisonRow row{setting, settingCaption(setting, caption), QString(), QString(), false};
+    ComparisonRow row{setting,  settingCaption(setting, caption), QString(), QString(), false,
+                      QString()};
     const bool inLeft = holdsSetting(left.source, setting);
     const bool inRight = holdsSetting(right.source, setting);
     row.left = inLeft ? settingText(setting, left.block) : QStringLiteral("-");
     row.right = inRight ? settingText(setting, right.block) : QStringLiteral("-");
     row.differs = inLeft && inRight && row.left != row.right;
+    if (inLeft && inRight && !row.differs)
+      row.byteNote = byteDifferenceNote(setting, left.block, right.block);
     rows.push_back(row);
   }
   return rows;
@@ -315,7 +330,8 @@ WritePlan planWriteBack(const Readout& record, const SettingsBlock& controller, 
       rpmRebased = true;
     }
     std::uint8_t stepFlags = flags;
-    std::optional<Command> command = editorCommand(setting, wanted, reference, stepFlags);
+    QString whyNot;
+    std::optional<Command> command = editorCommand(setting, wanted, reference, stepFlags, &whyNot);
     bool include = oldText != newText;
     // The controller keeps rpm settings as periods, and the delta as a period difference at the
     // changeover speed: a new reference or changeover speed changes what the same texts mean.
@@ -330,23 +346,128 @@ WritePlan planWriteBack(const Readout& record, const SettingsBlock& controller, 
       flags = stepFlags;
       if (setting == Setting::ChangeoverSpeed) changeoverSent = true;
     }
-    plan.steps.push_back({setting, oldText, newText, command});
+    plan.steps.push_back({setting, oldText, newText, command, command ? QString() : whyNot});
   }
   return plan;
 }
 
-std::vector<bool> confirmedSteps(const WritePlan& plan, const SettingsBlock& readBack) {
-  std::vector<bool> out;
-  for (const WriteStep& step : plan.steps) {
-    bool same = step.command.has_value();
-    if (same) {
-      // The step's own bytes as the plan meant them once every step was sent.
-      const auto offset = static_cast<std::size_t>(placeOf(step.command->code));
-      for (std::size_t i = 0; i < step.command->args.size(); ++i)
-        same = same && readBack[offset + i] == plan.expected[offset + i];
-    }
-    out.push_back(same);
+BlockBytes blockBytesOf(Setting setting) {
+  switch (setting) {
+    case Setting::IdleReference:
+      return {{32, 33}};
+    case Setting::TpsThreshold:
+      return {{5}};
+    case Setting::LambdaThreshold:
+      return {{9}};
+    case Setting::ChangeoverSpeed:
+      return {{6, 7}};
+    case Setting::StartDelay:
+      return {{22}};
+    case Setting::MaxSpeed:
+      return {{13, 14}};
+    case Setting::AccelerationSteps:
+      return {{27}};
+    case Setting::FallingDelta:
+      return {{17, 18}};
+    case Setting::IdleStepperSpeed:
+      return {{28, 29}};
+    case Setting::SecondStepperSpeed:
+      return {{34, 35}};
+    case Setting::Lambda1:
+      return {{1, 2, 3, 4}};
+    case Setting::Lambda2:
+      return {{23, 24, 25, 26}};
+    case Setting::StepperRange:
+      return {{10, 11}};
+    case Setting::StepperStart:
+      return {{12}};
+    case Setting::CutoffPosition:
+      return {{21}};
+    case Setting::CutoffSpeed:
+      return {{19, 20}};
+    case Setting::TpsDirection:
+      return {{8}, 0x01};
+    case Setting::SpeedSignal:
+      return {{8}, 0x04};
+    case Setting::GasSensor:
+      return {{8}, 0x08};
+    case Setting::Cutoff:
+      return {{8}, 0x10};
+    case Setting::OperatingMode:
+      return {{8}, 0x40};
   }
+  return {};
+}
+
+bool sameBytes(Setting setting, const SettingsBlock& a, const SettingsBlock& b) {
+  const BlockBytes place = blockBytesOf(setting);
+  for (int k : place.offsets) {
+    const auto i = static_cast<std::size_t>(k);
+    if ((a[i] & place.mask) != (b[i] & place.mask)) return false;
+  }
+  return true;
+}
+
+QString bytesText(Setting setting, const SettingsBlock& block) {
+  const BlockBytes place = blockBytesOf(setting);
+  QStringList out;
+  for (int k : place.offsets)
+    out << QString::number(block[static_cast<std::size_t>(k)] & place.mask);
+  return out.join(QLatin1Char(' '));
+}
+
+std::vector<Setting> convertedThrough(Setting setting, const Command& command) {
+  if (!sendsRpm(setting) || command == commands::maxSpeedOff()) return {};
+  if (setting == Setting::FallingDelta) return {Setting::IdleReference, Setting::ChangeoverSpeed};
+  return {Setting::IdleReference};
+}
+
+QString byteDifferenceNote(Setting setting, const SettingsBlock& left, const SettingsBlock& right) {
+  if (sameBytes(setting, left, right)) return QString();
+  const QString bytes =
+      bytesText(setting, left) + QStringLiteral(" / ") + bytesText(setting, right);
+  if (sendsRpm(setting) && !sameBytes(Setting::IdleReference, left, right)) {
+    return tr3("na ekranie to samo, w sterowniku inne bajty (%1): inny okres biegu jałowego",
+               "shown alike, stored in other bytes (%1): another idle period reference",
+               "uguali a video, byte diversi (%1): altro periodo del minimo")
+        .arg(bytes);
+  }
+  return tr3("na ekranie to samo, w sterowniku inne bajty (%1): zaokrąglenie wyświetlania",
+             "shown alike, stored in other bytes (%1): display rounding",
+             "uguali a video, byte diversi (%1): arrotondamento della visualizzazione")
+      .arg(bytes);
+}
+
+std::vector<StepOutcome> stepOutcomes(const WritePlan& plan, const std::vector<Setting>& sent,
+                                      const std::optional<SettingsBlock>& readBack) {
+  std::vector<StepOutcome> out;
+  for (const WriteStep& step : plan.steps) {
+    if (!step.command) {
+      out.push_back(StepOutcome::NotSent);
+    } else if (std::find(sent.begin(), sent.end(), step.setting) == sent.end()) {
+      out.push_back(StepOutcome::NotReached);
+    } else if (!readBack) {
+      out.push_back(StepOutcome::SentUnchecked);
+    } else if (!sameBytes(step.setting, *readBack, plan.expected)) {
+      // The step's own bytes as the plan meant them once every step was sent.
+      out.push_back(StepOutcome::Differs);
+    } else {
+      bool through = true;
+      for (Setting base : convertedThrough(step.setting, *step.command))
+        through = through && sameBytes(base, *readBack, plan.expected);
+      out.push_back(through ? StepOutcome::Confirmed : StepOutcome::ThroughUnconfirmed);
+    }
+  }
+  return out;
+}
+
+std::vector<bool> confirmedSteps(const WritePlan& plan, const SettingsBlock& readBack) {
+  std::vector<Setting> sent;
+  for (const WriteStep& step : plan.steps)
+    sent.push_back(step.setting);
+  std::vector<bool> out;
+  for (StepOutcome outcome : stepOutcomes(plan, sent, readBack))
+    out.push_back(outcome == StepOutcome::Confirmed);
   return out;
 }
 

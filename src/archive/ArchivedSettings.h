@@ -59,9 +59,27 @@ constexpr long long kUncalibratedReference = 0x0101;
 
 // The bytes the editor sends for a setting shown as in `shown`, rpm through `reference`; flags go
 // out whole, as the editor sends them, with this setting's bit changed in `flags`. Nothing when
-// the editor itself would refuse or ignore the value.
+// the editor itself would refuse or ignore the value; then `whyNot`, when given, gets the
+// editor's own words for it.
 std::optional<Command> editorCommand(Setting setting, const DecodedSettings& shown,
-                                     long long reference, std::uint8_t& flags);
+                                     long long reference, std::uint8_t& flags,
+                                     QString* whyNot = nullptr);
+
+// Where the controller keeps a setting in its block: the bytes, and for a flag its bit of the
+// flags byte.
+struct BlockBytes {
+  std::vector<int> offsets;
+  std::uint8_t mask = 0xFF;
+};
+BlockBytes blockBytesOf(Setting setting);
+bool sameBytes(Setting setting, const SettingsBlock& a, const SettingsBlock& b);
+// The setting's bytes as decimal numbers, "26" or "76 4 ".
+QString bytesText(Setting setting, const SettingsBlock& block);
+
+// The settings whose sent bytes the controller interprets through another setting: rpm values
+// go out as periods of the idle period reference, and the falling delta as a period difference
+// at the changeover speed. A speed limit switched off (14h 01h 00h) depends on nothing.
+std::vector<Setting> convertedThrough(Setting setting, const Command& command);
 
 // Puts a setting command's arguments where the controller keeps them in its settings block.
 // False for a command that sets nothing in the block.
@@ -74,11 +92,16 @@ struct ComparisonRow {
   QString left;
   QString right;
   bool differs = false;
+  // Shown alike but kept in other bytes, and why; empty when the bytes agree too.
+  QString byteNote;
 };
 using CaptionLookup = std::function<QString(const QString& control)>;
 QString settingCaption(Setting setting, const CaptionLookup& caption);
 std::vector<ComparisonRow> compareReadouts(const Readout& left, const Readout& right,
                                            const CaptionLookup& caption);
+// For a setting both blocks show alike: why their bytes differ (display rounding, or another
+// idle period reference), naming the bytes; empty when they do not.
+QString byteDifferenceNote(Setting setting, const SettingsBlock& left, const SettingsBlock& right);
 
 // Writing a kept read-out back into a controller whose block was just read.
 struct WriteStep {
@@ -86,18 +109,38 @@ struct WriteStep {
   QString oldText;                 // as the controller shows it now
   QString newText;                 // as the record shows it
   std::optional<Command> command;  // nothing: the editor cannot send this value
+  QString whyNotSent;              // the editor's words for a value it cannot send
 };
 struct WritePlan {
   std::vector<WriteStep> steps;  // in the order they are sent
   SettingsBlock expected{};      // the controller's block once every step has been sent
   bool empty() const { return steps.empty(); }
+  // Some step has bytes to send.
+  bool sendsAnything() const {
+    for (const WriteStep& step : steps)
+      if (step.command) return true;
+    return false;
+  }
 };
 // sameEngine: the record was taken on the engine the controller is fitted to now; only then may
 // its idle period reference be written. rpm settings go out through the reference the
 // controller will hold.
 WritePlan planWriteBack(const Readout& record, const SettingsBlock& controller, bool sameEngine);
 
-// For each step: its bytes in the block read back are those it sent.
+// What the read-back shows of one step of a write.
+enum class StepOutcome {
+  Confirmed,           // its bytes, and those of any setting it was converted through, are back
+  Differs,             // its own bytes are not what was sent
+  ThroughUnconfirmed,  // its bytes are back, but a setting it was converted through is not
+  NotSent,             // the editor cannot send the record's value
+  NotReached,          // the write broke off before it
+  SentUnchecked,       // sent, but nothing was read back
+};
+// readBack: the block read after writing, nothing when none came; sent: the settings whose
+// bytes went out.
+std::vector<StepOutcome> stepOutcomes(const WritePlan& plan, const std::vector<Setting>& sent,
+                                      const std::optional<SettingsBlock>& readBack);
+// For each step: it was confirmed by the block read back.
 std::vector<bool> confirmedSteps(const WritePlan& plan, const SettingsBlock& readBack);
 
 }  // namespace orvel

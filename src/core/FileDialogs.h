@@ -4,6 +4,7 @@
 
 #include <optional>
 
+class QFileDialog;
 class QPrinter;
 class QWidget;
 
@@ -47,8 +48,30 @@ class DialogFolder {
   static void forget();
 };
 
-// The platform's print dialog and Qt's file dialogs, over dialogParent(parent) so that a window
-// that stays on top does not hide them.
+// Files that only their own library may open: a database's file and its journal files (-wal,
+// -shm, -journal). POSIX locks belong to the process, not to a descriptor: anything in the program
+// that opened and closed one of these files (a dialog looking into a file to decide its type, a
+// viewer, a save over it) would silently drop the database's locks, and another program could
+// then checkpoint and delete the journal that holds the latest rows. Every dialog of the program
+// refuses such a path, whatever folder the fitter browsed to.
+class GuardedFiles {
+ public:
+  // A database file; its journal files are guarded with it.
+  static void guard(const QString& databasePath);
+  // The path names a guarded file: the same name in the same folder once links are resolved, or
+  // the same file on disk (a hard link). Looked up by name and status only, never opened.
+  static bool isGuarded(const QString& path);
+  // The refusal a dialog shows for such a path, in the interface language.
+  static QString refusalText(const QString& path);
+  // A new program run (the tests start many in one process).
+  static void forget();
+};
+
+// The platform's print dialog and Qt's own file dialogs, over dialogParent(parent) so that a
+// window that stays on top does not hide them. The file dialogs tell files apart by their names
+// alone: the platform's dialog and Qt's default icon provider read a file's first bytes to decide
+// its type, which opens every file of the folder shown, a database's journal files included.
+void useNameOnlyFileDialog(QFileDialog& dialog);
 class WidgetFileDialogs : public FileDialogs {
  public:
   std::optional<QString> defaultPrinter() override;

@@ -36,6 +36,19 @@ inline QString tr3(const QString& pl, const QString& en, const QString& it) {
   return pl;
 }
 
+// The same for UTF-8 literals.
+inline QString tr3(const char* polish, const char* english, const char* italian) {
+  switch (CurrentLanguage::get()) {
+    case Language::English:
+      return QString::fromUtf8(english);
+    case Language::Italian:
+      return QString::fromUtf8(italian);
+    case Language::Polish:
+      break;
+  }
+  return QString::fromUtf8(polish);
+}
+
 // The title of the program's own warnings (the link's and the like).
 inline QString attentionTitle() {
   return plIt(QStringLiteral("Uwaga"), QStringLiteral("!!!"));

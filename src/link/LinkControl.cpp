@@ -238,6 +238,7 @@ void LinkControl::settingsBlockArrived() {
                                     "Wciśnij przycisk autokalibracji."),
                      QStringLiteral("Sistema non calibrate giri.\r\nScalare giri.")),
                 attentionTitle(), MessageIcon::Warning);
+    if (hooks.settingsBlockRefused) hooks.settingsBlockRefused();
     return;
   }
   state_.idlePeriodReference = reference;
@@ -287,6 +288,14 @@ void LinkControl::settingsReadOutRequest() {
   settingsReadOut = true;
   expectReply(kSettingsBlockLength);
   send(commands::readSettings());
+}
+
+void LinkControl::sendExpectingReply(const Command& command, int length, Millis within) {
+  replyCount = 0;
+  EditDane.clear();
+  expectReply(length);
+  replyClosesAt_ = timers_.now() + kByteTime * length + within;
+  send(command);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -381,8 +390,11 @@ void LinkControl::startSettingsExchange() {
 }
 
 void LinkControl::endSettingsExchange() {
-  // The exchange is over whatever the closing send does: a lost link leaves nothing behind.
+  // The exchange is over whatever the closing send does: a lost link leaves nothing behind, and
+  // one ended before its block came gives up nothing later.
   const bool resume = resumeOscilloscope;
+  Timer6.resetCount();
+  Timer6.stop();
   abandonSettingsExchange();
   view_.setCommandsEnabled(kAllButtons | kAllItems, true);
   view_.setStatusText(QString());

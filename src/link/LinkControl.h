@@ -53,8 +53,10 @@ struct LinkHooks {
   std::function<void()> decodeSettings;           // the settings block, into the editor
   std::function<void()> showSettingsEditor;
   std::function<void()> settingsExchangeGaveUp;  // no settings block came in time
-  std::function<void()> endOscilloscopeMode;     // as the panel's "Koniec"
-  std::function<void()> startOscilloscopeMode;   // as "Tryb oscyloskopu"
+  // The block said the controller has no calibrated idle speed: the exchange ended with its box.
+  std::function<void()> settingsBlockRefused;
+  std::function<void()> endOscilloscopeMode;    // as the panel's "Koniec"
+  std::function<void()> startOscilloscopeMode;  // as "Tryb oscyloskopu"
   // The link opened on another port than the one the menu shows (see setChosenPort).
   std::function<void(const QString& portName)> portChanged;
   // Another command takes the link over: ends a wizard left open after a reply timeout gave the
@@ -90,7 +92,13 @@ class LinkControl {
 
   // ---- Settings exchange ("Zmiana parametrów pracy", F5) and its end (the editor closed)
   void startSettingsExchange();
+  // Ends the exchange as closing the editor does (0Ah, the commands back), also one that is
+  // still waiting for its block.
   void endSettingsExchange();
+
+  // Sends a command inside the communication and takes the `length` bytes of its answer into
+  // the receive buffer (replyCount, byte()) if they come within `within` of the request.
+  void sendExpectingReply(const Command& command, int length, Millis within);
 
   // A blocking pause of the user-interface thread, n × 1 ms; nothing is processed meanwhile.
   void delay(int n);

@@ -106,6 +106,7 @@ void ServiceConsole::open() {
   box->raise();
   ui_->Edit1->setFocus();
   alignLineNumbers();
+  if (opened) opened();
 }
 
 void ServiceConsole::SpeedButton7Click() {

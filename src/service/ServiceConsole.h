@@ -5,6 +5,7 @@
 #include <QObject>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class QAbstractButton;
@@ -58,6 +59,9 @@ class ServiceConsole : public QObject {
 
   // The dispatch's hook: a byte received while the service-mode flag is set.
   void serviceByte(std::uint8_t value);
+
+  // The console has just opened: from now on every byte goes to it.
+  std::function<void()> opened;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

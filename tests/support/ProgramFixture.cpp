@@ -15,6 +15,10 @@ void ProgramFixture::start() {
   const QString dir = installPath.isEmpty() ? installDir.path() : installPath;
   env.installationDirectory = [dir] { return dir; };
   env.serialDevices = serialDevices;
+  if (!archiveDir.isEmpty()) {
+    const QString archive = archiveDir;
+    env.archiveDirectory = [archive] { return archive; };
+  }
   env.openUrl = [this](const QUrl& url) {
     if (!browser) return false;
     openedUrl = url;

@@ -19,6 +19,7 @@ struct ProgramFixture {
   RecordingDialogs dialogs;
   QTemporaryDir installDir;
   QString installPath;               // when set, the installation directory instead of installDir
+  QString archiveDir;                // when set, the archive's folder (else "archiwum" in it)
   SerialDeviceLister serialDevices;  // the machine's adapters as the program sees them
   QUrl openedUrl;
   bool browser = true;  // false: the desktop has no browser to open the help page with
