@@ -136,6 +136,8 @@ class TestRecordsProgram : public QObject {
 
   void reportAbandoned_data();
   void reportAbandoned();
+  void reportWithoutUserData_data();
+  void reportWithoutUserData();
   void reportMatchesGoldenAndPrintsIntoPdf();
   void reportOfEditorNeverFilled();
 
@@ -351,12 +353,10 @@ void TestRecordsProgram::userDataNeverReplacedWithLess() {
   QVERIFY2(f->dialogs.texts().first().contains(path + QStringLiteral(": nie można go odczytać (") +
                                                reason + ')'),
            qPrintable(f->dialogs.texts().first()));
-  // The report falls back to the stored lines without a box; the status bar names the file.
+  // Nothing was ever read from it: the report has no workshop to head it and is abandoned.
   readOut();
   mainUi().Drukowanieparametrw1->trigger();
-  QCOMPARE(f->dialogs.boxes.size(), 1);
-  QVERIFY2(f->form().statusText().contains(path + QStringLiteral(" (") + reason + ')'),
-           qPrintable(f->form().statusText()));
+  QCOMPARE(f->dialogs.texts().value(1), QStringLiteral("Cannot open file %1.").arg(path));
   QCOMPARE(state(), kept);
 }
 
@@ -557,6 +557,39 @@ void TestRecordsProgram::reportAbandoned() {
   QCOMPARE(f->dialogs.texts(), messages.replaceInStrings("%1", installFile("dane.cfg")));
   QCOMPARE(readBytes(installFile("param.cfg")), QByteArray("last report\r\n"));
   QVERIFY(!QFile::exists(installFile("param.pdf")));
+}
+
+// A dane.cfg gone when printing: the lines read from it before head the report and the status
+// bar says so; with none ever read the report is abandoned as the file cannot be opened.
+void TestRecordsProgram::reportWithoutUserData_data() {
+  QTest::addColumn<bool>("readBefore");
+  QTest::newRow("never read: abandoned") << false;
+  QTest::newRow("read before: its lines head the report") << true;
+}
+
+void TestRecordsProgram::reportWithoutUserData() {
+  QFETCH(bool, readBefore);
+  const QString path = installFile("dane.cfg");
+  if (readBefore) {
+    writeBytes(path, kDane);
+    mainUi().puste31->trigger();
+    QTest::mouseClick(userWindow().ui().SpeedButton1, Qt::LeftButton);
+    QVERIFY(QFile::remove(path));
+  }
+  writeBytes(installFile("param.cfg"), "last report\r\n");
+  readOut();
+  mainUi().Drukowanieparametrw1->trigger();
+  if (!readBefore) {
+    QCOMPARE(f->dialogs.texts(), QStringList{QStringLiteral("Cannot open file %1.").arg(path)});
+    QCOMPARE(f->dialogs.boxes.first().icon, MessageIcon::Error);
+    QCOMPARE(readBytes(installFile("param.cfg")), QByteArray("last report\r\n"));
+    QVERIFY(!QFile::exists(installFile("param.pdf")));
+    return;
+  }
+  QVERIFY(f->dialogs.boxes.isEmpty());
+  QVERIFY(pdfLines(installFile("param.pdf")).contains(QStringLiteral("Zakład Gazowy Łódź")));
+  QVERIFY2(f->form().statusText().contains(path + QStringLiteral(" (brak pliku)")),
+           qPrintable(f->form().statusText()));
 }
 
 void TestRecordsProgram::reportMatchesGoldenAndPrintsIntoPdf() {

@@ -46,9 +46,12 @@ class LinkView {
 
 // Where complete replies go. Handlers read their bytes through LinkControl::byte().
 struct LinkHooks {
-  std::function<void()> showLiveFrame;            // 8 bytes in oscilloscope mode
-  std::function<void()> takeIdleSample;           // 8 bytes while idle-sampling
-  std::function<void()> takeHighRpmSample;        // 8 bytes while high-rpm-sampling
+  std::function<void()> showLiveFrame;      // 8 bytes in oscilloscope mode
+  std::function<void()> takeIdleSample;     // 8 bytes while idle-sampling
+  std::function<void()> takeHighRpmSample;  // 8 bytes while high-rpm-sampling
+  // 8 bytes that are no whole frame (see wholeLiveFrame): not shown, not taken as a sample.
+  std::function<void()> liveFrameDropped;
+  std::function<void()> sampleDropped;
   std::function<void(std::uint8_t)> serviceByte;  // every byte while the service console is open
   std::function<void()> decodeSettings;           // the settings block, into the editor
   std::function<void()> showSettingsEditor;
@@ -82,6 +85,9 @@ class LinkControl {
   // Byte k of the current reply (0..255), -1 when absent.
   int byte(int k) const { return EditDane.byteAt(k); }
   int word(int k) const { return EditDane.wordAt(k); }
+  // The reply in the buffer is a live frame as the controller sends one: eight bytes within its
+  // window, the last the closing 01h.
+  bool wholeLiveFrame() const;
 
   // ---- Requests
   void liveFrameRequest();

@@ -164,6 +164,13 @@ QStringList diagnosisLines(const Diagnosis& d, bool compact) {
                         : dash)
         << QStringLiteral("TPS: %1").arg(tpsRange);
     if (left) lines << byLanguage("TPS poza kalibr.!", "TPS off calibr.!", "TPS fuori calibr.!");
+    if (d.dropped >= 0) {
+      const double rate =
+          d.spanMs > 0 ? (d.frames - 1) * 1000.0 / static_cast<double>(d.spanMs) : 0.0;
+      lines << byLanguage("Klatki: %1/s", "Frames: %1/s", "Fotogr.: %1/s")
+                   .arg(d.spanMs > 0 ? whole(rate) : dash)
+            << byLanguage("Odrzucone: %1", "Dropped: %1", "Scartati: %1").arg(d.dropped);
+    }
     return lines;
   }
   lines << byLanguage("Sonda lambda 1: %1 przełączeń/s (%2 w %3 s)",

@@ -75,6 +75,9 @@ struct Diagnosis {
   bool calibrationKnown = false;
   bool tpsBelowCalibration = false;
   bool tpsAboveCalibration = false;
+  // Live frames that came broken (noise on the line) within the same stretch: the panel shows
+  // them beside the rate of the whole ones. -1 where nobody counted them (a recorded log).
+  int dropped = -1;
 };
 
 // The figures of frames [first, last), which are in time order.

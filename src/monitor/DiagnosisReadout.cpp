@@ -29,13 +29,16 @@ DiagnosisReadout::DiagnosisReadout(QWidget* panel) : label_(new QLabel(panel)) {
 void DiagnosisReadout::reset(const LiveSettings& settings,
                              std::optional<TpsCalibration> calibration) {
   samples_.clear();
+  drops_.clear();
   head_ = 0;
   started_ = false;
   settings_ = settings;
   input_ = diagnosisInput(settings, calibration);
   label_->setToolTip(byLanguage("Ostatnie 10 s, odświeżane co sekundę", "Last 10 s, every second",
                                 "Ultimi 10 s, ogni secondo"));
-  label_->setText(diagnosisLines(Diagnosis{}, true).join(QLatin1Char('\n')));
+  Diagnosis none;
+  none.dropped = 0;
+  label_->setText(diagnosisLines(none, true).join(QLatin1Char('\n')));
 }
 
 void DiagnosisReadout::follow(const LiveSettings& settings) {
@@ -55,17 +58,36 @@ void DiagnosisReadout::add(Nanos now, const LiveFrame& frame, const EngineSpeed&
   }
   const qint64 ms = std::chrono::duration_cast<Millis>(now - origin_).count();
   samples_.push_back(diagnosisSample(ms, frame, speed));
+  refreshIfDue(now);
+}
+
+void DiagnosisReadout::frameDropped(Nanos now) {
+  if (!started_) {
+    started_ = true;
+    origin_ = now;
+    nextRefresh_ = now + kRefresh;
+  }
+  drops_.push_back(now);
+  // A line so noisy that no frame comes whole still says so.
+  refreshIfDue(now);
+}
+
+void DiagnosisReadout::refreshIfDue(Nanos now) {
   if (now < nextRefresh_) return;
   nextRefresh_ = now + kRefresh;
-  refresh();
+  refresh(now);
 }
 
 Diagnosis DiagnosisReadout::current() const {
-  return diagnose(samples_.data() + head_, samples_.data() + samples_.size(), input_);
+  Diagnosis d = diagnose(samples_.data() + head_, samples_.data() + samples_.size(), input_);
+  d.dropped = static_cast<int>(drops_.size());
+  return d;
 }
 
-void DiagnosisReadout::refresh() {
-  const qint64 from = samples_.back().timeMs - std::chrono::duration_cast<Millis>(kWindow).count();
+void DiagnosisReadout::refresh(Nanos now) {
+  while (!drops_.empty() && drops_.front() < now - kWindow)
+    drops_.pop_front();
+  const qint64 from = std::chrono::duration_cast<Millis>(now - origin_ - kWindow).count();
   while (head_ < samples_.size() && samples_[head_].timeMs < from)
     ++head_;
   // The samples that left the window are let go of in one piece now and then, not one by one.

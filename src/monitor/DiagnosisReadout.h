@@ -3,6 +3,7 @@
 #include "link/Timers.h"
 #include "monitor/Diagnosis.h"
 
+#include <deque>
 #include <vector>
 
 class QLabel;
@@ -26,12 +27,16 @@ class DiagnosisReadout {
   // Rows of a log recorded in another visit bring their own probe and sensor.
   void follow(const LiveSettings& settings);
   void add(Nanos now, const LiveFrame& frame, const EngineSpeed& speed);
+  // A live frame that came broken: not shown nor taken into the figures, but counted beside the
+  // rate of the whole ones, so that a fitter sees a noisy line for what it is.
+  void frameDropped(Nanos now);
 
-  // The figures of the samples kept now.
+  // The figures of the samples kept now, with the broken frames of the same window.
   Diagnosis current() const;
 
  private:
-  void refresh();
+  void refresh(Nanos now);
+  void refreshIfDue(Nanos now);
 
   QLabel* label_;
   std::vector<DiagnosisSample> samples_;
@@ -41,6 +46,7 @@ class DiagnosisReadout {
   bool started_ = false;
   LiveSettings settings_;
   DiagnosisInput input_;
+  std::deque<Nanos> drops_;  // when the broken frames of the window came
 };
 
 }  // namespace orvel

@@ -100,6 +100,8 @@ OscilloscopePanel::OscilloscopePanel(QFrame* host, WorkArea& area, LinkView& vie
   onEvent(ui_->WykresPodcis, &ChartView::doubleClicked, this,
           [this] { charts_->WykresPodcisDblClick(); });
 
+  interferenceBox_ = link.timerService().createHandle([this] { showInterferenceBox(); });
+
   // "Koniec" is the panel's default button. Qt honours default buttons only in dialogs, so an
   // Enter that nothing on the main window took is caught on its way up to the window.
   window_->installEventFilter(this);
@@ -217,6 +219,8 @@ void OscilloscopePanel::KoniecClick() {
   // a quick re-entry from sending a second request over the first one's reply.
   link_.wykres_on1.stop();
   link_.sweepPaused = true;
+  // A box still due belongs to the mode that ended.
+  interferenceBox_->stop();
   panel()->hide();
   link_.Timer2.resetCount();
   link_.Timer3.resetCount();
@@ -239,6 +243,10 @@ void OscilloscopePanel::showLiveFrame() {
   decoder_.settings.idlePeriodReference = state_.idlePeriodReference;
   if (liveFrameArrived) liveFrameArrived(raw, decoder_.settings);
   showFrame(displayedBytes(raw));
+}
+
+void OscilloscopePanel::liveFrameDropped() {
+  diagnosis_->frameDropped(link_.timerService().now());
 }
 
 void OscilloscopePanel::showFrame(const LiveFrame& frame) {
@@ -308,12 +316,7 @@ void OscilloscopePanel::display(const LiveReadings& r, bool warnOnFault) {
     case EngineSpeed::Kind::Unknown:
       break;
     case EngineSpeed::Kind::Fault:
-      if (!warnOnFault) break;
-      // The Polish text in every language: the fitter is asked to read again, the rest of the
-      // frame is valid and shown.
-      showMessage(QStringLiteral("Pojawiły się zakłócenia\r\npodczas czytania obrotów. "
-                                 "Powtórz czytanie."),
-                  QStringLiteral("Uwaga"), MessageIcon::Warning);
+      if (warnOnFault) warnOfInterference();
       break;
     case EngineSpeed::Kind::Measured:
       ui_->Gauge1->setValue(r.speed.rpm);
@@ -323,6 +326,21 @@ void OscilloscopePanel::display(const LiveReadings& r, bool warnOnFault) {
 
   ui_->Gauge2->setValue(r.valve);
   ui_->Panel4->setText(QString::number(r.valve));
+}
+
+void OscilloscopePanel::warnOfInterference() {
+  if (interferenceBoxOpen_ || interferenceBox_->isActive()) return;
+  interferenceBox_->start(Nanos(0), Nanos(0));
+}
+
+void OscilloscopePanel::showInterferenceBox() {
+  interferenceBoxOpen_ = true;
+  // The Polish text in every language: the fitter is asked to read again, the rest of the frame
+  // is valid and shown.
+  showMessage(QStringLiteral("Pojawiły się zakłócenia\r\npodczas czytania obrotów. "
+                             "Powtórz czytanie."),
+              QStringLiteral("Uwaga"), MessageIcon::Warning);
+  interferenceBoxOpen_ = false;
 }
 
 bool OscilloscopePanel::eventFilter(QObject* watched, QEvent* event) {

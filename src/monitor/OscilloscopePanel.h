@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/Timers.h"
 #include "monitor/DriveLogFormat.h"
 #include "monitor/LiveDecoder.h"
 
@@ -53,6 +54,8 @@ class OscilloscopePanel : public QObject {
 
   // The dispatch's hook: a complete live frame is in the receive buffer.
   void showLiveFrame();
+  // The dispatch's hook for eight bytes that were no whole frame: counted, nothing shown.
+  void liveFrameDropped();
   void showFrame(const LiveFrame& frame);
   // The link's way to end the live mode (a failure, the settings exchange). A replay is not the
   // live mode and is left running.
@@ -84,6 +87,10 @@ class OscilloscopePanel : public QObject {
 
  private:
   void display(const LiveReadings& readings, bool warnOnFault);
+  // The interference box for a frame with a period of 0. It opens once the frame's dispatch is
+  // over, so the live loop goes on behind it, and never while one is open or due.
+  void warnOfInterference();
+  void showInterferenceBox();
   void placeAndShow(const QString& lambdaKey, TpsRange tpsRange);
   void takeLambdaBarRange();
   void afterWidthChange();
@@ -105,6 +112,8 @@ class OscilloscopePanel : public QObject {
   std::array<Gauge*, kIndicators> indicators_{};
   bool replaying_ = false;
   ReplayHooks replayHooks_;
+  std::unique_ptr<TimerService::Handle> interferenceBox_;
+  bool interferenceBoxOpen_ = false;
 };
 
 }  // namespace orvel
