@@ -21,8 +21,8 @@
 #include "ui_TForm1.h"
 
 #include <QApplication>
-#include <QMap>
 #include <QElapsedTimer>
+#include <QMap>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -265,7 +265,7 @@ int main(int argc, char** argv) {
       QStringList kept;
       for (auto it = t.kept.cbegin(); it != t.kept.cend(); ++it)
         kept << QStringLiteral("%1 x%2").arg(it.key()).arg(it.value());
-      std::printf("    kept %s: %s\n", name[3] == 'h' ? "TPS high" : "reference",
+      std::printf("    kept %s: %s\n", &t == &highStep ? "TPS high" : "reference",
                   qPrintable(kept.join(QStringLiteral(", "))));
       for (const QString& d : t.details)
         std::printf("    wrong: %s\n", qPrintable(d));
