@@ -171,6 +171,7 @@ void OscilloscopePanel::WykresyClick() {
   decoder_.settings.lambdaLow = state_.lambdaLow;
   decoder_.settings.lambdaHigh = state_.lambdaHigh;
   diagnosis_->reset(decoder_.settings, tpsCalibration(state_));
+  filter_.reset();
 
   if (frame->width() < 400) {
     scaling_->SkalalambdaClick();
@@ -240,9 +241,14 @@ void OscilloscopePanel::showLiveFrame() {
   RawLiveFrame raw{};
   for (std::size_t k = 0; k < raw.size(); ++k)
     raw[k] = static_cast<std::uint8_t>(std::max(0, link_.byte(static_cast<int>(k))));
+  const LiveFrameFilter::Verdict verdict = filter_.offer(raw);
+  for (int i = 0; i < verdict.dropped; ++i)
+    liveFrameDropped();
   decoder_.settings.idlePeriodReference = state_.idlePeriodReference;
-  if (liveFrameArrived) liveFrameArrived(raw, decoder_.settings);
-  showFrame(displayedBytes(raw));
+  for (const RawLiveFrame& frame : verdict.show) {
+    if (liveFrameArrived) liveFrameArrived(frame, decoder_.settings);
+    showFrame(displayedBytes(frame));
+  }
 }
 
 void OscilloscopePanel::liveFrameDropped() {

@@ -3,6 +3,7 @@
 #include "link/Timers.h"
 #include "monitor/DriveLogFormat.h"
 #include "monitor/LiveDecoder.h"
+#include "monitor/LiveFrameFilter.h"
 
 #include <QObject>
 
@@ -52,7 +53,8 @@ class OscilloscopePanel : public QObject {
   void BtnPauzaClick();
   void KoniecClick();  // leave the mode
 
-  // The dispatch's hook: a complete live frame is in the receive buffer.
+  // The dispatch's hook: a whole live frame is in the receive buffer. Shown unless its period
+  // says stray bytes shifted it (LiveFrameFilter).
   void showLiveFrame();
   // The dispatch's hook for eight bytes that were no whole frame: counted, nothing shown.
   void liveFrameDropped();
@@ -108,6 +110,7 @@ class OscilloscopePanel : public QObject {
   std::unique_ptr<DiagnosisReadout> diagnosis_;
   std::unique_ptr<PanelScaling> scaling_;
   LiveDecoder decoder_;
+  LiveFrameFilter filter_;
   // From the bottom (lean, Gauge14) to the top (rich, Gauge7).
   std::array<Gauge*, kIndicators> indicators_{};
   bool replaying_ = false;
