@@ -3,7 +3,8 @@
 // - Line rows: a steady engine (idle period 1100, TPS 0.50 V; 3.00 V at 3000 rpm) under stray
 //   bytes (--noise) or flipped bits (--bit-errors). A run is accepted within the line's bound of
 //   those values (1 % with stray bytes, 2 % with flipped bits: a flipped low bit is a value no
-//   rule can tell from an engine's), refused with a message, or wrong.
+//   rule can tell from an engine's), refused with a message, timed out (a reply that did not
+//   complete within its window: the controller is reported silent), or wrong.
 // - Engine rows: a clean line and an engine that varies as a real one does (--wander). A run must
 //   be accepted with exactly the average of the ten replies it took, read from the simulator's
 //   log.
@@ -57,11 +58,13 @@ const QList<Row> kRows{
 struct Tally {
   int accepted = 0;
   int refused = 0;
+  int timedOut = 0;  // "Sterownik nie został włączony": a reply that never completed in time
   int wrong = 0;
   int extraReplies = 0;  // replies beyond the ten, over all runs
   int mostExtra = 0;
   QStringList details;
   QMap<long long, int> kept;  // what accepted runs kept (reference, or TPS high), how often
+  QString refusal;            // the first refusal's text
 };
 
 // The replies to 02h in the log from `from` on: each request and the bytes sent after it up to
@@ -112,6 +115,8 @@ enum class RunKind { IdleStep, HighStep, Scaling };
 struct Outcome {
   bool ended = false;
   bool refusedBox = false;
+  bool timedOut = false;
+  QString box;
   int replies = 0;  // taken by the run, the one after its end not counted
 };
 
@@ -121,10 +126,10 @@ void judge(Tally& t, RunKind kind, const Row& row, const Outcome& o,
   const QStringList refs = sentSince(log, from).filter(QRegularExpression(QStringLiteral("^1F")));
   const int extra = std::max(0, o.replies - 10);
   QString why;
-  if (o.refusedBox) {
+  if (o.refusedBox || o.timedOut) {
     if (!refs.isEmpty()) why = QStringLiteral("refused but sent %1").arg(refs.join(','));
   } else if (!o.ended) {
-    why = QStringLiteral("no end and no box");
+    why = QStringLiteral("no end, %1").arg(o.box.isEmpty() ? QStringLiteral("no box") : o.box);
   } else {
     long long want = 0, got = 0, wantTps = 0, gotTps = 0;
     const bool idle = kind != RunKind::HighStep;
@@ -161,6 +166,9 @@ void judge(Tally& t, RunKind kind, const Row& row, const Outcome& o,
     t.details << why;
   } else if (o.refusedBox) {
     ++t.refused;
+    if (t.refusal.isEmpty()) t.refusal = o.box.simplified();
+  } else if (o.timedOut) {
+    ++t.timedOut;
   } else {
     ++t.accepted;
     ++t.kept[kind == RunKind::HighStep ? s.tpsHigh : s.idlePeriodReference];
@@ -216,6 +224,8 @@ int main(int argc, char** argv) {
       orvel::test::runEventLoop(150);
       o.ended = ended();
       o.refusedBox = refused();
+      o.box = live.dialogs.texts().value(0);
+      o.timedOut = o.box.startsWith(QStringLiteral("Sterownik nie został włączony"));
       o.replies = panel->sampler().run().replies();
       judge(t, kind, row, o, state, sim.log(), from);
     };
@@ -256,17 +266,18 @@ int main(int argc, char** argv) {
     for (const auto& [name, t] : {std::pair<const char*, Tally&>{"F6 idle step", idleStep},
                                   std::pair<const char*, Tally&>{"F6 high step", highStep},
                                   std::pair<const char*, Tally&>{"F8", scaling}}) {
-      const int total = t.accepted + t.refused + t.wrong;
+      const int total = t.accepted + t.refused + t.timedOut + t.wrong;
       std::printf(
-          "%-17s %-13s %2d runs: %2d accepted %s, %2d refused, %d wrong; "
+          "%-17s %-13s %2d runs: %2d accepted %s, %2d refused, %d timed out, %d wrong; "
           "re-requests %.1f a run (most %d)\n",
-          row.name, name, total, t.accepted, qPrintable(what), t.refused, t.wrong,
+          row.name, name, total, t.accepted, qPrintable(what), t.refused, t.timedOut, t.wrong,
           t.accepted ? static_cast<double>(t.extraReplies) / t.accepted : 0.0, t.mostExtra);
       QStringList kept;
       for (auto it = t.kept.cbegin(); it != t.kept.cend(); ++it)
         kept << QStringLiteral("%1 x%2").arg(it.key()).arg(it.value());
       std::printf("    kept %s: %s\n", &t == &highStep ? "TPS high" : "reference",
                   qPrintable(kept.join(QStringLiteral(", "))));
+      if (!t.refusal.isEmpty()) std::printf("    first refusal: %s\n", qPrintable(t.refusal));
       for (const QString& d : t.details)
         std::printf("    wrong: %s\n", qPrintable(d));
     }

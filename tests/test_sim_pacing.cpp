@@ -1,8 +1,9 @@
-// Reply pacing at 9600 baud with injected time, the command line, and the
+// Reply pacing at 9600 baud with injected time, bit errors, the command line, and the
 // traffic log's line format.
 #include <QtTest>
 
 #include "sim/ByteLog.h"
+#include "sim/LineNoise.h"
 #include "sim/Options.h"
 #include "sim/TxPacer.h"
 
@@ -89,6 +90,32 @@ class TestSimPacing : public QObject {
     QCOMPARE(count, 8);
   }
 
+  // Bit errors: about one byte in N arrives changed, and a changed byte by exactly one bit.
+  void bitErrors_data() {
+    QTest::addColumn<int>("spacing");
+    QTest::addColumn<int>("fewest");  // changed bytes among 100 000
+    QTest::addColumn<int>("most");
+    QTest::newRow("off") << 0 << 0 << 0;
+    QTest::newRow("one in 500") << 500 << 160 << 240;
+    QTest::newRow("one in 2") << 2 << 49000 << 51000;
+  }
+  void bitErrors() {
+    QFETCH(int, spacing);
+    BitErrors errors(7);
+    errors.setSpacing(spacing);
+    int changed = 0;
+    for (int i = 0; i < 100000; ++i) {
+      const auto byte = static_cast<std::uint8_t>(i);
+      const unsigned diff = byte ^ errors.pass(byte);
+      if (diff == 0) continue;
+      ++changed;
+      QCOMPARE(diff & (diff - 1), 0u);
+    }
+    QFETCH(int, fewest);
+    QFETCH(int, most);
+    QVERIFY2(changed >= fewest && changed <= most, qPrintable(QString::number(changed)));
+  }
+
   void options_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<bool>("ok");
@@ -114,6 +141,10 @@ class TestSimPacing : public QObject {
     QTest::newRow("steady off is the default, not a choice")
         << QStringList{"--steady", "off"} << false;
     QTest::newRow("steady junk") << QStringList{"--steady", "fast"} << false;
+    QTest::newRow("wander") << QStringList{"--wander", "valve-hunt"} << true;
+    QTest::newRow("wander off is no choice") << QStringList{"--wander", "off"} << false;
+    QTest::newRow("bit errors") << QStringList{"--bit-errors=500"} << true;
+    QTest::newRow("bit errors on every byte") << QStringList{"--bit-errors", "1"} << false;
   }
 
   void options() {

@@ -329,18 +329,68 @@ class TestSimProtocol : public QObject {
     QVERIFY(varies);
   }
 
+  // A real engine's variations, frame by frame on the steady engine: what a calibration run of
+  // ten frames sees, and where each mode holds the engine.
+  void wander_data() {
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<int>("byte");           // 1 TPS, 4 period (16 bits), 6 valve (as a position)
+    QTest::addColumn<QList<int>>("values");  // of the first twelve frames
+    QTest::newRow("tps-drift") << "tps-drift" << 1
+                               << QList<int>{58, 59, 60, 61, 62, 63, 64, 65, 66, 67, 66, 65};
+    QTest::newRow("tps-drift's speed")
+        << "tps-drift" << 4
+        << QList<int>{301, 299, 297, 295, 293, 291, 289, 288, 286, 284, 286, 288};
+    QTest::newRow("tps-alternate")
+        << "tps-alternate" << 1 << QList<int>{60, 64, 60, 64, 60, 64, 60, 64, 60, 64, 60, 64};
+    QTest::newRow("idle-alternate")
+        << "idle-alternate" << 4
+        << QList<int>{1100, 1170, 1100, 1170, 1100, 1170, 1100, 1170, 1100, 1170, 1100, 1170};
+    QTest::newRow("misfire") << "misfire" << 4 << QList<int>{1100, 1100, 1100, 1100, 1100, 1100,
+                                                             1100, 1100, 1100, 1300, 1100, 1100};
+    QTest::newRow("valve-hunt") << "valve-hunt" << 6
+                                << QList<int>{20, 25, 30, 35, 40, 45, 50, 55, 60, 55, 50, 45};
+  }
+  void wander() {
+    QFETCH(QString, mode);
+    QFETCH(int, byte);
+    QFETCH(QList<int>, values);
+    ProtocolEngine engine(memoryConfig());
+    engine.control(*parseControlLine(("wander " + mode).toStdString(), nullptr), 1.0);
+    QList<int> seen;
+    for (int k = 0; k < values.size(); ++k) {
+      // All at one moment: the valve's own regulation stands still and its hunting is all.
+      const Bytes f = feed(engine, {0x02}, 1.0);
+      seen << (byte == 4 ? f[4] | f[5] << 8 : byte == 6 ? 255 - f[6] : f[byte]);
+    }
+    if (byte == 6) {
+      const int start = seen.first();
+      for (int& v : seen)
+        v += 20 - start;
+    }
+    QCOMPARE(seen, values);
+    engine.control(*parseControlLine("wander off", nullptr), 2.0);
+    const Bytes plain = feed(engine, {0x02}, 2.0);
+    QCOMPARE(feed(engine, {0x02}, 2.0), plain);
+  }
+
   // The demo's periodic revving (idle 12 s, rev 6 s): on by option or "rev on", off by "rev off"
   // (the engine then idles, so a fitter can calibrate), ended by anything that sets the throttle.
   void revCycle_data() {
     QTest::addColumn<bool>("fromStart");
     QTest::addColumn<QString>("control");  // at 14 s, in the first rev period
     QTest::addColumn<QString>("revving");  // at 5, 15 and 31 s
-    QTest::newRow("from the option") << true << "" << "011";
-    QTest::newRow("rev on") << false << "rev on" << "001";
-    QTest::newRow("rev off") << true << "rev off" << "000";
-    QTest::newRow("rev holds") << true << "rev" << "011";
-    QTest::newRow("idle") << true << "idle" << "000";
-    QTest::newRow("steady idle") << true << "steady idle" << "000";
+    QTest::newRow("from the option") << true << ""
+                                     << "011";
+    QTest::newRow("rev on") << false << "rev on"
+                            << "001";
+    QTest::newRow("rev off") << true << "rev off"
+                             << "000";
+    QTest::newRow("rev holds") << true << "rev"
+                               << "011";
+    QTest::newRow("idle") << true << "idle"
+                          << "000";
+    QTest::newRow("steady idle") << true << "steady idle"
+                                 << "000";
   }
   void revCycle() {
     QFETCH(bool, fromStart);
@@ -381,6 +431,12 @@ class TestSimProtocol : public QObject {
     QTest::newRow("steady high") << " steady  high " << true << int(K::Steady) << true << 2;
     QTest::newRow("steady off") << "steady off" << true << int(K::Steady) << false << 0;
     QTest::newRow("steady alone") << "steady" << false << 0 << false << 0;
+    QTest::newRow("wander misfire") << "wander misfire" << true << int(K::Wander) << true << 4;
+    QTest::newRow("wander off") << "wander off" << true << int(K::Wander) << false << 0;
+    QTest::newRow("wander junk") << "wander wildly" << false << 0 << false << 0;
+    QTest::newRow("bit-errors 500") << "bit-errors 500" << true << int(K::BitErrors) << true << 500;
+    QTest::newRow("bit-errors off") << "bit-errors off" << true << int(K::BitErrors) << false << 0;
+    QTest::newRow("bit-errors 1") << "bit-errors 1" << false << 0 << false << 0;
     QTest::newRow("quit") << "quit" << true << int(K::Quit) << false << 0;
     QTest::newRow("unknown") << "reboot" << false << 0 << false << 0;
     QTest::newRow("short negative") << "short -1" << false << 0 << false << 0;
