@@ -99,11 +99,11 @@ int samplePeriod(const SampleFrame& frame);
 // - Period: kPeriodStepPercent of the smaller of two periods. Idle wanders by a few per cent a
 //   sample and a misfire lengthens one revolution by up to a fifth (1300 among 1100s is 18 %);
 //   a shifted reply reads gas and vacuum or TPS and gas as the period, tens of times off, and a
-//   flipped bit of the high byte changes a period of up to 1280 by more than 20 %. A flipped low
-//   byte bit passes: at most 128 counts, 1.2 % of an 1100 average.
-// Lambda, gas, vacuum and the valve are not judged: none of them goes into a result the
-// controller or the charts use, and a probe, a missing gas sensor's open input or a hunting
-// valve swing freely on a healthy engine.
+//   flipped bit of the high byte changes a period below 1280 by more than a fifth (1100 becomes
+//   1356). A flipped bit of the low byte passes: at most 128 counts, 1.2 % of an 1100 average.
+// Lambda, gas, vacuum and the valve are not judged: nothing sent to the controller or read by the
+// charts comes from them (the gas sum is only noted in the settings template), and a probe, a
+// missing gas sensor's open input or a hunting valve swing freely on a healthy engine.
 constexpr int kTpsStep = 6;
 constexpr int kPeriodStepPercent = 20;
 // A reply whose shape no controller gives: no closing 01h, or a period of 0.
