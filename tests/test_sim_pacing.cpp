@@ -97,7 +97,6 @@ class TestSimPacing : public QObject {
     QTest::addColumn<int>("most");
     QTest::newRow("off") << 0 << 0 << 0;
     QTest::newRow("one in 500") << 500 << 160 << 240;
-    QTest::newRow("one in 2") << 2 << 49000 << 51000;
   }
   void bitErrors() {
     QFETCH(int, spacing);
