@@ -1,9 +1,8 @@
-// Reply pacing at 9600 baud with injected time, bit errors, the command line, and the
+// Reply pacing at 9600 baud with injected time, the command line, and the
 // traffic log's line format.
 #include <QtTest>
 
 #include "sim/ByteLog.h"
-#include "sim/LineNoise.h"
 #include "sim/Options.h"
 #include "sim/TxPacer.h"
 
@@ -88,31 +87,6 @@ class TestSimPacing : public QObject {
     while (pacer.popDue(500))
       ++count;
     QCOMPARE(count, 8);
-  }
-
-  // Bit errors: about one byte in N arrives changed, and a changed byte by exactly one bit.
-  void bitErrors_data() {
-    QTest::addColumn<int>("spacing");
-    QTest::addColumn<int>("fewest");  // changed bytes among 100 000
-    QTest::addColumn<int>("most");
-    QTest::newRow("off") << 0 << 0 << 0;
-    QTest::newRow("one in 500") << 500 << 160 << 240;
-  }
-  void bitErrors() {
-    QFETCH(int, spacing);
-    BitErrors errors(7);
-    errors.setSpacing(spacing);
-    int changed = 0;
-    for (int i = 0; i < 100000; ++i) {
-      const auto byte = static_cast<std::uint8_t>(i);
-      const unsigned diff = byte ^ errors.pass(byte);
-      if (diff == 0) continue;
-      ++changed;
-      QCOMPARE(diff & (diff - 1), 0u);
-    }
-    QFETCH(int, fewest);
-    QFETCH(int, most);
-    QVERIFY2(changed >= fewest && changed <= most, qPrintable(QString::number(changed)));
   }
 
   void options_data() {

@@ -329,55 +329,18 @@ class TestSimProtocol : public QObject {
     QVERIFY(varies);
   }
 
-  // A real engine's variations, frame by frame on the steady engine: what a calibration run's
-  // replies see.
-  void wander_data() {
-    QTest::addColumn<QString>("mode");
-    QTest::addColumn<int>("byte");  // 1 TPS, 4 period, 6 the valve's steps from its first
-    QTest::addColumn<QString>("values");
-    QTest::newRow("tps-drift") << "tps-drift" << 1 << "58 59 60 61 62 63 64 65 66 67 66 65";
-    QTest::newRow("tps-alternate") << "tps-alternate" << 1 << "60 64 60 64";
-    QTest::newRow("idle-alternate") << "idle-alternate" << 4 << "1100 1170 1100 1170";
-    QTest::newRow("misfire") << "misfire" << 4
-                             << "1100 1100 1100 1100 1100 1100 1100 1100 1100 1300 1100";
-    QTest::newRow("valve-hunt") << "valve-hunt" << 6 << "0 5 10 15 20 25 30 35 40 35 30";
-  }
-  void wander() {
-    QFETCH(QString, mode);
-    QFETCH(int, byte);
-    QFETCH(QString, values);
-    ProtocolEngine engine(memoryConfig());
-    engine.control(*parseControlLine(("wander " + mode).toStdString(), nullptr), 1.0);
-    QStringList seen;
-    int first = -1;
-    while (seen.size() <= values.count(' ')) {
-      // All at one moment: the valve's own regulation stands still and its hunting is all.
-      const Bytes f = feed(engine, {0x02}, 1.0);
-      const int v = byte == 4 ? f[4] | f[5] << 8 : byte == 6 ? 255 - f[6] : f[byte];
-      if (first < 0) first = byte == 6 ? v : 0;
-      seen << QString::number(v - first);
-    }
-    QCOMPARE(seen.join(' '), values);
-  }
-
   // The demo's periodic revving (idle 12 s, rev 6 s): on by option or "rev on", off by "rev off"
   // (the engine then idles, so a fitter can calibrate), ended by anything that sets the throttle.
   void revCycle_data() {
     QTest::addColumn<bool>("fromStart");
     QTest::addColumn<QString>("control");  // at 14 s, in the first rev period
     QTest::addColumn<QString>("revving");  // at 5, 15 and 31 s
-    QTest::newRow("from the option") << true << ""
-                                     << "011";
-    QTest::newRow("rev on") << false << "rev on"
-                            << "001";
-    QTest::newRow("rev off") << true << "rev off"
-                             << "000";
-    QTest::newRow("rev holds") << true << "rev"
-                               << "011";
-    QTest::newRow("idle") << true << "idle"
-                          << "000";
-    QTest::newRow("steady idle") << true << "steady idle"
-                                 << "000";
+    QTest::newRow("from the option") << true << "" << "011";
+    QTest::newRow("rev on") << false << "rev on" << "001";
+    QTest::newRow("rev off") << true << "rev off" << "000";
+    QTest::newRow("rev holds") << true << "rev" << "011";
+    QTest::newRow("idle") << true << "idle" << "000";
+    QTest::newRow("steady idle") << true << "steady idle" << "000";
   }
   void revCycle() {
     QFETCH(bool, fromStart);
