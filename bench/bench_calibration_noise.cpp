@@ -5,9 +5,9 @@
 //   those values (1 % with stray bytes, 2 % with flipped bits: a flipped low bit is a value no
 //   rule can tell from an engine's), refused with a message, timed out (a reply that did not
 //   complete within its window: the controller is reported silent), or wrong.
-// - Engine rows: a clean line and an engine that varies as a real one does (--wander). A run must
-//   be accepted with exactly the average of the ten replies it took, read from the simulator's
-//   log.
+// - Engine rows: a clean line and an engine that varies as a real one does (--wander), held where
+//   the mode holds it for every step. A run must be accepted with exactly the average of the ten
+//   replies it took, read from the simulator's log.
 // Also what reaches the controller: an accepted F6 idle step sends the reference it keeps, once;
 // a refused one sends none, and F8 never does.
 // Usage: bench_calibration_noise [--runs N] [--rows clean,noise100,...]
@@ -205,8 +205,24 @@ int main(int argc, char** argv) {
     auto* panel = form.findChild<orvel::CalibrationPanel*>();
     orvel::ControllerState& state = form.controller();
     orvel::LinkControl& link = form.link();
-    const bool highEngine = row.args.contains(QStringLiteral("tps-drift")) ||
-                            row.args.contains(QStringLiteral("tps-alternate"));
+    // A line row switches the steady engine between idle and 3000 rpm for the steps; an engine
+    // row leaves its engine as the mode holds it, so that no run starts on a frame of the state
+    // before.
+    const bool lineRow = row.bound > 0;
+    const auto hold = [&](const char* engineState) {
+      if (!lineRow) return;
+      sim.command(QLatin1String(engineState));
+      orvel::test::runEventLoop(300);
+    };
+    // The log as far as the simulator has written it once the line is quiet.
+    const auto settledLog = [&] {
+      int size = -1;
+      while (size != static_cast<int>(sim.log().size())) {
+        size = static_cast<int>(sim.log().size());
+        orvel::test::runEventLoop(60);
+      }
+      return size;
+    };
 
     const auto refused = [&] {
       const QStringList texts = live.dialogs.texts();
@@ -217,11 +233,11 @@ int main(int argc, char** argv) {
     const auto runOnce = [&](Tally& t, RunKind kind, const std::function<void()>& start,
                              const std::function<bool()>& ended) {
       live.dialogs.boxes.clear();
-      const int from = static_cast<int>(sim.log().size());
+      const int from = settledLog();
       start();
       Outcome o;
       o.ended = waitFor([&] { return ended() || !live.dialogs.boxes.isEmpty(); }, 10000);
-      orvel::test::runEventLoop(150);
+      settledLog();
       o.ended = ended();
       o.refusedBox = refused();
       o.box = live.dialogs.texts().value(0);
@@ -234,7 +250,7 @@ int main(int argc, char** argv) {
     for (int run = 0; run < runs; ++run) {
       state.idlePeriodReference = 0;
       state.tpsLow = state.tpsHigh = -1;
-      if (!highEngine) sim.command(QStringLiteral("idle"));
+      hold("idle");
       form.ui().Autokalibracja1->trigger();
       orvel::test::runEventLoop(100);
       panel->ui().medrpm->click();
@@ -243,16 +259,14 @@ int main(int argc, char** argv) {
           idleStep, RunKind::IdleStep, [&] { panel->ui().Slowrpm->click(); },
           [&] { return panel->wizard().step() == 3; });
       if (panel->wizard().step() == 3) {
-        sim.command(QStringLiteral("rev"));
-        orvel::test::runEventLoop(50);
+        hold("rev");
         runOnce(
             highStep, RunKind::HighStep, [&] { panel->ui().Maxrpm->click(); },
             [&] { return panel->wizard().step() == 4; });
       }
       panel->ui().KalibAnuluj->click();
       orvel::test::runEventLoop(150);
-      if (!highEngine) sim.command(QStringLiteral("idle"));
-      orvel::test::runEventLoop(50);
+      hold("idle");
 
       state.idlePeriodReference = 0;
       state.tpsLow = -1;
