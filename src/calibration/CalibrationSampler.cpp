@@ -158,12 +158,13 @@ void CalibrationSampler::refuseRun(bool idle) {
                .arg(spent.replies())
                .arg(spent.broken());
   } else {
-    text = plIt(QStringLiteral("Pomiar nieudany: silnik nie pracował równo.\r\nObroty lub "
-                               "przepustnica zmieniały się zbyt mocno między odczytami. Utrzymaj "
-                               "stałe obroty i spróbuj ponownie."),
-                QStringLiteral("Misura non riuscita: il motore non girava regolare.\r\nI giri o "
-                               "la farfalla cambiavano troppo tra le letture. Mantenere i giri "
-                               "costanti e riprovare."));
+    text =
+        plIt(QStringLiteral("Pomiar nieudany: silnik nie pracował równo.\r\nObroty lub "
+                            "przepustnica zmieniały się zbyt mocno między odczytami. Utrzymaj "
+                            "stałe obroty i spróbuj ponownie."),
+             QStringLiteral("Misura non riuscita: il motore non girava regolarmente.\r\nI giri o "
+                            "la farfalla cambiavano troppo tra le letture. Mantenere i giri "
+                            "costanti e riprovare."));
   }
   showMessage(text, attentionTitle(), MessageIcon::Warning);
   view_.setCommandsEnabled(kAllButtons | kItemScope | kItemScaling, true);

@@ -46,12 +46,9 @@ class LinkView {
 
 // Where complete replies go. Handlers read their bytes through LinkControl::byte().
 struct LinkHooks {
-  std::function<void()> showLiveFrame;      // 8 bytes in oscilloscope mode
-  std::function<void()> takeIdleSample;     // 8 bytes while idle-sampling
-  std::function<void()> takeHighRpmSample;  // 8 bytes while high-rpm-sampling
-  // 8 bytes that are no whole frame (see wholeLiveFrame): not shown, not taken as a sample.
-  std::function<void()> liveFrameDropped;
-  std::function<void()> sampleDropped;
+  std::function<void()> showLiveFrame;            // 8 bytes in oscilloscope mode
+  std::function<void()> takeIdleSample;           // 8 bytes while idle-sampling
+  std::function<void()> takeHighRpmSample;        // 8 bytes while high-rpm-sampling
   std::function<void(std::uint8_t)> serviceByte;  // every byte while the service console is open
   std::function<void()> decodeSettings;           // the settings block, into the editor
   std::function<void()> showSettingsEditor;
@@ -67,6 +64,9 @@ struct LinkHooks {
   std::function<void()> sampleRunFailed;
   // The tenth sample of an rpm scaling run is in and the commands are given back.
   std::function<void()> rpmScalingEnded;
+  // 8 bytes that are no whole frame (see wholeLiveFrame): not shown, not taken as a sample.
+  std::function<void()> liveFrameDropped;
+  std::function<void()> sampleDropped;
 };
 
 // Every conversation with the controller: the receive buffer and the dispatch of complete
