@@ -16,22 +16,12 @@ constexpr int kMinBitErrorSpacing = 2;
 constexpr int kMaxBitErrorSpacing = 1'000'000;
 
 struct ControlCommand {
+  // clang-format off
   enum class Kind {
-    Blank,
-    Rev,
-    Idle,
-    RevCycle,
-    Silent,
-    Short,
-    Stray,
-    Noise,
-    Uncalibrated,
-    Steady,
-    Hangup,
-    Quit,
-    Wander,
-    BitErrors
+    Blank, Rev, Idle, RevCycle, Silent, Short, Stray, Noise, Uncalibrated, Steady, Hangup, Quit,
+    Wander, BitErrors
   };
+  // clang-format on
   Kind kind = Kind::Blank;
   bool on = false;  // rev on|off, silent, short, noise, uncalibrated, steady, wander, bit errors
   // short: reply length; noise: stray bytes per second; steady: SteadyState; wander: Wander;
