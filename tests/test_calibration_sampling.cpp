@@ -317,8 +317,8 @@ class TestCalibrationSampling : public QObject {
         << false << "P1300 G G G S G" + tail << 1120 << 12 << QString();
     QTest::newRow("every reply broken")
         << false << QString("S ").repeated(40).trimmed() << -1 << 40
-        << "Zakłócenia na linii: pomiar nieudany.\r\nZ 40 odpowiedzi sterownika 40 przyszło "
-           "uszkodzonych. Sprawdź przewody i złącze sterownika i spróbuj ponownie.";
+        << "Zakłócenia na linii: pomiar nieudany.\r\nUszkodzone odpowiedzi sterownika: 40 z 40. "
+           "Sprawdź przewody i złącze sterownika i spróbuj ponownie.";
   }
   void noisyReplies() { checkRun(); }
 

@@ -149,14 +149,14 @@ void CalibrationSampler::refuseRun(bool idle) {
   view_.setStatusText(QString());
   QString text;
   if (spent.likelyCause() == SampleRun::Cause::Line) {
-    text = plIt(QStringLiteral("Zakłócenia na linii: pomiar nieudany.\r\nZ %1 odpowiedzi "
-                               "sterownika %2 przyszło uszkodzonych. Sprawdź przewody i złącze "
-                               "sterownika i spróbuj ponownie."),
-                QStringLiteral("Disturbi sulla linea: misura non riuscita.\r\nDi %1 risposte "
-                               "del sistema %2 sono arrivate danneggiate. Controllare i cavi e "
-                               "il connettore del sistema e riprovare."))
-               .arg(spent.replies())
-               .arg(spent.broken());
+    text = plIt(QStringLiteral("Zakłócenia na linii: pomiar nieudany.\r\nUszkodzone odpowiedzi "
+                               "sterownika: %1 z %2. Sprawdź przewody i złącze sterownika i "
+                               "spróbuj ponownie."),
+                QStringLiteral("Disturbi sulla linea: misura non riuscita.\r\nRisposte del "
+                               "sistema danneggiate: %1 su %2. Controllare i cavi e il "
+                               "connettore del sistema e riprovare."))
+               .arg(spent.broken())
+               .arg(spent.replies());
   } else {
     text =
         plIt(QStringLiteral("Pomiar nieudany: silnik nie pracował równo.\r\nObroty lub "
