@@ -37,6 +37,16 @@ std::optional<SteadyState> parseSteadyState(std::string_view word) {
   return std::nullopt;
 }
 
+std::optional<Wander> parseWander(std::string_view word) {
+  if (word == "tps-drift") return Wander::TpsDrift;
+  if (word == "tps-alternate") return Wander::TpsAlternate;
+  if (word == "idle-alternate") return Wander::IdleAlternate;
+  if (word == "misfire") return Wander::Misfire;
+  if (word == "valve-hunt") return Wander::ValveHunt;
+  if (word == "off") return Wander::Off;
+  return std::nullopt;
+}
+
 std::optional<ControlCommand> parseControlLine(std::string_view line, std::string* error) {
   using Kind = ControlCommand::Kind;
   const std::vector<std::string_view> w = words(line);
@@ -61,6 +71,18 @@ std::optional<ControlCommand> parseControlLine(std::string_view line, std::strin
       cmd = {Kind::Steady, state != SteadyState::Off, static_cast<int>(state)};
     } else if (verb == "uncalibrated" && flag) {
       cmd = {Kind::Uncalibrated, *flag, 0};
+    } else if (verb == "wander" && parseWander(w[1])) {
+      const Wander mode = *parseWander(w[1]);
+      cmd = {Kind::Wander, mode != Wander::Off, static_cast<int>(mode)};
+    } else if (verb == "bit-errors" && flag == false) {
+      cmd = {Kind::BitErrors, false, 0};
+    } else if (verb == "bit-errors") {
+      int n = -1;
+      const auto [end, ec] = std::from_chars(w[1].data(), w[1].data() + w[1].size(), n);
+      if (ec == std::errc() && end == w[1].data() + w[1].size() && n >= kMinBitErrorSpacing &&
+          n <= kMaxBitErrorSpacing) {
+        cmd = {Kind::BitErrors, true, n};
+      }
     } else if ((verb == "short" || verb == "noise") && flag == false) {
       cmd = {verb == "short" ? Kind::Short : Kind::Noise, false, 0};
     } else if (verb == "short" || verb == "noise") {

@@ -166,21 +166,56 @@ std::uint8_t EngineModel::stepperWire(double t) {
 }
 
 LiveFrame EngineModel::steadyFrame() const {
-  const int p = revving_ ? periodForRpm(static_cast<int>(kRevRpm), idlePeriod_) : idlePeriod_;
+  int p = revving_ ? periodForRpm(static_cast<int>(kRevRpm), idlePeriod_) : idlePeriod_;
+  int tps = revving_ ? kSteadyRevTps : kSteadyIdleTps;
+  int valve = static_cast<int>(std::lround(stepper_));
+  const auto n = static_cast<int>(wanderFrames_ % 720);  // a common multiple of every pattern
+  switch (wander_) {
+    case Wander::Off:
+      break;
+    case Wander::TpsDrift: {
+      // Up a count a frame from 58 to 67 and back; the speed follows, 20 rpm a count.
+      const int up = n % 18;
+      tps = 58 + (up <= 9 ? up : 18 - up);
+      p = periodForRpm(static_cast<int>(kRevRpm) + (tps - 62) * 20, idlePeriod_);
+      break;
+    }
+    case Wander::TpsAlternate:
+      tps = n % 2 == 0 ? 60 : 64;
+      break;
+    case Wander::IdleAlternate:
+      // 1100 and 1170 at the default idle.
+      if (n % 2 == 1) p = static_cast<int>(std::lround(p * 1170.0 / 1100.0));
+      break;
+    case Wander::Misfire:
+      // 1300 among 1100s.
+      if (n % 10 == 9) p = static_cast<int>(std::lround(p * 1300.0 / 1100.0));
+      break;
+    case Wander::ValveHunt: {
+      // From 20 steps below to 20 above and back, 5 steps a frame.
+      const int up = n % 16;
+      valve += (up <= 8 ? up : 16 - up) * 5 - 20;
+      break;
+    }
+  }
   const auto wire = static_cast<std::uint16_t>(std::clamp(p, 1, 65535));
   return LiveFrame{kSteadyLambda,
-                   revving_ ? kSteadyRevTps : kSteadyIdleTps,
+                   static_cast<std::uint8_t>(tps),
                    kSteadyGas,
                    revving_ ? kSteadyRevVacuum : kSteadyIdleVacuum,
                    static_cast<std::uint8_t>(wire & 0xFF),
                    static_cast<std::uint8_t>(wire >> 8),
-                   invertPosition(static_cast<int>(std::lround(stepper_))),
+                   invertPosition(std::clamp(valve, 0, 255)),
                    kAck};
 }
 
 LiveFrame EngineModel::frame(double t) {
   advanceTo(t);
-  if (steady_) return steadyFrame();
+  if (steady_) {
+    const LiveFrame f = steadyFrame();
+    if (wander_ != Wander::Off) ++wanderFrames_;
+    return f;
+  }
   const std::uint16_t p = period(t);
   const double vacuum = 185.0 - (tps_ - kIdleTps) * 28.0 + vacuumNoise_;
   return LiveFrame{toByte(lambda_ * 51.0),

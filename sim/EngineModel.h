@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 
+#include "sim/ControlCommand.h"
 #include "sim/SettingsBlock.h"
 
 namespace orvel::sim {
@@ -40,6 +41,12 @@ class EngineModel {
   void setSteady(bool steady) { steady_ = steady; }
   bool steady() const { return steady_; }
   LiveFrame steadyFrame() const;
+
+  // A real engine's way of varying from frame to frame on top of the steady frame (see Wander),
+  // so that a calibration run's ten samples, and what it must average, are known exactly. It
+  // applies while the engine is steady; every live frame moves it on by one.
+  void setWander(Wander mode) { wander_ = mode; }
+  Wander wander() const { return wander_; }
 
   // The stepper's travel, as true positions (not inverted).
   void setStepperLimits(int minPosition, int maxPosition, int startPosition);
@@ -79,6 +86,8 @@ class EngineModel {
   std::int64_t steps_ = 0;
   bool revving_ = false;
   bool steady_ = false;
+  Wander wander_ = Wander::Off;
+  std::uint64_t wanderFrames_ = 0;
   double cycleStart_ = -1.0;  // negative: no periodic revving
 
   double rpm_ = 800.0;

@@ -37,4 +37,12 @@ std::vector<std::uint8_t> LineNoise::popDue(std::int64_t nowNs) {
   return burst;
 }
 
+std::uint8_t BitErrors::pass(std::uint8_t byte) {
+  if (spacing_ == 0) return byte;
+  std::uniform_int_distribution<int> hit(0, spacing_ - 1);
+  if (hit(random_) != 0) return byte;
+  std::uniform_int_distribution<int> bit(0, 7);
+  return static_cast<std::uint8_t>(byte ^ (1u << bit(random_)));
+}
+
 }  // namespace orvel::sim

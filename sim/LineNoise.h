@@ -32,4 +32,24 @@ class LineNoise {
   std::int64_t nextNs_ = kNever;
 };
 
+// Bit errors: bytes that reach the other end with one bit flipped, as interference on a car's
+// wiring leaves them. Each byte is hit independently, one in `spacing` on average, and then one
+// of its eight bits at random. Only what the controller's side sends (replies and line noise) is
+// hit: a command the controller received wrong would change its settings, which is the
+// controller's protocol and not something the service tool could be measured against.
+class BitErrors {
+ public:
+  explicit BitErrors(std::uint64_t seed) : random_(seed ^ 0xd1b54a32d192ed03ULL) {}
+
+  // 0 switches them off.
+  void setSpacing(int bytes) { spacing_ = bytes > 0 ? bytes : 0; }
+  int spacing() const { return spacing_; }
+  // The byte as it arrives.
+  std::uint8_t pass(std::uint8_t byte);
+
+ private:
+  std::mt19937_64 random_;
+  int spacing_ = 0;
+};
+
 }  // namespace orvel::sim

@@ -115,6 +115,20 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
       if (!takeValue()) return result;
       if (!parseInt(value, 100, 65535, &n)) return bad("100..65535");
       o.idlePeriod = static_cast<int>(n);
+    } else if (name == "--wander") {
+      // A real engine and a line that flips bits.
+      if (!takeValue()) return result;
+      const auto mode = parseWander(value);
+      if (!mode || *mode == Wander::Off) {
+        return bad("tps-drift, tps-alternate, idle-alternate, misfire or valve-hunt");
+      }
+      o.wander = *mode;
+    } else if (name == "--bit-errors") {
+      if (!takeValue()) return result;
+      if (!parseInt(value, kMinBitErrorSpacing, kMaxBitErrorSpacing, &n)) {
+        return bad("one byte in 2..1000000");
+      }
+      o.bitErrorSpacing = static_cast<int>(n);
     } else {
       result.error =
           name.rfind("-", 0) == 0 ? "unknown option " + name : "unexpected argument " + name;
@@ -148,6 +162,14 @@ Controller:
                          (TPS 3.00 V), for calibration runs
   --rev-cycle            rev the engine to ~3000 rpm for 6 s every 18 s, so
                          that the live view has something to show
+  --wander MODE          a steady engine that varies frame by frame as a real
+                         one does during a calibration run:
+                           tps-drift       TPS 58..67..58 counts, one a frame,
+                                           at ~3000 rpm (throttle held by foot)
+                           tps-alternate   TPS 60 and 64 in turn at 3000 rpm
+                           idle-alternate  idle period N and N + 6 % in turn
+                           misfire         every tenth idle period 18 % longer
+                           valve-hunt      the valve hunting +-20 steps
 
 Faults:
   --silent               carry out commands but never answer
@@ -155,6 +177,8 @@ Faults:
   --stray                send a stray FFh byte before each reply
   --noise RATE           line noise: random bursts of 1-4 random bytes at random
                          times, RATE bytes a second on average (0..960)
+  --bit-errors N         flip one bit in one of N bytes sent on the line, on
+                         average (replies and noise; 2..1000000)
   --uncalibrated         report idle period reference 0101h until 1Fh sets it
   --hangup-after SECONDS close the line after that time and exit
 
@@ -174,6 +198,9 @@ Commands on standard input, one per line:
   short N | short off             truncate replies to N bytes / stop truncating
   stray                           one stray byte before the next reply
   noise RATE | noise off          line noise at RATE bytes a second / none
+  bit-errors N | bit-errors off   a flipped bit in one sent byte in N / none
+  wander MODE | wander off        a real engine's variation (see --wander) /
+                                  a plainly steady engine
   uncalibrated on|off             hide / show the idle period reference
   hangup                          close the line now and exit
   quit                            exit

@@ -27,6 +27,10 @@ struct Options {
   SteadyState steady = SteadyState::Off;
   bool revCycle = false;
   bool help = false;
+
+  // A real engine's variation and bit errors on the line, for the calibration's defences.
+  Wander wander = Wander::Off;
+  int bitErrorSpacing = 0;  // one byte in this many gets a flipped bit; 0: none
 };
 
 struct ParsedOptions {

@@ -86,6 +86,7 @@ ProtocolEngine::ProtocolEngine(const Config& config)
   loadNote_ = loaded.note;
   engine_.setStepperLimits(block_);
   setSteady(config.steady, 0.0);
+  if (config.wander != Wander::Off) setWander(config.wander, 0.0);
   if (config.revCycle) engine_.setRevCycle(true, 0.0);
 }
 
@@ -94,6 +95,25 @@ void ProtocolEngine::setSteady(SteadyState state, double t) {
   if (state == SteadyState::High) engine_.rev(t);
   if (state == SteadyState::Idle) engine_.idle(t);
   engine_.setSteady(state != SteadyState::Off);
+}
+
+void ProtocolEngine::setWander(Wander mode, double t) {
+  switch (mode) {
+    case Wander::TpsDrift:
+    case Wander::TpsAlternate:
+      setSteady(SteadyState::High, t);
+      break;
+    case Wander::IdleAlternate:
+    case Wander::Misfire:
+      setSteady(SteadyState::Idle, t);
+      break;
+    case Wander::ValveHunt:
+      if (!engine_.steady()) setSteady(SteadyState::Idle, t);
+      break;
+    case Wander::Off:
+      break;
+  }
+  engine_.setWander(mode);
 }
 
 void ProtocolEngine::setNoticeHandler(std::function<void(const std::string&)> handler) {
@@ -251,8 +271,12 @@ void ProtocolEngine::control(const ControlCommand& command, double t) {
     case Kind::Steady:
       setSteady(static_cast<SteadyState>(command.value), t);
       break;
+    case Kind::Wander:
+      setWander(static_cast<Wander>(command.value), t);
+      break;
     case Kind::Blank:
     case Kind::Noise:  // the line's business, not the controller's
+    case Kind::BitErrors:
     case Kind::Hangup:
     case Kind::Quit:
       break;

@@ -37,6 +37,7 @@ class ProtocolEngine {
     std::uint64_t seed = 1;
     int idlePeriod = kDefaultIdlePeriod;
     SteadyState steady = SteadyState::Off;
+    Wander wander = Wander::Off;
     bool revCycle = false;  // periodic revving from the start
     Faults faults;
   };
@@ -51,6 +52,9 @@ class ProtocolEngine {
   void control(const ControlCommand& command, double t);
   // Holds the engine steady at idle or at 3000 rpm, or lets the model run again.
   void setSteady(SteadyState state, double t);
+  // A real engine's variation frame by frame: holds the engine steady at 3000 rpm for the TPS
+  // modes, at idle for the period modes, where it is for the valve; Off leaves it plainly steady.
+  void setWander(Wander mode, double t);
 
   // Settings as 09h would report them now (with the uncalibrated overlay).
   SettingsBlock settings() const;

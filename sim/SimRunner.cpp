@@ -37,8 +37,10 @@ SimRunner::SimRunner(ProtocolEngine& engine, SerialLine& line, ByteLog& log,
       startNs_(startNs),
       pacer_(settings.pace),
       noise_(settings.seed),
+      bitErrors_(settings.seed),
       lastFlushNs_(startNs) {
   noise_.setRate(settings.noiseRate, startNs);
+  bitErrors_.setSpacing(settings.bitErrorSpacing);
 }
 
 double SimRunner::seconds(std::int64_t ns) const {
@@ -131,14 +133,15 @@ int SimRunner::run(const sigset_t* pollMask, const volatile std::sig_atomic_t* s
 
 SimRunner::Outcome SimRunner::sendDue() {
   std::int64_t now = monotonicNs();
-  while (const auto byte = pacer_.popDue(now)) {
+  while (const auto due = pacer_.popDue(now)) {
+    const std::uint8_t byte = bitErrors_.pass(*due);
     ssize_t written;
     do {
-      written = ::write(line_.fd(), &*byte, 1);
+      written = ::write(line_.fd(), &byte, 1);
     } while (written < 0 && errno == EINTR);
     now = monotonicNs();
     if (written == 1) {
-      log_.record(seconds(now), false, *byte);
+      log_.record(seconds(now), false, byte);
     } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       // Nobody is draining the other end; like a UART, the byte is simply lost.
       if (!droppedReported_) reportNotice("the other side is not reading; reply bytes are lost");
@@ -215,6 +218,9 @@ SimRunner::Outcome SimRunner::handleControlLine(const std::string& line) {
       return Outcome::Hangup;
     case ControlCommand::Kind::Noise:
       noise_.setRate(command->on ? command->value : 0.0, monotonicNs());
+      return Outcome::Continue;
+    case ControlCommand::Kind::BitErrors:
+      bitErrors_.setSpacing(command->on ? command->value : 0);
       return Outcome::Continue;
     default:
       engine_.control(*command, seconds(monotonicNs()));

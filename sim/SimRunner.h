@@ -24,7 +24,8 @@ class SimRunner {
     double hangupAfter = -1.0;  // seconds since start; negative: never
     int controlFd = 0;          // run-time commands; -1 for none
     double noiseRate = 0.0;     // stray bytes per second on the line; 0: none
-    std::uint64_t seed = 1;     // of the line noise
+    int bitErrorSpacing = 0;    // one sent byte in this many has a bit flipped; 0: none
+    std::uint64_t seed = 1;     // of the line noise and the bit errors
   };
 
   // startNs: the monotonic time taken as 0 in the log and by the engine.
@@ -54,6 +55,7 @@ class SimRunner {
   std::int64_t startNs_;
   TxPacer pacer_;
   LineNoise noise_;
+  BitErrors bitErrors_;
   std::int64_t lastFlushNs_ = 0;
   std::string controlBuffer_;
   bool droppedReported_ = false;

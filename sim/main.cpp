@@ -112,6 +112,7 @@ int main(int argc, char** argv) {
   config.idlePeriod = opt.idlePeriod;
   config.steady = opt.steady;
   config.revCycle = opt.revCycle;
+  config.wander = opt.wander;
   config.faults.silent = opt.silent;
   config.faults.shortLength = opt.shortLength;
   config.faults.strayEach = opt.stray;
@@ -137,6 +138,7 @@ int main(int argc, char** argv) {
   settings.hangupAfter = opt.hangupAfter;
   settings.controlFd = STDIN_FILENO;
   settings.noiseRate = opt.noiseRate;
+  settings.bitErrorSpacing = opt.bitErrorSpacing;
   settings.seed = opt.seed;
   SimRunner runner(engine, line, log, settings, startNs);
   const int status = runner.run(&pollMask, &gStop);

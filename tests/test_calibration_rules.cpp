@@ -61,8 +61,8 @@ class TestCalibrationRules : public QObject {
     QCOMPARE(orvel::defaultTpsThreshold(low, high), text);
   }
 
-  // Voltages typed the way people type them; the lambda threshold takes tenths only, its byte
-  // worked out exactly (3.5 V is 178.5, a half, to even).
+  // Voltages typed the way people type them; the lambda threshold reads whole volts and tenths,
+  // never a hundredths digit, its byte worked out exactly (3.5 V is 178.5, a half, to even).
   void voltEntries_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("hundredths");  // -1: not a voltage
@@ -77,7 +77,9 @@ class TestCalibrationRules : public QObject {
     QTest::newRow("3") << "3" << 300 << 153;
     QTest::newRow("3,0") << "3,0" << 300 << 153;
     QTest::newRow("3.00 with blanks") << " 3.00 " << 300 << 153;
-    QTest::newRow("hundredths: no lambda threshold") << "2.59" << 259 << -1;
+    QTest::newRow("hundredths not read: 2.55 is 2.5") << "2.55" << 255 << 128;
+    QTest::newRow("nor rounded: 2.59 is 2.5") << "2.59" << 259 << 128;
+    QTest::newRow("3.55 as 3.5: 178") << "3.55" << 355 << 178;
     QTest::newRow("three decimals") << "2.591" << -1 << -1;
     QTest::newRow("another mark") << "2x5" << -1 << -1;
     QTest::newRow("two marks") << "2.5.0" << -1 << -1;
@@ -93,36 +95,44 @@ class TestCalibrationRules : public QObject {
     QCOMPARE(t ? lambdaThresholdRaw(*t) : -1, raw);
   }
 
-  // Ten frames of a steady engine are a measurement; one frame that a stray byte shifted or
-  // replaced, or a channel beyond its bound, is not.
-  void steadyRuns_data() {
-    QTest::addColumn<bool>("idle");
-    QTest::addColumn<int>("frame");  // which frame is changed, -1 none
-    QTest::addColumn<int>("byte");
+  // Where a sample stops being one an engine gives right after another: the lines on each side,
+  // both ways round, and the channels that are never judged.
+  void sampleLines_data() {
+    QTest::addColumn<int>("byte");  // changed in the second sample; -1 none
     QTest::addColumn<int>("value");
-    QTest::addColumn<bool>("steady");
-    QTest::newRow("all alike") << true << -1 << 0 << 0 << true;
-    QTest::newRow("no closing 01h") << true << 3 << 7 << 0xC8 << false;
-    QTest::newRow("period 5 % over") << true << 0 << 4 << 0x4C + 55 << true;
-    QTest::newRow("period 6 % under") << true << 9 << 4 << 0x4C - 66 << false;
-    QTest::newRow("period shifted in from gas and vacuum") << true << 5 << 5 << 0xB9 << false;
-    QTest::newRow("high run: period not judged") << false << 5 << 5 << 0xB9 << true;
-    QTest::newRow("TPS 3 counts off") << false << 2 << 1 << 13 << true;
-    QTest::newRow("TPS 4 counts off") << false << 2 << 1 << 14 << false;
-    QTest::newRow("gas 8 counts off") << true << 7 << 2 << 148 << true;
-    QTest::newRow("gas 9 counts off") << true << 7 << 2 << 131 << false;
-    QTest::newRow("lambda and vacuum swing freely") << true << 1 << 0 << 200 << true;
+    QTest::addColumn<int>("period");  // the second sample's period
+    QTest::addColumn<bool>("agree");
+    QTest::addColumn<bool>("wellFormed");
+    QTest::newRow("alike") << -1 << 0 << 1100 << true << true;
+    QTest::newRow("TPS 6 counts up") << 1 << 16 << 1100 << true << true;
+    QTest::newRow("TPS 7 counts down") << 1 << 3 << 1100 << false << true;
+    QTest::newRow("period a fifth longer") << -1 << 0 << 1320 << true << true;
+    QTest::newRow("period past a fifth longer") << -1 << 0 << 1321 << false << true;
+    QTest::newRow("period shorter, the other a fifth longer") << -1 << 0 << 917 << true << true;
+    QTest::newRow("period shorter, the other past a fifth") << -1 << 0 << 916 << false << true;
+    QTest::newRow("misfire 1300") << -1 << 0 << 1300 << true << true;
+    QTest::newRow("high byte bit 0 flipped") << -1 << 0 << 1356 << false << true;
+    QTest::newRow("low byte bit 7 flipped passes") << -1 << 0 << 1228 << true << true;
+    QTest::newRow("shifted: vacuum and period read as the period")
+        << -1 << 0 << 0x4CB9 << false << true;
+    QTest::newRow("lambda not judged") << 0 << 255 << 1100 << true << true;
+    QTest::newRow("vacuum not judged") << 3 << 0 << 1100 << true << true;
+    QTest::newRow("valve not judged") << 6 << 0 << 1100 << true << true;
+    QTest::newRow("no closing 01h") << 7 << 0xC8 << 1100 << true << false;
+    QTest::newRow("period 0") << -1 << 0 << 0 << false << false;
   }
-  void steadyRuns() {
-    QFETCH(bool, idle);
-    QFETCH(int, frame);
+  void sampleLines() {
     QFETCH(int, byte);
     QFETCH(int, value);
-    QFETCH(bool, steady);
-    std::array<SampleFrame, 10> frames;
-    frames.fill({23, 10, 140, 185, 0x4C, 0x04, 200, 0x01});
-    if (frame >= 0) frames[std::size_t(frame)][std::size_t(byte)] = value;
-    QCOMPARE(steadyRun(frames, idle), steady);
+    QFETCH(int, period);
+    const SampleFrame a{23, 10, 140, 185, 0x4C, 0x04, 200, 0x01};
+    SampleFrame b = a;
+    if (byte >= 0) b[std::size_t(byte)] = value;
+    b[4] = period & 0xFF;
+    b[5] = period >> 8;
+    QTEST(samplesAgree(a, b), "agree");
+    QTEST(samplesAgree(b, a), "agree");
+    QTEST(wellFormedSample(b), "wellFormed");
   }
 };
 

@@ -303,7 +303,7 @@ class TestCalibrationWizard : public QObject {
     row("4: whole volts", 4, "2", {}, {}, true, "2");
     row("4: letters", 4, "a.5", {}, refused("0.0...5.0 V"), false);
     row("4: comma", 4, "2,5", {}, {}, true, "2,5");
-    row("4: hundredths", 4, "2.55", {}, refused("0.0...5.0 V"), false);
+    row("4: hundredths not read", 4, "2.55", {}, {}, true, "2.55");
     row("4: above 5 V wraps", 4, "5.1", {}, refused("0.0...5.0 V"), false);
     row("4: 5.0", 4, "5.0", {}, {}, true, "5.0");
     row("5: 25 V", 5, "25", {}, refused("0.00...9.99 V"), false);

@@ -163,9 +163,12 @@ class TestDriveLog : public QObject {
     std::mt19937 random(11);
     const auto byte = [&] { return int(random() % 256); };
     QList<QList<int>> frames;
-    const QList<int> periods{1100, 1067, 550, 4400, 88, 0x1234, 2000};
+    // From idle to 10,000 rpm and down to 200, never more than doubling or halving from one
+    // frame to the next, as no engine does: the live display would hold such a frame as noise.
+    const QList<int> periods{1100, 1067, 600,  330,  180,  100,    88,   160, 300,
+                             560,  1000, 1800, 3300, 4400, 0x1234, 2500, 1400};
     for (int i = 0; i < 40; ++i) {
-      const int period = i == 17 ? 0 : periods[i % periods.size()] + (i > 20 ? byte() : 0);
+      const int period = i == 17 ? 0 : periods[i % periods.size()] + (i > 20 ? byte() % 8 : 0);
       frames << QList<int>{byte(), byte(), byte(), byte(), period & 0xFF, period >> 8, byte()};
     }
     LiveFrameController controller(*f, frames);

@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "monitor/LiveDecoder.h"
+#include "monitor/LiveFrameFilter.h"
 #include "settings/Conversions.h"
 
 using namespace orvel;
@@ -267,6 +268,40 @@ class TestMonitorDecoder : public QObject {
     QCOMPARE(r.tpsRow, 2);
     QCOMPARE(r.lambdaText, QStringLiteral("1.60"));
     QCOMPARE(r.tpsText, QStringLiteral("5.30"));
+  }
+
+  // Whole frames whose period jumps past double or half the last one shown: held, then shown
+  // with the next when that confirms them, dropped when it does not.
+  void shiftedFramesHeld_data() {
+    QTest::addColumn<QList<int>>("periods");  // of the frames offered, in order
+    QTest::addColumn<QList<int>>("shown");
+    QTest::addColumn<int>("dropped");
+    QTest::newRow("steady") << QList<int>{1100, 1100, 1100} << QList<int>{1100, 1100, 1100} << 0;
+    QTest::newRow("read from gas and vacuum, between")
+        << QList<int>{293, 29570, 293} << QList<int>{293, 293} << 1;
+    QTest::newRow("doubled exactly") << QList<int>{1100, 2200} << QList<int>{1100, 2200} << 0;
+    QTest::newRow("more than doubled, confirmed")
+        << QList<int>{1100, 2201, 2300, 2300} << QList<int>{1100, 2201, 2300, 2300} << 0;
+    QTest::newRow("halved and back") << QList<int>{1100, 549, 1100} << QList<int>{1100, 1100} << 1;
+    QTest::newRow("two shifted, unlike each other")
+        << QList<int>{293, 29570, 8000, 293} << QList<int>{293, 293} << 2;
+    QTest::newRow("period 0 left to the warning")
+        << QList<int>{1100, 0, 1100} << QList<int>{1100, 0, 1100} << 0;
+  }
+  void shiftedFramesHeld() {
+    QFETCH(QList<int>, periods);
+    LiveFrameFilter filter;
+    QList<int> shown;
+    int dropped = 0;
+    for (int p : periods) {
+      RawLiveFrame f{23, 60, 130, 115, std::uint8_t(p & 0xFF), std::uint8_t(p >> 8), 200, 1};
+      const LiveFrameFilter::Verdict v = filter.offer(f);
+      for (const RawLiveFrame& s : v.show)
+        shown << s[4] + 256 * s[5];
+      dropped += v.dropped;
+    }
+    QTEST(shown, "shown");
+    QTEST(dropped, "dropped");
   }
 };
 

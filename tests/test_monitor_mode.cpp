@@ -5,6 +5,8 @@
 #include <QtTest>
 
 #include "monitor/ChartPlotter.h"
+#include "monitor/DiagnosisReadout.h"
+#include "monitor/DriveLog.h"
 #include "monitor/Gauge.h"
 #include "monitor/OscilloscopePanel.h"
 #include "monitor/Wykresy.h"
@@ -282,6 +284,14 @@ class TestMonitorMode : public QObject {
     advanceMs(20);
     QCOMPARE(requests(), 2);
     f->link.inject(liveFrame(frame));
+    // A period past double or half the baseline's is no step an engine takes between two
+    // frames: it shows once the next frame confirms it.
+    const int period = frame[4] + 256 * frame[5];
+    const bool jump = period != 0 && (period > 2 * 1100 || 2 * period < 1100);
+    if (jump) {
+      advanceMs(20);
+      f->link.inject(liveFrame(frame));
+    }
 
     QTEST(text("Panel6"), "lambda");
     QTEST(litIndicator(), "lit");
@@ -295,6 +305,7 @@ class TestMonitorMode : public QObject {
     QTEST(text("Panel4"), "valve");
     QTEST(gauge("Gauge2"), "valveBar");
     QFETCH(bool, message);
+    f->timers.processDue();  // the box opens once the frame's dispatch is over
     if (message) {
       QCOMPARE(f->dialogs.boxes.size(), 1);
       QCOMPARE(f->dialogs.boxes[0].text,
@@ -306,7 +317,7 @@ class TestMonitorMode : public QObject {
     }
     // The loop goes on after every frame, the message box included.
     advanceMs(20);
-    QCOMPARE(requests(), 3);
+    QCOMPARE(requests(), jump ? 4 : 3);
   }
 
   // The interference message is Polish and titled "Uwaga" in every language.
@@ -316,10 +327,71 @@ class TestMonitorMode : public QObject {
       form().controller().idlePeriodReference = 1100;
       enter();
       f->link.inject(liveFrame({51, 20, 7, 128, 0, 0, 200}));
+      f->timers.processDue();
       QCOMPARE(f->dialogs.boxes.last().title, QStringLiteral("Uwaga"));
       QVERIFY(f->dialogs.boxes.last().text.startsWith(QStringLiteral("Pojawiły się")));
       control<QPushButton>("Koniec")->click();
     }
+  }
+
+  // Eight bytes that are no whole frame, or look whole only by chance, are not shown, charted,
+  // recorded or taken into the figures; they are counted, and the loop keeps to its grid rather
+  // than waiting for the watchdog.
+  void brokenFrameIsDropped_data() {
+    QTest::addColumn<QList<int>>("reply");
+    QTest::newRow("a stray byte ahead") << QList<int>{0xFF, 102, 40, 7, 128, 0x4C, 0x04, 200};
+    QTest::newRow("the closing byte flipped") << QList<int>{102, 40, 7, 128, 0x4C, 0x04, 200, 0x81};
+    QTest::newRow("two stray bytes, period 0") << QList<int>{0xFF, 0xFF, 102, 40, 7, 128, 0, 0};
+    QTest::newRow("two stray bytes, 01h last by chance")
+        << QList<int>{0xFF, 0xFF, 102, 40, 7, 128, 0x25, 0x01};
+  }
+  void brokenFrameIsDropped() {
+    QFETCH(QList<int>, reply);
+    form().controller().idlePeriodReference = 1100;
+    enter();
+    control<QPushButton>("BtnZapis")->click();
+    auto* driveLog = form().findChild<DriveLog*>();
+    f->link.inject(liveFrame(kBaseline));
+    advanceMs(20);
+    QByteArray broken;
+    for (int b : reply)
+      broken.append(char(b));
+    f->link.inject(broken);
+    advanceMs(20);
+    f->link.inject(liveFrame(kBaseline));
+    f->timers.processDue();
+    QCOMPARE(scope().charts().plotter(Wykresy::Tps).sweep().current.x(), 7);
+    QCOMPARE(driveLog->recorder().rowsWritten(), 2);
+    QVERIFY(f->dialogs.boxes.isEmpty());
+    const Diagnosis d = scope().diagnosis().current();
+    QCOMPARE(d.frames, 2);
+    QCOMPARE(d.dropped, 1);
+    QCOMPARE(d.tpsMax, 20);
+    advanceMs(20);
+    QCOMPARE(requests(), 4);
+    control<QPushButton>("BtnZapis")->click();
+  }
+
+  // Frames with a period of 0 keep coming while the fitter reads the box: one box at a time,
+  // and the live loop goes on behind it at its full rate.
+  void interferenceBoxNeverStallsTheLoop() {
+    form().controller().idlePeriodReference = 1100;
+    LiveFrameController controller(*f, {{51, 20, 7, 128, 0, 0, 200}});
+    int open = 0, mostOpen = 0;
+    QList<int> requestsWhileOpen;
+    f->dialogs.onMessage = [&](const RecordingDialogs::Box&) {
+      mostOpen = std::max(mostOpen, ++open);
+      const int before = requests();
+      advanceMs(1000);  // the fitter reads it for a second
+      requestsWhileOpen << requests() - before;
+      --open;
+    };
+    enter();
+    advanceMs(2500);
+    f->dialogs.onMessage = nullptr;
+    QCOMPARE(mostOpen, 1);
+    QCOMPARE(requestsWhileOpen, (QList<int>{50, 50, 50}));
+    QCOMPARE(text("Panel6"), QStringLiteral("1.00"));  // the rest of each frame is shown
   }
 
   // Bytes of one frame arriving one by one, and a ninth stray byte: the frame is shown once.

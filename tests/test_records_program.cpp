@@ -136,6 +136,7 @@ class TestRecordsProgram : public QObject {
 
   void reportAbandoned_data();
   void reportAbandoned();
+  void reportWithStoredUserData();
   void reportMatchesGoldenAndPrintsIntoPdf();
   void reportOfEditorNeverFilled();
 
@@ -351,12 +352,10 @@ void TestRecordsProgram::userDataNeverReplacedWithLess() {
   QVERIFY2(f->dialogs.texts().first().contains(path + QStringLiteral(": nie można go odczytać (") +
                                                reason + ')'),
            qPrintable(f->dialogs.texts().first()));
-  // The report falls back to the stored lines without a box; the status bar names the file.
+  // Nothing was ever read from it: the report has no workshop to head it and is abandoned.
   readOut();
   mainUi().Drukowanieparametrw1->trigger();
-  QCOMPARE(f->dialogs.boxes.size(), 1);
-  QVERIFY2(f->form().statusText().contains(path + QStringLiteral(" (") + reason + ')'),
-           qPrintable(f->form().statusText()));
+  QCOMPARE(f->dialogs.texts().value(1), QStringLiteral("Cannot open file %1.").arg(path));
   QCOMPARE(state(), kept);
 }
 
@@ -543,6 +542,7 @@ void TestRecordsProgram::reportAbandoned_data() {
   QTest::addColumn<bool>("userData");
   QTest::addColumn<QStringList>("messages");
   QTest::newRow("print dialog cancelled") << true << QStringList{};
+  QTest::newRow("no dane.cfg, none read before") << false << QStringList{"Cannot open file %1."};
 }
 
 void TestRecordsProgram::reportAbandoned() {
@@ -557,6 +557,22 @@ void TestRecordsProgram::reportAbandoned() {
   QCOMPARE(f->dialogs.texts(), messages.replaceInStrings("%1", installFile("dane.cfg")));
   QCOMPARE(readBytes(installFile("param.cfg")), QByteArray("last report\r\n"));
   QVERIFY(!QFile::exists(installFile("param.pdf")));
+}
+
+// A dane.cfg gone when printing after it was read once: its lines head the report all the same
+// and the status bar says so (with none ever read the report is abandoned, above).
+void TestRecordsProgram::reportWithStoredUserData() {
+  const QString path = installFile("dane.cfg");
+  writeBytes(path, kDane);
+  mainUi().puste31->trigger();
+  QTest::mouseClick(userWindow().ui().SpeedButton1, Qt::LeftButton);
+  QVERIFY(QFile::remove(path));
+  readOut();
+  mainUi().Drukowanieparametrw1->trigger();
+  QVERIFY(f->dialogs.boxes.isEmpty());
+  QVERIFY(pdfLines(installFile("param.pdf")).contains(QStringLiteral("Zakład Gazowy Łódź")));
+  QVERIFY2(f->form().statusText().contains(path + QStringLiteral(" (brak pliku)")),
+           qPrintable(f->form().statusText()));
 }
 
 void TestRecordsProgram::reportMatchesGoldenAndPrintsIntoPdf() {

@@ -114,6 +114,10 @@ class TestSimPacing : public QObject {
     QTest::newRow("steady off is the default, not a choice")
         << QStringList{"--steady", "off"} << false;
     QTest::newRow("steady junk") << QStringList{"--steady", "fast"} << false;
+    QTest::newRow("wander") << QStringList{"--wander", "valve-hunt"} << true;
+    QTest::newRow("wander off is no choice") << QStringList{"--wander", "off"} << false;
+    QTest::newRow("bit errors") << QStringList{"--bit-errors=500"} << true;
+    QTest::newRow("bit errors on every byte") << QStringList{"--bit-errors", "1"} << false;
   }
 
   void options() {

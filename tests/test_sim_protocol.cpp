@@ -387,6 +387,12 @@ class TestSimProtocol : public QObject {
     QTest::newRow("steady high") << " steady  high " << true << int(K::Steady) << true << 2;
     QTest::newRow("steady off") << "steady off" << true << int(K::Steady) << false << 0;
     QTest::newRow("steady alone") << "steady" << false << 0 << false << 0;
+    QTest::newRow("wander misfire") << "wander misfire" << true << int(K::Wander) << true << 4;
+    QTest::newRow("wander off") << "wander off" << true << int(K::Wander) << false << 0;
+    QTest::newRow("wander junk") << "wander wildly" << false << 0 << false << 0;
+    QTest::newRow("bit-errors 500") << "bit-errors 500" << true << int(K::BitErrors) << true << 500;
+    QTest::newRow("bit-errors off") << "bit-errors off" << true << int(K::BitErrors) << false << 0;
+    QTest::newRow("bit-errors 1") << "bit-errors 1" << false << 0 << false << 0;
     QTest::newRow("quit") << "quit" << true << int(K::Quit) << false << 0;
     QTest::newRow("unknown") << "reboot" << false << 0 << false << 0;
     QTest::newRow("short negative") << "short -1" << false << 0 << false << 0;

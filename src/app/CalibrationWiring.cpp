@@ -42,6 +42,7 @@ void Program::wireCalibration() {
   CalibrationWizard* wizard = &calibration->wizard();
   hooks.takeIdleSample = [sampler] { sampler->takeIdleSample(); };
   hooks.takeHighRpmSample = [sampler] { sampler->takeHighRpmSample(); };
+  hooks.sampleDropped = [sampler] { sampler->sampleDropped(); };
   hooks.endCalibration = [wizard] { wizard->yieldLink(); };
   hooks.sampleRunFailed = [sampler] { sampler->runFailed(); };
   hooks.rpmScalingEnded = [sampler] { sampler->rpmScalingEnded(); };

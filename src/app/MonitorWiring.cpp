@@ -16,6 +16,7 @@ void Program::wireOscilloscope() {
 
   LinkHooks& hooks = main->link().hooks;
   hooks.showLiveFrame = [scope] { scope->showLiveFrame(); };
+  hooks.liveFrameDropped = [scope] { scope->liveFrameDropped(); };
   hooks.endOscilloscopeMode = [scope] { scope->endLiveMode(); };
   hooks.startOscilloscopeMode = [scope] { scope->WykresyClick(); };
   main->addCaptionTable([scope](Language) { scope->retranslate(); });

@@ -7,7 +7,6 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
-#include <functional>
 
 namespace orvel {
 
@@ -82,7 +81,9 @@ std::optional<int> voltHundredths(const QString& typed) {
 
 std::optional<int> lambdaThresholdTenths(const QString& text) {
   const auto hundredths = voltHundredths(text);
-  if (!hundredths || *hundredths % 10 != 0) return std::nullopt;
+  if (!hundredths) return std::nullopt;
+  // The controller's threshold has tenths of a volt: a hundredths digit is typed but not read,
+  // so 2.55 is 2.5 V as it always was.
   return *hundredths / 10;
 }
 
@@ -120,31 +121,19 @@ std::uint8_t calibrationFlags(bool cutoffOn, bool gasSensorPresent, bool falling
   return static_cast<std::uint8_t>(flags);
 }
 
-namespace {
-
-int medianOf(const std::array<SampleFrame, 10>& frames,
-             const std::function<int(const SampleFrame&)>& value) {
-  std::array<int, 10> v{};
-  std::transform(frames.begin(), frames.end(), v.begin(), value);
-  std::nth_element(v.begin(), v.begin() + 4, v.end());
-  return v[4];
+int samplePeriod(const SampleFrame& frame) {
+  return frame[5] * 256 + frame[4];
 }
 
-int periodOf(const SampleFrame& f) {
-  return f[5] * 256 + f[4];
+bool wellFormedSample(const SampleFrame& frame) {
+  return frame[7] == 0x01 && samplePeriod(frame) != 0;
 }
 
-}  // namespace
-
-bool steadyRun(const std::array<SampleFrame, 10>& frames, bool idle) {
-  const int tps = medianOf(frames, [](const SampleFrame& f) { return f[1]; });
-  const int gas = medianOf(frames, [](const SampleFrame& f) { return f[2]; });
-  const long long period = medianOf(frames, periodOf);
-  return std::all_of(frames.begin(), frames.end(), [&](const SampleFrame& f) {
-    if (f[7] != 0x01) return false;
-    if (std::abs(f[1] - tps) > kTpsSpread || std::abs(f[2] - gas) > kGasSpread) return false;
-    return !idle || 100 * std::llabs(periodOf(f) - period) <= kPeriodSpreadPercent * period;
-  });
+bool samplesAgree(const SampleFrame& a, const SampleFrame& b) {
+  if (std::abs(a[1] - b[1]) > kTpsStep) return false;
+  const long long p = samplePeriod(a);
+  const long long q = samplePeriod(b);
+  return 100 * std::llabs(p - q) <= kPeriodStepPercent * std::min(p, q);
 }
 
 long long averageOf(long long sum, int divisor) {

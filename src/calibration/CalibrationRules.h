@@ -63,7 +63,8 @@ QString defaultTpsThreshold(int tpsLow, int tpsHigh);
 // A voltage as a fitter types it: whole volts, then optionally a point or a comma and up to two
 // decimals ("3", "3,0", "3.0", "3.00"; blanks around it do not count). Hundredths of a volt.
 std::optional<int> voltHundredths(const QString& text);
-// A lambda threshold in tenths of a volt: a voltage whose hundredths digit is 0.
+// A lambda threshold in tenths of a volt: the whole volts and the first decimal of a voltage;
+// a hundredths digit is not read ("2.55" is 2.5 V).
 std::optional<int> lambdaThresholdTenths(const QString& text);
 // An integer entry, blanks around it not counting.
 std::optional<long long> wizardInteger(const QString& text);
@@ -84,21 +85,31 @@ std::uint8_t calibrationFlags(bool cutoffOn, bool gasSensorPresent, bool falling
 // One reply to 02h as a sampling run keeps it: lambda, TPS, gas, vacuum, period LSB and MSB,
 // stepper, and the reply's closing 01h.
 using SampleFrame = std::array<int, 8>;
+int samplePeriod(const SampleFrame& frame);
 
-// The line has no checksum, so a run is judged by what a steady engine can show. Stray bytes that
-// shift a reply or take its place give frames that do not close with 01h and whose channels
-// jump by far more than these bounds; a steady engine stays well inside them:
-// - the period of an idle run within 5 % of the run's median: a warm idle held by the controller
-//   wanders by some 20-30 rpm at 800 (3-4 %), the simulated engine by under 1 %;
-// - TPS within 3 counts (0.15 V) of the median: a throttle that is not moved reads the same
-//   count give or take one, also held by a foot at 3000 rpm;
-// - the gas sensor within 8 counts of the median: its signal drifts slowly, a few counts a second.
-// A sample inside the bounds moves an average by at most a tenth of them, so an accepted run's
-// period is within 0.5 % and its TPS within 0.3 counts of what the engine showed.
-constexpr int kPeriodSpreadPercent = 5;
-constexpr int kTpsSpread = 3;
-constexpr int kGasSpread = 8;
-bool steadyRun(const std::array<SampleFrame, 10>& frames, bool idle);
+// The line has no checksum, so a sample is judged by what noise does to a reply, never by how
+// steady the engine is: an engine that wanders, misfires or has its valve hunting is what a run
+// measures and averages. Noise either breaks a reply (stray bytes shift it, so it does not close
+// with 01h; a period of 0 no engine gives) or changes a value by more than an engine can between
+// two samples some 60 ms apart. The lines between engine and noise:
+// - TPS: kTpsStep counts (0.30 V). A throttle held by foot wobbles by a count or two a sample and
+//   a sensor's last digit by one (60/64 alternating is 4); a jump of 8 counts or more is a
+//   flipped bit 3-7 or a shifted reply. A flipped bit 0-2 (1 to 4 counts) passes and moves the
+//   average by at most 0.4 of a count.
+// - Period: kPeriodStepPercent of the smaller of two periods. Idle wanders by a few per cent a
+//   sample and a misfire lengthens one revolution by up to a fifth (1300 among 1100s is 18 %);
+//   a shifted reply reads gas and vacuum or TPS and gas as the period, tens of times off, and a
+//   flipped bit of the high byte changes a period below 1280 by more than a fifth (1100 becomes
+//   1356). A flipped bit of the low byte passes: at most 128 counts, 1.2 % of an 1100 average.
+// Lambda, gas, vacuum and the valve are not judged: nothing sent to the controller or read by the
+// charts comes from them (the gas sum is only noted in the settings template), and a probe, a
+// missing gas sensor's open input or a hunting valve swing freely on a healthy engine.
+constexpr int kTpsStep = 6;
+constexpr int kPeriodStepPercent = 20;
+// A reply whose shape no controller gives: no closing 01h, or a period of 0.
+bool wellFormedSample(const SampleFrame& frame);
+// Two samples an engine can give one after the other.
+bool samplesAgree(const SampleFrame& a, const SampleFrame& b);
 
 // Averages of a sampling run: the sum over the divisor, rounded half to even.
 long long averageOf(long long sum, int divisor);

@@ -27,6 +27,7 @@ CalibrationSampler::CalibrationSampler(LinkControl& link, LinkView& view, Contro
     : link_(link), view_(view), state_(state) {}
 
 void CalibrationSampler::resetRun(bool idle) {
+  run_.reset();
   link_.samplesRemaining = kSamples;
   divisor_ = kSamples;
   sums_.lambda = 0;
@@ -51,7 +52,6 @@ bool CalibrationSampler::startRun(bool idle) {
   }
   // A run started again while its pacing tick is still due would have two requests in flight.
   link_.Timerznak.stop();
-  attempt_ = 1;
   resetRun(idle);
   link_.idleSampling = idle;
   link_.highRpmSampling = !idle;
@@ -99,48 +99,74 @@ void CalibrationSampler::clearShown(bool idle) {
 }
 
 bool CalibrationSampler::takeSample(bool idle) {
-  const int index = std::clamp(kSamples - 1 - link_.samplesRemaining, 0, kSamples - 1);
-  SampleFrame& frame = frames_[static_cast<std::size_t>(index)];
+  SampleFrame frame{};
   for (int k = 0; k < static_cast<int>(frame.size()); ++k)
     frame[static_cast<std::size_t>(k)] = frameByte(k);
-  sums_.lambda += frame[0];
-  sums_.tps += frame[1];
-  sums_.gas += frame[2];
-  sums_.vacuum += frame[3];
-  if (idle) sums_.period += frame[5] * 256 + frame[4];
+  run_.offer(frame);
+  followRun(idle);
+  if (run_.complete()) return true;
+  if (run_.exhausted()) refuseRun(idle);
+  return false;
+}
 
+void CalibrationSampler::sampleDropped() {
+  if (!link_.idleSampling && !link_.highRpmSampling) return;
+  run_.offerBroken();
+  if (run_.exhausted()) refuseRun(link_.idleSampling);
+}
+
+void CalibrationSampler::followRun(bool idle) {
+  // The dispatch counted the reply down; a reply that did not count, or a run that went on from
+  // two new samples, puts it back.
+  link_.samplesRemaining = kSamples - run_.counted();
+  sums_.lambda = 0;
+  sums_.tps = 0;
+  sums_.gas = 0;
+  sums_.vacuum = 0;
+  if (idle) sums_.period = 0;
+  for (int i = 0; i < run_.counted(); ++i) {
+    const SampleFrame& f = run_.sample(i);
+    sums_.lambda += f[0];
+    sums_.tps += f[1];
+    sums_.gas += f[2];
+    sums_.vacuum += f[3];
+    if (idle) sums_.period += samplePeriod(f);
+  }
+  if (run_.counted() == 0) return;
   // The averages grow by tenths as the run goes; they become results only at its end.
   const int tps = static_cast<int>(averageOf(sums_.tps, divisor_));
   show(idle ? SummaryLine::LambdaLow : SummaryLine::LambdaHigh,
        lambdaVoltText(idle ? state_.lambdaLow : state_.lambdaHigh));
   show(idle ? SummaryLine::TpsLow : SummaryLine::TpsHigh, tpsVoltText(tps));
-
-  if (link_.samplesRemaining > 0) return false;
-  if (steadyRun(frames_, idle)) return true;
-  if (attempt_ >= kAttempts) {
-    refuseRun(idle);
-    return false;
-  }
-  ++attempt_;
-  clearShown(idle);
-  view_.setStatusText(plIt(QStringLiteral("Zakłócenia na linii: pomiar powtórzony"),
-                           QStringLiteral("Disturbi sulla linea: misura ripetuta")));
-  // The dispatch's pacing tick sends the first request of the new attempt.
-  resetRun(idle);
-  return false;
 }
 
 void CalibrationSampler::refuseRun(bool idle) {
+  const SampleRun spent = run_;
   stop();
   clearShown(idle);
   // As when the controller does not answer: the commands come back, and the wizard's step (or
   // F8) starts the run again.
   view_.setStatusText(QString());
-  showMessage(plIt(QStringLiteral("Zakłócenia na linii: pomiar nieudany.\r\nSprawdź przewody "
-                                  "sterownika i spróbuj ponownie."),
-                   QStringLiteral("Disturbi sulla linea: misura non riuscita.\r\nControllare i "
-                                  "cavi del sistema e riprovare.")),
-              attentionTitle(), MessageIcon::Warning);
+  QString text;
+  if (spent.likelyCause() == SampleRun::Cause::Line) {
+    text = plIt(QStringLiteral("Zakłócenia na linii: pomiar nieudany.\r\nUszkodzone odpowiedzi "
+                               "sterownika: %1 z %2. Sprawdź przewody i złącze sterownika i "
+                               "spróbuj ponownie."),
+                QStringLiteral("Disturbi sulla linea: misura non riuscita.\r\nRisposte del "
+                               "sistema danneggiate: %1 su %2. Controllare i cavi e il "
+                               "connettore del sistema e riprovare."))
+               .arg(spent.broken())
+               .arg(spent.replies());
+  } else {
+    text =
+        plIt(QStringLiteral("Pomiar nieudany: silnik nie pracował równo.\r\nObroty lub "
+                            "przepustnica zmieniały się zbyt mocno między odczytami. Utrzymaj "
+                            "stałe obroty i spróbuj ponownie."),
+             QStringLiteral("Misura non riuscita: il motore non girava regolarmente.\r\nI giri o "
+                            "la farfalla cambiavano troppo tra le letture. Mantenere i giri "
+                            "costanti e riprovare."));
+  }
+  showMessage(text, attentionTitle(), MessageIcon::Warning);
   view_.setCommandsEnabled(kAllButtons | kItemScope | kItemScaling, true);
 }
 
@@ -161,7 +187,6 @@ void CalibrationSampler::endIdleRun(long long tpsLow) {
   gasLow = averageOf(sums_.gas, divisor_);
   vacuumLow = averageOf(sums_.vacuum, divisor_);
   idleAverage = averageOf(sums_.period, divisor_);
-  if (attempt_ > 1 && !link_.rpmScalingOnly) view_.setStatusText(calibrationStatusText());
 
   SettingsTemplate& t = state_.szablon;
   t.setLine(kLambdaLowLine, QString::number(state_.lambdaLow));
@@ -195,7 +220,6 @@ void CalibrationSampler::takeHighRpmSample() {
   state_.tpsHigh = static_cast<std::int32_t>(averageOf(sums_.tps, divisor_));
   gasHigh = averageOf(sums_.gas, divisor_);
   vacuumHigh = averageOf(sums_.vacuum, divisor_);
-  if (attempt_ > 1) view_.setStatusText(calibrationStatusText());
 
   state_.szablon.setLine(kLambdaHighLine, QString::number(state_.lambdaHigh));
   state_.szablon.setLine(kTpsHighLine, QString::number(state_.tpsHigh));

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "calibration/CalibrationRules.h"
+#include "calibration/SampleRun.h"
 
 #include <QString>
 
-#include <array>
 #include <functional>
 
 namespace orvel {
@@ -23,19 +23,18 @@ struct SampleSums {
 };
 
 // The calibration's sampling runs: the idle run (TPS low and the idle period reference) and the
-// high-rpm run (TPS high). Each takes ten consecutive live frames through the link's sample loop
-// (sample request, Timerznak), shows the averages growing on the summary lines as it goes and
-// stores its results when the tenth frame is in. The loop itself, its pacing and its reply
-// timeout belong to LinkControl; the dispatch hands each complete frame to takeIdleSample() or
-// takeHighRpmSample().
+// high-rpm run (TPS high). Each takes ten live frames through the link's sample loop (sample
+// request, Timerznak), shows the averages growing on the summary lines as it goes and stores its
+// results when the tenth counted frame is in. The loop itself, its pacing and its reply timeout
+// belong to LinkControl; the dispatch hands each whole frame to takeIdleSample() or
+// takeHighRpmSample() and tells of a broken one through sampleDropped().
 //
-// Nothing of a run is kept before its tenth frame, and then only when the ten frames are those
-// of a steady engine (steadyRun()): a run spoilt by stray bytes on the line is taken again, up to
-// kAttempts times in all, and then given up with a message; it sends and stores nothing.
+// Which replies count is SampleRun's judgement: one that noise spoilt is requested again within
+// the run, so the run averages ten counted samples; a run that cannot collect ten is given up
+// with a message naming the likely cause, and sends and stores nothing.
 class CalibrationSampler {
  public:
-  static constexpr int kSamples = 10;
-  static constexpr int kAttempts = 3;
+  static constexpr int kSamples = SampleRun::kSamples;
 
   struct Listener {
     std::function<void(SummaryLine, const QString&)> showSummary;
@@ -60,6 +59,8 @@ class CalibrationSampler {
   // The dispatch's hooks; the frame is in the link's receive buffer.
   void takeIdleSample();
   void takeHighRpmSample();
+  // A reply of the run that was not whole: it is requested again unless the run is spent.
+  void sampleDropped();
   // The link gave the run up (no complete reply in time, or the port failed): what it showed so
   // far is no measurement.
   void runFailed();
@@ -68,7 +69,7 @@ class CalibrationSampler {
 
   const SampleSums& sums() const { return sums_; }
   int divisor() const { return divisor_; }
-  int attempt() const { return attempt_; }
+  const SampleRun& run() const { return run_; }
   // Cleared by every idle sample: no rule tells a fitted gas sensor from its channel.
   bool gasSensorPresent() const { return gasSensorPresent_; }
 
@@ -82,8 +83,10 @@ class CalibrationSampler {
  private:
   bool startRun(bool idle);
   void resetRun(bool idle);
-  // Records the frame; true once the tenth of a steady run is in, and the run goes on otherwise.
+  // Judges the frame; true once the tenth sample counts, and the run goes on otherwise.
   bool takeSample(bool idle);
+  // Samples remaining, the sums and what the summary lines show follow the counted samples.
+  void followRun(bool idle);
   void refuseRun(bool idle);
   void clearShown(bool idle);
   void endIdleRun(long long tpsLow);
@@ -94,9 +97,8 @@ class CalibrationSampler {
   LinkView& view_;
   ControllerState& state_;
   SampleSums sums_;
-  std::array<SampleFrame, kSamples> frames_{};
+  SampleRun run_;
   int divisor_ = kSamples;
-  int attempt_ = 1;
   bool gasSensorPresent_ = false;
 };
 

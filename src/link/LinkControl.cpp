@@ -188,17 +188,34 @@ void LinkControl::ComPort1RxChar(int count) {
   }
 }
 
+bool LinkControl::wholeLiveFrame() const {
+  return replyCount == kLiveFrameLength && byte(kLiveFrameLength - 1) == kAcknowledge;
+}
+
 void LinkControl::EditDaneChange() {
   const int n = replyCount;
   if (n == kLiveFrameLength) Timer1.stop();
+  // The line has no checksum; a frame that does not close with 01h where it should had bytes of
+  // noise counted into it (or lost one of its own), and every field of it is suspect.
+  const bool whole = n == kLiveFrameLength && wholeLiveFrame();
   if (n == kLiveFrameLength && oscilloscopeMode) {
     Timer2.stop();
-    if (hooks.showLiveFrame) hooks.showLiveFrame();
+    if (whole) {
+      if (hooks.showLiveFrame) hooks.showLiveFrame();
+    } else if (hooks.liveFrameDropped) {
+      hooks.liveFrameDropped();
+    }
+    // A broken frame is as good as answered: the next request goes on the grid rather than
+    // after the watchdog.
     wykres_on1.start();
   }
   if (n == kLiveFrameLength && idleSampling && samplesRemaining > 0) {
-    --samplesRemaining;
-    if (hooks.takeIdleSample) hooks.takeIdleSample();
+    if (whole) {
+      --samplesRemaining;
+      if (hooks.takeIdleSample) hooks.takeIdleSample();
+    } else if (hooks.sampleDropped) {
+      hooks.sampleDropped();
+    }
     // A run given up on its tenth sample has ended already (its flag is cleared).
     if (samplesRemaining == 0 && idleSampling && !view_.calibrationPanelVisible()) {
       // The run was an rpm scaling: give the other commands back (F8 stays off until the end of
@@ -211,11 +228,16 @@ void LinkControl::EditDaneChange() {
       Timer3.stop();
       if (hooks.rpmScalingEnded) hooks.rpmScalingEnded();
     }
+    // The next sample request, also after a reply that did not count: the run takes it again.
     if (idleSampling) Timerznak.start();
   }
   if (n == kLiveFrameLength && highRpmSampling && samplesRemaining > 0) {
-    --samplesRemaining;
-    if (hooks.takeHighRpmSample) hooks.takeHighRpmSample();
+    if (whole) {
+      --samplesRemaining;
+      if (hooks.takeHighRpmSample) hooks.takeHighRpmSample();
+    } else if (hooks.sampleDropped) {
+      hooks.sampleDropped();
+    }
     if (highRpmSampling) Timerznak.start();
   }
   // A block is the answer to the 09h of the exchange still running, never 37 bytes that came

@@ -66,6 +66,9 @@ struct LinkHooks {
   std::function<void()> sampleRunFailed;
   // The tenth sample of an rpm scaling run is in and the commands are given back.
   std::function<void()> rpmScalingEnded;
+  // 8 bytes that are no whole frame (see wholeLiveFrame): not shown, not taken as a sample.
+  std::function<void()> liveFrameDropped;
+  std::function<void()> sampleDropped;
 };
 
 // Every conversation with the controller: the receive buffer and the dispatch of complete
@@ -84,6 +87,9 @@ class LinkControl {
   // Byte k of the current reply (0..255), -1 when absent.
   int byte(int k) const { return EditDane.byteAt(k); }
   int word(int k) const { return EditDane.wordAt(k); }
+  // The reply in the buffer is a live frame as the controller sends one: eight bytes within its
+  // window, the last the closing 01h.
+  bool wholeLiveFrame() const;
 
   // ---- Requests
   void liveFrameRequest();

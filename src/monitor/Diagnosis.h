@@ -82,6 +82,9 @@ struct Diagnosis {
   bool calibrationKnown = false;
   bool tpsBelowCalibration = false;
   bool tpsAboveCalibration = false;
+  // Live frames that came broken (noise on the line) within the same stretch: the panel shows
+  // them beside the rate of the whole ones. -1 where nobody counted them (a recorded log).
+  int dropped = -1;
 };
 
 // Tells, frame by frame in time order, which frames count in the idle figures: only those after

@@ -17,6 +17,12 @@ bool sameProbeAndSensor(const LiveSettings& a, const LiveSettings& b) {
          a.tpsRange == b.tpsRange;
 }
 
+Diagnosis nothingYet() {
+  Diagnosis none;
+  none.dropped = 0;
+  return none;
+}
+
 }  // namespace
 
 DiagnosisReadout::DiagnosisReadout(QWidget* panel) : label_(new QLabel(panel)) {
@@ -27,18 +33,20 @@ DiagnosisReadout::DiagnosisReadout(QWidget* panel) : label_(new QLabel(panel)) {
   // being cut off.
   label_->setWordWrap(true);
   samples_.reserve(4096);
+  shown_ = nothingYet();
   retranslate();
 }
 
 void DiagnosisReadout::reset(const LiveSettings& settings,
                              std::optional<TpsCalibration> calibration) {
   samples_.clear();
+  drops_.clear();
   head_ = 0;
   started_ = false;
   settings_ = settings;
   input_ = diagnosisInput(settings, calibration);
   idle_ = IdleRule(input_);
-  show(Diagnosis{});
+  show(nothingYet());
 }
 
 void DiagnosisReadout::retranslate() {
@@ -65,27 +73,45 @@ void DiagnosisReadout::follow(const LiveSettings& settings) {
   idle_ = IdleRule(input_);
 }
 
+void DiagnosisReadout::start(Nanos now) {
+  if (started_) return;
+  started_ = true;
+  origin_ = now;
+  nextRefresh_ = now + kRefresh;
+}
+
 void DiagnosisReadout::add(Nanos now, const LiveFrame& frame, const EngineSpeed& speed) {
-  if (!started_) {
-    started_ = true;
-    origin_ = now;
-    nextRefresh_ = now + kRefresh;
-  }
+  start(now);
   const qint64 ms = std::chrono::duration_cast<Millis>(now - origin_).count();
   DiagnosisSample sample = diagnosisSample(ms, frame, speed);
   sample.idle = idle_.next(sample);
   samples_.push_back(sample);
+  refreshIfDue(now);
+}
+
+void DiagnosisReadout::frameDropped(Nanos now) {
+  start(now);
+  drops_.push_back(now);
+  // A line so noisy that no frame comes whole still says so.
+  refreshIfDue(now);
+}
+
+void DiagnosisReadout::refreshIfDue(Nanos now) {
   if (now < nextRefresh_) return;
   nextRefresh_ = now + kRefresh;
-  refresh();
+  refresh(now);
 }
 
 Diagnosis DiagnosisReadout::current() const {
-  return diagnose(samples_.data() + head_, samples_.data() + samples_.size(), input_);
+  Diagnosis d = diagnose(samples_.data() + head_, samples_.data() + samples_.size(), input_);
+  d.dropped = static_cast<int>(drops_.size());
+  return d;
 }
 
-void DiagnosisReadout::refresh() {
-  const qint64 from = samples_.back().timeMs - std::chrono::duration_cast<Millis>(kWindow).count();
+void DiagnosisReadout::refresh(Nanos now) {
+  while (!drops_.empty() && drops_.front() < now - kWindow)
+    drops_.pop_front();
+  const qint64 from = std::chrono::duration_cast<Millis>(now - origin_ - kWindow).count();
   while (head_ < samples_.size() && samples_[head_].timeMs < from)
     ++head_;
   // The samples that left the window are let go of in one piece now and then, not one by one.

@@ -3,6 +3,7 @@
 #include "link/Timers.h"
 #include "monitor/Diagnosis.h"
 
+#include <deque>
 #include <vector>
 
 class QLabel;
@@ -29,12 +30,17 @@ class DiagnosisReadout {
   void add(Nanos now, const LiveFrame& frame, const EngineSpeed& speed);
   // The language has changed: the figures on show are said again.
   void retranslate();
+  // A live frame that came broken: not shown nor taken into the figures, but counted beside the
+  // rate of the whole ones, so that a fitter sees a noisy line for what it is.
+  void frameDropped(Nanos now);
 
-  // The figures of the samples kept now.
+  // The figures of the samples kept now, with the broken frames of the same window.
   Diagnosis current() const;
 
  private:
-  void refresh();
+  void start(Nanos now);
+  void refresh(Nanos now);
+  void refreshIfDue(Nanos now);
   void show(const Diagnosis& d);
 
   QLabel* label_;
@@ -47,6 +53,7 @@ class DiagnosisReadout {
   DiagnosisInput input_;
   IdleRule idle_{DiagnosisInput{}};
   Diagnosis shown_;
+  std::deque<Nanos> drops_;  // when the broken frames of the window came
 };
 
 }  // namespace orvel

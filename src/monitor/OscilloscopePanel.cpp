@@ -112,6 +112,8 @@ OscilloscopePanel::OscilloscopePanel(QFrame* host, WorkArea& area, LinkView& vie
   });
   placeDiagnosis();
 
+  interferenceBox_ = link.timerService().createHandle([this] { showInterferenceBox(); });
+
   // "Koniec" is the panel's default button. Qt honours default buttons only in dialogs, so an
   // Enter that nothing on the main window took is caught on its way up to the window.
   window_->installEventFilter(this);
@@ -208,6 +210,7 @@ void OscilloscopePanel::WykresyClick() {
   decoder_.settings.lambdaLow = state_.lambdaLow;
   decoder_.settings.lambdaHigh = state_.lambdaHigh;
   diagnosis_->reset(decoder_.settings, tpsCalibration(state_));
+  filter_.reset();
 
   if (frame->width() < 400) {
     scaling_->SkalalambdaClick();
@@ -256,6 +259,8 @@ void OscilloscopePanel::KoniecClick() {
   // a quick re-entry from sending a second request over the first one's reply.
   link_.wykres_on1.stop();
   link_.sweepPaused = true;
+  // A box still due belongs to the mode that ended.
+  interferenceBox_->stop();
   panel()->hide();
   link_.Timer2.resetCount();
   link_.Timer3.resetCount();
@@ -275,9 +280,18 @@ void OscilloscopePanel::showLiveFrame() {
   RawLiveFrame raw{};
   for (std::size_t k = 0; k < raw.size(); ++k)
     raw[k] = static_cast<std::uint8_t>(std::max(0, link_.byte(static_cast<int>(k))));
+  const LiveFrameFilter::Verdict verdict = filter_.offer(raw);
+  for (int i = 0; i < verdict.dropped; ++i)
+    liveFrameDropped();
   decoder_.settings.idlePeriodReference = state_.idlePeriodReference;
-  if (liveFrameArrived) liveFrameArrived(raw, decoder_.settings);
-  showFrame(displayedBytes(raw));
+  for (const RawLiveFrame& frame : verdict.show) {
+    if (liveFrameArrived) liveFrameArrived(frame, decoder_.settings);
+    showFrame(displayedBytes(frame));
+  }
+}
+
+void OscilloscopePanel::liveFrameDropped() {
+  diagnosis_->frameDropped(link_.timerService().now());
 }
 
 void OscilloscopePanel::showFrame(const LiveFrame& frame) {
@@ -347,12 +361,7 @@ void OscilloscopePanel::display(const LiveReadings& r, bool warnOnFault) {
     case EngineSpeed::Kind::Unknown:
       break;
     case EngineSpeed::Kind::Fault:
-      if (!warnOnFault) break;
-      // The Polish text in every language: the fitter is asked to read again, the rest of the
-      // frame is valid and shown.
-      showMessage(QStringLiteral("Pojawiły się zakłócenia\r\npodczas czytania obrotów. "
-                                 "Powtórz czytanie."),
-                  QStringLiteral("Uwaga"), MessageIcon::Warning);
+      if (warnOnFault) warnOfInterference();
       break;
     case EngineSpeed::Kind::Measured:
       ui_->Gauge1->setValue(r.speed.rpm);
@@ -362,6 +371,21 @@ void OscilloscopePanel::display(const LiveReadings& r, bool warnOnFault) {
 
   ui_->Gauge2->setValue(r.valve);
   ui_->Panel4->setText(QString::number(r.valve));
+}
+
+void OscilloscopePanel::warnOfInterference() {
+  if (interferenceBoxOpen_ || interferenceBox_->isActive()) return;
+  interferenceBox_->start(Nanos(0), Nanos(0));
+}
+
+void OscilloscopePanel::showInterferenceBox() {
+  interferenceBoxOpen_ = true;
+  // The Polish text in every language: the fitter is asked to read again, the rest of the frame
+  // is valid and shown.
+  showMessage(QStringLiteral("Pojawiły się zakłócenia\r\npodczas czytania obrotów. "
+                             "Powtórz czytanie."),
+              QStringLiteral("Uwaga"), MessageIcon::Warning);
+  interferenceBoxOpen_ = false;
 }
 
 bool OscilloscopePanel::eventFilter(QObject* watched, QEvent* event) {

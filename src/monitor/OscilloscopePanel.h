@@ -1,7 +1,9 @@
 #pragma once
 
+#include "link/Timers.h"
 #include "monitor/DriveLogFormat.h"
 #include "monitor/LiveDecoder.h"
+#include "monitor/LiveFrameFilter.h"
 
 #include <QObject>
 
@@ -53,8 +55,11 @@ class OscilloscopePanel : public QObject {
   void BtnPauzaClick();
   void KoniecClick();  // leave the mode
 
-  // The dispatch's hook: a complete live frame is in the receive buffer.
+  // The dispatch's hook: a whole live frame is in the receive buffer. Shown unless its period
+  // says stray bytes shifted it (LiveFrameFilter).
   void showLiveFrame();
+  // The dispatch's hook for eight bytes that were no whole frame: counted, nothing shown.
+  void liveFrameDropped();
   void showFrame(const LiveFrame& frame);
   // The link's way to end the live mode (a failure, the settings exchange). A replay is not the
   // live mode and is left running.
@@ -86,6 +91,10 @@ class OscilloscopePanel : public QObject {
 
  private:
   void display(const LiveReadings& readings, bool warnOnFault);
+  // The interference box for a frame with a period of 0. It opens once the frame's dispatch is
+  // over, so the live loop goes on behind it, and never while one is open or due.
+  void warnOfInterference();
+  void showInterferenceBox();
   void placeAndShow(const QString& lambdaKey, TpsRange tpsRange);
   void takeLambdaBarRange();
   void afterWidthChange();
@@ -105,10 +114,13 @@ class OscilloscopePanel : public QObject {
   std::unique_ptr<DiagnosisReadout> diagnosis_;
   std::unique_ptr<PanelScaling> scaling_;
   LiveDecoder decoder_;
+  LiveFrameFilter filter_;
   // From the bottom (lean, Gauge14) to the top (rich, Gauge7).
   std::array<Gauge*, kIndicators> indicators_{};
   bool replaying_ = false;
   ReplayHooks replayHooks_;
+  std::unique_ptr<TimerService::Handle> interferenceBox_;
+  bool interferenceBoxOpen_ = false;
 };
 
 }  // namespace orvel

@@ -60,7 +60,10 @@ void RecordsCommands::Drukowanieparametrw1Click() {
   if (!dialogs.choosePrinter(printer, ctx_.dialogParent)) return;
 
   // A dane.cfg that cannot be read leaves the lines the store holds; the status bar says so.
+  // With none ever read there is no workshop to head the report: it is not printed without.
   const QString fallback = loadUserData();
+  if (!fallback.isEmpty() && !ctx_.userData->everRead())
+    throw AppError(QStringLiteral("Cannot open file %1").arg(userDataFile()));
   const QStringList report = reportLines(parameterListing(ctx_.userData->lines(), ctx_.editor()));
 
   const QString reportPath = reportFile();

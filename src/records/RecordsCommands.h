@@ -35,7 +35,8 @@ class RecordsCommands {
   QString reportPdfFile() const;  // param.pdf, where the report goes on a machine with no printer
 
   // The report: the print dialog (cancel: nothing happens), dane.cfg read (a file that cannot be
-  // read: the stored lines, and the status bar names the file), the listing with its margins
+  // read: the lines read from it before, and the status bar names the file; none ever read:
+  // "Cannot open file %s", nothing written or printed), the listing with its margins
   // written to param.cfg (failure: "Cannot create file %s", nothing printed), then printed as one
   // job titled with param.cfg's full path.
   void Drukowanieparametrw1Click();

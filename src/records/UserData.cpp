@@ -26,7 +26,10 @@ QList<QByteArray> splitRawLines(const QByteArray& bytes) {
 
 FileContent UserData::load(const QString& path) {
   FileContent content = readRegularFile(path, kMaxFileBytes);
-  if (content.ok()) raw_ = splitRawLines(content.bytes);
+  if (content.ok()) {
+    raw_ = splitRawLines(content.bytes);
+    everRead_ = true;
+  }
   return content;
 }
 

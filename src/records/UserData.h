@@ -31,6 +31,8 @@ class UserData {
   // file, larger than the program's own files ever are) the store keeps what it held and the
   // failure is returned.
   FileContent load(const QString& path);
+  // The store holds lines a dane.cfg gave at some time, the workshop's among them.
+  bool everRead() const { return everRead_; }
 
   // A line past the end reads as empty.
   QString line(int index) const;
@@ -46,6 +48,7 @@ class UserData {
 
  private:
   QList<QByteArray> raw_;
+  bool everRead_ = false;
 };
 
 // Why a dane.cfg could not be read, in the interface's language; empty when it could.

@@ -55,6 +55,10 @@ void ScriptedController::received(std::uint8_t byte) {
   if (code == 0x0A) return;  // not acknowledged
   if (code == 0x02) {
     ++liveRequests;
+    if (!rawReplies.isEmpty()) {
+      reply(rawReplies.takeFirst());
+      return;
+    }
     const Frame f = queued.isEmpty() ? frame : queued.takeFirst();
     QByteArray bytes;
     for (int b : f)

@@ -31,6 +31,9 @@ class ScriptedController {
   Frame frame{10, 10, 140, 185, 0x4C, 0x04, 200};
   // Frames for the next replies, before `frame` takes over again.
   QList<Frame> queued;
+  // Whole replies to the next 02h requests, sent as they are (a broken reply needs no closing
+  // 01h), before `queued` and `frame`.
+  QList<QByteArray> rawReplies;
   bool silent = false;
   int shortLength = -1;  // >= 0: only that many bytes of each reply
   bool strayOnce = false;

@@ -1,0 +1,33 @@
+#include "calibration/SampleRun.h"
+
+namespace orvel {
+
+SampleRun::Verdict SampleRun::offer(const SampleFrame& frame) {
+  ++replies_;
+  if (!wellFormedSample(frame)) {
+    ++broken_;
+    return Verdict::Broken;
+  }
+  if (count_ == 0 || samplesAgree(frame, samples_[static_cast<std::size_t>(count_ - 1)])) {
+    held_.reset();
+    if (count_ < kSamples) samples_[static_cast<std::size_t>(count_++)] = frame;
+    return Verdict::Counted;
+  }
+  ++disagreements_;
+  if (held_ && samplesAgree(frame, *held_)) {
+    samples_[0] = *held_;
+    samples_[1] = frame;
+    count_ = 2;
+    held_.reset();
+    return Verdict::Restarted;
+  }
+  held_ = frame;
+  return Verdict::Held;
+}
+
+void SampleRun::offerBroken() {
+  ++replies_;
+  ++broken_;
+}
+
+}  // namespace orvel
