@@ -22,6 +22,20 @@ inline QString plIt(const QString& polish, const QString& italian) {
   return CurrentLanguage::isPolish() ? polish : italian;
 }
 
+// Texts of this program's own (beyond the caption tables and the two-language messages) follow
+// the interface language in all three languages.
+inline QString tr3(const QString& pl, const QString& en, const QString& it) {
+  switch (CurrentLanguage::get()) {
+    case Language::English:
+      return en;
+    case Language::Italian:
+      return it;
+    case Language::Polish:
+      break;
+  }
+  return pl;
+}
+
 // The title of the program's own warnings (the link's and the like).
 inline QString attentionTitle() {
   return plIt(QStringLiteral("Uwaga"), QStringLiteral("!!!"));
