@@ -33,8 +33,27 @@ void DialogFolder::forget() {
   g_lastFolder.clear();
 }
 
+namespace {
+
+// While the program closes on a signal nobody chooses a file or a printer.
+class DecliningFileDialogs : public FileDialogs {
+ public:
+  std::optional<QString> defaultPrinter() override { return std::nullopt; }
+  bool choosePrinter(QPrinter&, QWidget*) override { return false; }
+  QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override {
+    return QString();
+  }
+  QString openFileName(QWidget*, const QString&, const QString&, const QString&) override {
+    return QString();
+  }
+};
+
+}  // namespace
+
 FileDialogs& FileDialogs::current() {
   static WidgetFileDialogs fallback;
+  static DecliningFileDialogs declining;
+  if (Dialogs::unattended()) return declining;
   return g_installed ? *g_installed : fallback;
 }
 
