@@ -51,6 +51,15 @@ int templateNumber(const QString& text) {
 
 }  // namespace
 
+QString speedUnknownHint() {
+  return tr3(QStringLiteral("Obroty nieznane: naciśnij F5 albo wyjdź z F7 i na wolnych obrotach na "
+                            "benzynie naciśnij F8"),
+             QStringLiteral("Engine speed unknown: press F5, or leave F7 and press F8 with the "
+                            "engine idling on petrol"),
+             QStringLiteral("Giri sconosciuti: premere F5, oppure uscire da F7 e premere F8 con "
+                            "il motore al minimo a benzina"));
+}
+
 OscilloscopePanel::OscilloscopePanel(QFrame* host, WorkArea& area, LinkView& view,
                                      LinkControl& link, ControllerState& state)
     : QObject(host),
@@ -175,7 +184,15 @@ void OscilloscopePanel::WykresyClick() {
     scaling_->SkalarpmClick();
   }
 
+  followSpeedReference();
   link_.liveFrameRequest();
+}
+
+void OscilloscopePanel::followSpeedReference() {
+  const bool unknown = !replaying_ && !panel()->isHidden() && state_.idlePeriodReference == 0;
+  if (unknown == speedUnknown_) return;
+  speedUnknown_ = unknown;
+  if (speedUnknownChanged) speedUnknownChanged(unknown);
 }
 
 void OscilloscopePanel::BtnPauzaClick() {
@@ -225,6 +242,7 @@ void OscilloscopePanel::KoniecClick() {
   view_.setStatusText(QString());
   ui_->BtnPauza->setText(resumeCaption());
   link_.EditDane.clear();
+  followSpeedReference();
   if (liveModeEnded) liveModeEnded();
 }
 
@@ -237,6 +255,7 @@ void OscilloscopePanel::showLiveFrame() {
   for (std::size_t k = 0; k < raw.size(); ++k)
     raw[k] = static_cast<std::uint8_t>(std::max(0, link_.byte(static_cast<int>(k))));
   decoder_.settings.idlePeriodReference = state_.idlePeriodReference;
+  followSpeedReference();
   if (liveFrameArrived) liveFrameArrived(raw, decoder_.settings);
   showFrame(displayedBytes(raw));
 }
