@@ -279,6 +279,72 @@ class TestCalibrationWizard : public QObject {
              language == Language::Polish ? QString("&Zakończ") : QString("&Esci"));
   }
 
+  // Beside the prompt, in the interface language: the step's number and the unit (or, for two
+  // numbers, the role) under or beside each entry shown; each fits its place.
+  void stepAndUnits_data() {
+    QTest::addColumn<Language>("language");
+    QTest::addColumn<QStringList>("expected");  // step: "number | unit | unit", steps 1..17
+    const auto steps = [](const QString& word, const QString& of, const QStringList& units) {
+      QStringList out;
+      for (int k = 1; k <= kWizardSteps; ++k)
+        out << QStringLiteral("%1 %2 %3 17 | %4").arg(word).arg(k).arg(of, units.value(k - 1));
+      return out;
+    };
+    const auto units = [](const QString& rpm, const QString& position, const QString& lower,
+                          const QString& upper) {
+      return QStringList{"",
+                         "",
+                         "",
+                         "V",
+                         "V",
+                         rpm,
+                         "",
+                         rpm,
+                         position,
+                         lower + " " + upper,
+                         "TH [ms] TL [ms]",
+                         "TH [ms] TL [ms]",
+                         "s",
+                         "",
+                         position,
+                         rpm,
+                         ""};
+    };
+    QTest::newRow("Polish") << Language::Polish
+                            << steps("Krok", "z",
+                                     units("obr/min", "poz. 1..255", "dolna", "górna"));
+    QTest::newRow("English") << Language::English
+                             << steps("Step", "of", units("rpm", "pos. 1..255", "lower", "upper"));
+    QTest::newRow("Italian") << Language::Italian
+                             << steps("Passo", "di",
+                                      units("giri/min", "pos. 1..255", "inferiore", "superiore"));
+  }
+  void stepAndUnits() {
+    QFETCH(Language, language);
+    QFETCH(QStringList, expected);
+    r->form().selectLanguage(language);
+    Ui::PanelKalib& u = r->ui();
+    QStringList seen;
+    QStringList tooWide;
+    r->atStep = [&](int step) {
+      QStringList units;
+      for (QLabel* label : {u.LabelJednostka2, u.LabelJednostka3}) {
+        if (label->isHidden()) continue;
+        units << label->text();
+        if (label->fontMetrics().horizontalAdvance(label->text()) > label->width())
+          tooWide << QString("step %1: %2").arg(step).arg(label->text());
+      }
+      seen << u.LabelKrok->text() + " | " + units.join(' ');
+    };
+    WalkPath path;
+    path.direction = 1;  // the delta of step 8 is asked for
+    r->walkTo(kWizardDone, path);
+    QCOMPARE(seen, expected);
+    QVERIFY2(tooWide.isEmpty(), qPrintable(tooWide.join("; ")));
+    // Written: the steps are over.
+    QVERIFY(u.LabelKrok->isHidden());
+  }
+
   // A refused entry: the step stays, nothing is sent, the message and the fields as described;
   // an accepted one moves on.
   void entries_data() {

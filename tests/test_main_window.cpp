@@ -12,10 +12,13 @@
 #include "ui_TForm1.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTextBrowser>
@@ -422,8 +425,8 @@ class MainWindowTest : public QObject {
     ProgramFixture f;
     f.start();
     f.form().show();
-    for (QWidget* w : {static_cast<QWidget*>(&f.program->editor()),
-                       static_cast<QWidget*>(&f.program->form3())})
+    for (QWidget* w :
+         {static_cast<QWidget*>(&f.program->editor()), static_cast<QWidget*>(&f.program->form3())})
       if (w->objectName() == open) w->show();
     f.form().activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&f.form()));
@@ -442,6 +445,43 @@ class MainWindowTest : public QObject {
       WidgetDialogs().message("text", "title", MessageIcon::Warning);
     QCOMPARE(seenParent, parent);
     QCOMPARE(onTop, parent != "TForm1");
+  }
+
+  // Qt's own dialogs speak the interface language: the save dialog's title and labels and the
+  // buttons of every standard dialog, switched with the language menu.
+  void qtDialogsSpeakTheInterfaceLanguage_data() {
+    QTest::addColumn<QList<int>>("languages");  // chosen in turn
+    QTest::addColumn<QStringList>("texts");     // "Save As", "Look in:", Cancel, print dialog
+    QTest::newRow("Polish at start")
+        << QList<int>{} << QStringList{"Zachowaj jako", "Szukaj w:", "Anuluj", "Drukowanie"};
+    QTest::newRow("English") << QList<int>{int(Language::English)}
+                             << QStringList{"Save As", "Look in:", "Cancel", "Print"};
+    QTest::newRow("Italian") << QList<int>{int(Language::Italian)}
+                             << QStringList{"Salva come", "Cerca in:", "Annulla", "Stampa"};
+    QTest::newRow("Italian, then English")
+        << QList<int>{int(Language::Italian), int(Language::English)}
+        << QStringList{"Save As", "Look in:", "Cancel", "Print"};
+    QTest::newRow("English, then Polish")
+        << QList<int>{int(Language::English), int(Language::Polish)}
+        << QStringList{"Zachowaj jako", "Szukaj w:", "Anuluj", "Drukowanie"};
+  }
+  void qtDialogsSpeakTheInterfaceLanguage() {
+    QFETCH(QList<int>, languages);
+    QFETCH(QStringList, texts);
+    ProgramFixture f;
+    f.start();
+    for (int language : languages)
+      f.form().selectLanguage(Language(language));
+    QFileDialog save(&f.form());
+    save.setOption(QFileDialog::DontUseNativeDialog);
+    save.setAcceptMode(QFileDialog::AcceptSave);
+    auto* lookIn = save.findChild<QLabel*>(QStringLiteral("lookInLabel"));
+    auto* buttons = save.findChild<QDialogButtonBox*>();
+    QVERIFY(lookIn && buttons);
+    const QStringList seen{save.windowTitle(), lookIn->text(),
+                           buttons->button(QDialogButtonBox::Cancel)->text().remove('&'),
+                           QCoreApplication::translate("QPrintDialog", "Print")};
+    QCOMPARE(seen, texts);
   }
 
   void statusBarDoubleClickRevealsTheServiceButtonOnlyWhenMaximised() {
