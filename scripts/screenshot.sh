@@ -9,7 +9,7 @@
 #   ORVEL_SCREENSHOT_SIM     options for the simulator (--rev-cycle, --steady idle ...)
 #   ORVEL_SCREENSHOT_KEYS    what is done first, space separated: xdotool key names, and
 #                            sim:COMMAND (to the simulator), sleep:SECONDS, type:TEXT (typed into
-#                            the focused field; "_" stands for a space), click:X,Y and
+#                            the focused field; "~" stands for a space), click:X,Y and
 #                            ctrlclick:X,Y (the mouse on the screen), close:TITLE (Alt+F4 to the
 #                            window of that title)
 #   ORVEL_SCREENSHOT_WINDOW  the title of the one window to save; the whole screen otherwise
@@ -20,7 +20,8 @@ out=$(realpath -m "${1:?output file}")
 wait_s=${2:-3}
 
 work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+# The program is let finish its close (it writes config.cfg) before its folder goes.
+trap 'kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/install" "$work/config/orvel2001"
 cp resources/pomoc.html resources/help-en.html resources/help-it.html "$work/install/"
 printf '[orvel2001]\ndefault=%s\n' "$work/install" > "$work/config/orvel2001/registry.ini"
@@ -48,7 +49,7 @@ if [ -n "${ORVEL_SCREENSHOT_KEYS:-}" ]; then
     case "$k" in
       sim:*) echo "${k#sim:}" >&"${SIM[1]}" ;;
       sleep:*) sleep "${k#sleep:}" ;;
-      type:*) DISPLAY=$display xdotool type --delay 50 "$(tr _ ' ' <<<"${k#type:}")"; sleep 0.3 ;;
+      type:*) DISPLAY=$display xdotool type --delay 50 "$(tr "~" " " <<<"${k#type:}")"; sleep 0.3 ;;
       click:*)
         IFS=, read -r x y <<<"${k#click:}"
         DISPLAY=$display xdotool mousemove "$x" "$y" click 1; sleep 0.3 ;;
