@@ -334,6 +334,8 @@ QString TForm1::statusHint() const {
 
 void TForm1::showHint() {
   hintPanel_->setText(statusTip_.isEmpty() ? statusHint() : statusTip_);
+  // A narrow window cuts the line off; the pointer on it shows it whole.
+  hintPanel_->setToolTip(hintPanel_->text());
 }
 
 void TForm1::setCommandsEnabled(MainCommands commands, bool enabled) {
