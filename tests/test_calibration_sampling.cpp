@@ -10,9 +10,6 @@
 #include <QRegularExpression>
 #include <QtTest>
 
-#include <QLabel>
-#include <QStatusTipEvent>
-
 using namespace orvel;
 using namespace orvel::test;
 
@@ -319,46 +316,21 @@ class TestCalibrationSampling : public QObject {
   }
 
   // F8: ten idle frames become the idle period reference; nothing is sent to keep it; the
-  // commands come back but F8, which only the end of another operation gives back. Before, the
-  // command's status tip asks for the idling engine on petrol; after, the status bar says what
-  // gives F8 back, until it is back.
+  // commands come back but F8, which only the end of another operation gives back.
   void rpmScaling_data() {
     QTest::addColumn<Language>("language");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("result");
-    QTest::addColumn<QString>("tip");
-    QTest::addColumn<QString>("hint");
     QTest::newRow("Polish") << Language::Polish << "Skalowanie obrotów"
-                            << "Skalowanie obrotów: okres 1250 przyjęty jako 800 obr/min"
-                            << "Przed F8: silnik na wolnych obrotach, na benzynie"
-                            << "F8 będzie znów dostępne po zakończeniu trybu oscyloskopu (F7), "
-                               "zmiany parametrów (F5) lub autokalibracji (F6)";
-    QTest::newRow("English") << Language::English << "Taratura Giri"
-                             << "Taratura giri: periodo 1250 preso come 800 giri/min"
-                             << "Before F8: let the engine idle on petrol"
-                             << "F8 comes back once the scope (F7), the parameters (F5) or the "
-                                "autocalibration (F6) has ended";
+                            << "Skalowanie obrotów: okres 1250 przyjęty jako 800 obr/min";
     QTest::newRow("Italian") << Language::Italian << "Taratura Giri"
-                             << "Taratura giri: periodo 1250 preso come 800 giri/min"
-                             << "Prima di F8: motore al minimo, a benzina"
-                             << "F8 torna disponibile alla fine dell'oscilloscopio (F7), del "
-                                "cambio parametri (F5) o dell'autotaratura (F6)";
+                             << "Taratura giri: periodo 1250 preso come 800 giri/min";
   }
   void rpmScaling() {
     QFETCH(Language, language);
     QFETCH(QString, status);
     QFETCH(QString, result);
-    QFETCH(QString, hint);
     r->form().selectLanguage(language);
-    // The pointer on the toolbar button, then off it.
-    auto* hintPanel = r->form().findChild<QLabel*>(QStringLiteral("StatusPanel1"));
-    for (const QString& tip : {r->mainUi().SpeedButton14->statusTip(), QString()}) {
-      QStatusTipEvent event(tip);
-      QCoreApplication::sendEvent(r->mainUi().SpeedButton14, &event);
-      QCOMPARE(hintPanel->text(), tip);
-    }
-    QTEST(r->mainUi().SkalowanieobrotwPB1->statusTip(), "tip");
-    QTEST(r->mainUi().SpeedButton14->statusTip(), "tip");
     r->controller->frame = idleFrame(12, 1250);
     r->f8();
     QCOMPARE(r->commandStates(), QString("0000 1100"));
@@ -368,8 +340,6 @@ class TestCalibrationSampling : public QObject {
     QCOMPARE(r->commandStates(), QString("1110 1110"));
     QCOMPARE(r->form().statusText(), result);
     QCOMPARE(r->requests(), 11);
-    QCOMPARE(r->form().statusHint(), hint);
-    QCOMPARE(hintPanel->text(), hint);
     QCOMPARE(r->commands(), QStringList{});  // no AAh, no 1Fh, no 0Ah
     const ControllerState& s = r->form().controller();
     QCOMPARE(s.idlePeriodReference, 1250);
@@ -384,7 +354,6 @@ class TestCalibrationSampling : public QObject {
     QCOMPARE(scope().ui().Panelobroty->text(), QString("800"));
     scope().KoniecClick();
     QCOMPARE(r->commandStates(), QString("1111 1111"));
-    QCOMPARE(hintPanel->text(), QString());
   }
 
   void rpmScalingWithASilentController() {

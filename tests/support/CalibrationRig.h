@@ -14,7 +14,6 @@
 
 #include <QMap>
 
-#include <functional>
 #include <memory>
 
 namespace orvel::test {
@@ -87,16 +86,12 @@ struct CalibrationRig {
     return s;
   }
 
-  // Told of each step the walk meets, before it is confirmed.
-  std::function<void(int step)> atStep;
-
   // From closed to the given step (18: written), confirming every step with Enter. Where
   // `entries` has a step, its texts are typed first (the entry's own, then Edit3's).
   void walkTo(int target, const WalkPath& path = WalkPath(),
               const QMap<int, QStringList>& entries = {}) {
     f6();
     for (int step = 1; step < target; ++step) {
-      if (atStep) atStep(step);
       if (entries.contains(step)) {
         const QStringList texts = entries.value(step);
         if (texts.size() > 1) ui().Edit3->setText(texts.at(1));

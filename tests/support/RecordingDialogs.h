@@ -35,11 +35,6 @@ class RecordingDialogs : public Dialogs {
     return answers.isEmpty() ? Answer::Second : answers.takeFirst();
   }
 
-  // What a close that nobody attends wrote to standard error, title and text.
-  void report(const QString& text, const QString& title) override {
-    reported.append({text, title, MessageIcon::None});
-  }
-
   QStringList texts() const {
     QStringList out;
     for (const Box& b : boxes)
@@ -48,7 +43,6 @@ class RecordingDialogs : public Dialogs {
   }
 
   QList<Box> boxes;
-  QList<Box> reported;
   QList<QStringList> questions;  // the buttons each question offered
   QList<Answer> answers;
   std::function<void(const Box&)> onMessage;
