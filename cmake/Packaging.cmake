@@ -19,6 +19,9 @@ install(FILES ${PROJECT_BINARY_DIR}/doc/orvel.1.gz ${PROJECT_BINARY_DIR}/doc/orv
 # A native package (no Debian revision in its version): its changelog is changelog.gz.
 install(FILES ${PROJECT_BINARY_DIR}/doc/changelog.gz ${PROJECT_SOURCE_DIR}/resources/copyright
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvel)
+# What lintian is told about the package's own choices (see the file).
+install(FILES ${PROJECT_SOURCE_DIR}/resources/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME orvel)
 
 # `cmake --build build --target package` makes orvel_<version>_<arch>.deb: the program, the
 # simulator, the help page, the desktop entry and the icon, depending on the Qt 6 runtime
@@ -41,10 +44,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # orvel_2.2_amd64.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION "electronics")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt's platform plugins (xcb, offscreen) and its SQLite driver are packages of their own, which
-# dpkg-shlibdeps does not see; Liberation Sans stands in for Arial on the printed report.
+# Qt's platform plugins (xcb, offscreen), its SQLite driver and its translations (the standard
+# dialogs in Polish and Italian) are packages of their own, which dpkg-shlibdeps does not see;
+# Liberation Sans stands in for Arial on the printed report.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, libqt6sql6-sqlite, fonts-liberation")
+    "qt6-qpa-plugins, libqt6sql6-sqlite, qt6-translations-l10n, fonts-liberation")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ

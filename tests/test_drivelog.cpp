@@ -244,8 +244,9 @@ class TestDriveLog : public QObject {
     QTest::addColumn<QString>("place");
     QTest::addColumn<bool>("whileRecording");
     QTest::addColumn<QString>("reason");
-    // A full disk, or where this process may not mount one, the file-size limit standing in.
-    const QString full = "No space left on device|File too large";
+    // A full disk, or where this process may not mount one, the file-size limit standing in;
+    // the system's reason in the interface language where Qt has it.
+    const QString full = "Brak wolnego miejsca na urządzeniu|File too large";
     QTest::newRow("disk fills up while recording") << "full" << true << full;
     QTest::newRow("disk full before") << "full" << false << full;
     QTest::newRow("read-only installation folder")

@@ -44,6 +44,8 @@ class TestEditorWindow : public QObject {
   void longReadOutValuesAreShownWhole();
   void unsentEditsOnClosing_data();
   void unsentEditsOnClosing();
+  void keysOnTheUnsentQuestionSendNothing_data();
+  void keysOnTheUnsentQuestionSendNothing();
   void closingEndsTheExchange_data();
   void closingEndsTheExchange();
   void portFailingInASend();
@@ -473,24 +475,25 @@ void TestEditorWindow::unsentEditsOnClosing_data() {
   QTest::addColumn<int>("answer");         // -1: no question expected
   QTest::addColumn<QString>("bytes");      // on the wire from "Zapisz" on
   QTest::addColumn<bool>("closes");
+  QTest::addColumn<QString>("refused");  // the field a refused send cleared
   const int send = static_cast<int>(Answer::First);
   const int discard = static_cast<int>(Answer::Second);
   const int stay = static_cast<int>(Answer::Cancel);
-  QTest::newRow("nothing edited") << QStringList{} << -1 << "0Ah" << true;
+  QTest::newRow("nothing edited") << QStringList{} << -1 << "0Ah" << true << "";
   QTest::newRow("edited back to the held text")
-      << QStringList{"EditProgGB", "900", "EditProgGB", "800"} << -1 << "0Ah" << true;
-  QTest::newRow("send one") << QStringList{"EditProgGB", "900"} << send << "08h D2h 03h 0Ah"
-                            << true;
+      << QStringList{"EditProgGB", "900", "EditProgGB", "800"} << -1 << "0Ah" << true << "";
+  QTest::newRow("send one") << QStringList{"EditProgGB", "900"} << send << "08h D2h 03h 0Ah" << true
+                            << "";
   // In the window's order, each with the bytes of its OK.
   QTest::newRow("send two") << QStringList{"Edit3", "600", "EditProgTPS", "3"} << send
-                            << "07h 3Ch 16h E4h 0Ch 0Ah" << true;
+                            << "07h 3Ch 16h E4h 0Ch 0Ah" << true << "";
   QTest::newRow("send a pair") << QStringList{"EditOkresLambda", "700"} << send
-                               << "06h 7Ah 00h 25h 01h 0Ah" << true;
+                               << "06h 7Ah 00h 25h 01h 0Ah" << true << "";
   QTest::newRow("discard") << QStringList{"Edit3", "600", "Edit2", "1500"} << discard << "0Ah"
-                           << true;
-  QTest::newRow("stay") << QStringList{"Edit3", "600"} << stay << "" << false;
+                           << true << "";
+  QTest::newRow("stay") << QStringList{"Edit3", "600"} << stay << "" << false << "";
   QTest::newRow("send refused: stays")
-      << QStringList{"Edit5", "99", "EditProgTPS", "3"} << send << "07h 3Ch" << false;
+      << QStringList{"Edit5", "99", "EditProgTPS", "3"} << send << "07h 3Ch" << false << "Edit5";
 }
 
 void TestEditorWindow::unsentEditsOnClosing() {
@@ -498,11 +501,14 @@ void TestEditorWindow::unsentEditsOnClosing() {
   QFETCH(int, answer);
   QFETCH(QString, bytes);
   QFETCH(bool, closes);
+  QFETCH(QString, refused);
   openEditor();
   QHash<QString, QString> held;
+  QHash<QString, QString> typed;
   for (int i = 0; i < edits.size(); i += 2) {
     if (!held.contains(edits.at(i))) held.insert(edits.at(i), field(edits.at(i))->text());
     type(edits.at(i), edits.at(i + 1));
+    typed.insert(edits.at(i), edits.at(i + 1));
   }
   if (answer >= 0) f->dialogs.answers = {static_cast<Answer>(answer)};
   mark();
@@ -511,11 +517,11 @@ void TestEditorWindow::unsentEditsOnClosing() {
   QCOMPARE(f->dialogs.questions.size(), answer >= 0 ? 1 : 0);
   QCOMPARE(sent(), bytes);
   QCOMPARE(editor().isVisible(), !closes);
-  for (int i = 0; i < edits.size(); i += 2) {
-    const QString name = edits.at(i);
-    // Discarded edits give way to what the controller holds; the others stay as typed.
-    const QString expected =
-        answer == static_cast<int>(Answer::Second) ? held.value(name) : field(name)->text();
+  // Discarded edits give way to what the controller holds; the others stay as typed.
+  for (const QString& name : typed.keys()) {
+    const QString expected = answer == static_cast<int>(Answer::Second) ? held.value(name)
+                             : name == refused                          ? QString()
+                                                                        : typed.value(name);
     QCOMPARE(field(name)->text(), expected);
   }
   if (!closes) {
@@ -526,6 +532,29 @@ void TestEditorWindow::unsentEditsOnClosing() {
     QVERIFY(!editor().isVisible());
     QCOMPARE(sent(), QStringLiteral("0Ah"));
   }
+}
+
+// Enter and Escape on the question go back to the editor: a key pressed without reading sends
+// nothing and drops nothing.
+void TestEditorWindow::keysOnTheUnsentQuestionSendNothing_data() {
+  QTest::addColumn<int>("key");
+  QTest::newRow("Enter") << int(Qt::Key_Return);
+  QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
+  QTest::newRow("Escape") << int(Qt::Key_Escape);
+}
+
+void TestEditorWindow::keysOnTheUnsentQuestionSendNothing() {
+  QFETCH(int, key);
+  openEditor();
+  type("Edit5", "19");
+  Dialogs::install(nullptr);  // the question on a real box, the key from the keyboard
+  QTimer::singleShot(0,
+                     [key] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key(key)); });
+  click(ok("SpeedButton1"));
+  Dialogs::install(&f->dialogs);
+  QCOMPARE(sent(), QString());
+  QVERIFY(editor().isVisible());
+  QCOMPARE(field("Edit5")->text(), QStringLiteral("19"));
 }
 
 void TestEditorWindow::closingEndsTheExchange_data() {

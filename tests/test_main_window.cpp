@@ -2,7 +2,10 @@
 // them, port choice, help, About, the status bar and the layout rules.
 #include "app/HelpWindow.h"
 #include "app/TAboutBox.h"
+#include "calibration/CalibrationWizard.h"
+#include "calibration/RpmScaling.h"
 #include "core/FileDialogs.h"
+#include "monitor/OscilloscopePanel.h"
 #include "records/TForm3.h"
 #include "settings/Conversions.h"
 #include "settings/TEdytuj_dane.h"
@@ -12,10 +15,13 @@
 #include "ui_TForm1.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTextBrowser>
@@ -442,6 +448,53 @@ class MainWindowTest : public QObject {
       WidgetDialogs().message("text", "title", MessageIcon::Warning);
     QCOMPARE(seenParent, parent);
     QCOMPARE(onTop, parent != "TForm1");
+  }
+
+  // The texts of the program's own and Qt's dialogs follow the interface language, switched
+  // with the menu: a catalogue replaced, English with none.
+  void newTextsFollowTheLanguage_data() {
+    QTest::addColumn<QList<int>>("languages");  // chosen in turn
+    QTest::addColumn<QString>("texts");         // the hints by their first words
+    const QString en =
+        "Warning: Send/Discard/Go back | Changes not sent to the controller: | Engine speed "
+        "unknown: | Before F8: let | F8 comes back | Step 5 of 17 V | lower/upper | Save As: "
+        "Look in:/Cancel";
+    QTest::newRow("Polish at start")
+        << QList<int>{}
+        << "Uwaga: Wyślij/Odrzuć/Wróć | Zmiany nie zostały wysłane do sterownika: | Obroty "
+           "nieznane: naciśnij | Przed F8: silnik | F8 będzie znów | Krok 5 z 17 V | dolna/górna "
+           "| Zachowaj jako: Szukaj w:/Anuluj";
+    QTest::newRow("English") << QList<int>{int(Language::English)} << en;
+    QTest::newRow("Italian")
+        << QList<int>{int(Language::Italian)}
+        << "Attenzione: Invia/Scarta/Torna | Modifiche non inviate alla centralina: | Giri "
+           "sconosciuti: premere | Prima di F8: | F8 torna disponibile | Passo 5 di 17 V | "
+           "inferiore/superiore | Salva come: Cerca in:/Annulla";
+    QTest::newRow("Italian, then English")
+        << QList<int>{int(Language::Italian), int(Language::English)} << en;
+  }
+  void newTextsFollowTheLanguage() {
+    QFETCH(QList<int>, languages);
+    ProgramFixture f;
+    f.start();
+    for (int language : languages)
+      f.form().selectLanguage(Language(language));
+    QFileDialog save(&f.form());
+    save.setOption(QFileDialog::DontUseNativeDialog);
+    save.setAcceptMode(QFileDialog::AcceptSave);
+    auto* cancel = save.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel);
+    const QString texts =
+        QStringList{unsentQuestionTitle() + ": " + unsentQuestionButtons().join('/'),
+                    unsentQuestionText("").section("\r\n", 0, 0),
+                    speedUnknownHint().section(' ', 0, 2),
+                    rpmScalingTip().section(' ', 0, 2),
+                    rpmScalingDoneHint().section(' ', 0, 2),
+                    wizardStepText(5) + ' ' + wizardUnits(5).edit2,
+                    wizardUnits(10).edit2 + '/' + wizardUnits(10).edit3,
+                    save.windowTitle() + ": " + save.findChild<QLabel*>("lookInLabel")->text() +
+                        '/' + cancel->text().remove('&')}
+            .join(" | ");
+    QTEST(texts, "texts");
   }
 
   void statusBarDoubleClickRevealsTheServiceButtonOnlyWhenMaximised() {

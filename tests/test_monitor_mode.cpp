@@ -606,6 +606,19 @@ class TestMonitorMode : public QObject {
     QVERIFY(panel()->isHidden());
   }
 
+  // Without an idle period reference the speed read-out keeps what it showed and the status bar
+  // says the speed is unknown and how to get it, until the mode ends.
+  void unknownSpeedIsSaid() {
+    LiveFrameController controller(*f);
+    enter();
+    advanceMs(50);
+    auto* hint = form().findChild<QLabel*>(QStringLiteral("StatusPanel1"));
+    QCOMPARE(hint->text(), speedUnknownHint());
+    QCOMPARE(text("Panelobroty"), QStringLiteral("0"));
+    control<QPushButton>("Koniec")->click();
+    QCOMPARE(hint->text(), QString());
+  }
+
   // F5 in the mode: the settings exchange ends the mode, runs with the commands disabled, and
   // the mode starts again when the editor closes.
   void settingsExchangeFromTheMode() {

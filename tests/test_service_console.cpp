@@ -338,6 +338,29 @@ class ServiceConsoleTest : public QObject {
       QVERIFY(qAbs(console.replyLineTop(k) - (numbers->y() + numbers->wordTop(k))) < 0.5);
   }
 
+  // Once the oldest lines of a stream of settings blocks give way, the note on them takes the
+  // first line, and 01: to 37: stand beside the bytes of a block, first to last.
+  void numbersAfterATrim() {
+    ProgramFixture f;
+    f.start();
+    f.form().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.form()));
+    ServiceConsole& console = consoleOf(f);
+    openConsole(f);
+    QByteArray stream;
+    for (int k = 0; k < kMaxListedBytes + 100; ++k)
+      stream.append(static_cast<char>(k % kSettingsBlockLength));
+    f.link.inject(stream);
+    QApplication::processEvents();
+    const QStringList lines = listLines(console);
+    LineNumbers* numbers = console.ui().Label24;
+    QVERIFY(lines.first().contains(QString::number(console.droppedBytes())));
+    for (int k = 0; k < kSettingsBlockLength; ++k) {
+      QCOMPARE(lines.at(1 + k), QStringLiteral("%1").arg(k, 3, 10, QLatin1Char('0')));
+      QVERIFY(qAbs(console.replyLineTop(1 + k) - (numbers->y() + numbers->wordTop(k))) < 0.5);
+    }
+  }
+
   // Bytes arriving while the console is open are listed and never dispatched; the reply count
   // starts again when it closes, so no part of a reply split around the console is ever taken
   // for a whole one. Columns: bytes of a settings block before the console opens, while it is

@@ -17,6 +17,8 @@ class ShutdownTest : public QObject {
     QTest::newRow("SIGTERM") << SIGTERM;
     QTest::newRow("SIGINT") << SIGINT;
     QTest::newRow("SIGHUP") << SIGHUP;
+    // Nobody is there to read a box: standard error says so and the program ends.
+    QTest::newRow("SIGTERM, config.cfg cannot be written") << SIGTERM;
   }
 
   // config.cfg written, a normal exit, and QSerialPort's lock file (LCK.. and the device's name
@@ -30,7 +32,9 @@ class ShutdownTest : public QObject {
     QVERIFY(QDir().mkpath(home.path() + "/orvel2001"));
     QFile ini(home.path() + "/orvel2001/registry.ini");
     QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[orvel2001]\ndefault=" + home.path().toLocal8Bit() + "\n");
+    const bool writable = !QByteArray(QTest::currentDataTag()).contains("cannot");
+    const QString dir = writable ? home.path() : ini.fileName() + "/below-a-file";
+    ini.write("[orvel2001]\ndefault=" + dir.toLocal8Bit() + "\n");
     ini.close();
     // A test run as a background job starts with SIGINT ignored, which the program would keep.
     ::signal(signal, SIG_DFL);
@@ -48,6 +52,9 @@ class ShutdownTest : public QObject {
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
+    const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
+    QCOMPARE(errors.contains("Cannot create file " + dir + "/config.cfg."), !writable);
+    if (!writable) return;
     QFile config(home.path() + "/config.cfg");
     QVERIFY(config.open(QIODevice::ReadOnly));
     QCOMPARE(config.readAll().split('\n').value(11), QByteArray("com1\r"));

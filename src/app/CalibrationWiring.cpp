@@ -45,7 +45,23 @@ void Program::wireCalibration() {
   hooks.sampleDropped = [sampler] { sampler->sampleDropped(); };
   hooks.endCalibration = [wizard] { wizard->yieldLink(); };
   hooks.sampleRunFailed = [sampler] { sampler->runFailed(); };
-  hooks.rpmScalingEnded = [sampler] { sampler->rpmScalingEnded(); };
+  // F8 asks for an idling engine on petrol before it runs, and says afterwards why it stays off
+  // until what gives it back has run.
+  hooks.rpmScalingEnded = [sampler, main] {
+    sampler->rpmScalingEnded();
+    main->setStatusHint(TForm1::StatusHint::RpmScaled, &rpmScalingDoneHint);
+  };
+  QObject::connect(main, &TForm1::commandsChanged, calibration, [main] {
+    if (main->ui().SpeedButton14->isEnabled())
+      main->setStatusHint(TForm1::StatusHint::RpmScaled, nullptr);
+  });
+  const auto captions = [main, calibration] {
+    main->ui().SpeedButton14->setStatusTip(rpmScalingTip());
+    main->ui().SkalowanieobrotwPB1->setStatusTip(rpmScalingTip());
+    calibration->retranslate();
+  };
+  captions();
+  main->addCaptionTable([captions](Language) { captions(); });
 
   onEvent(main->ui().SpeedButton4, &QToolButton::clicked, calibration,
           [wizard] { wizard->SpeedButton4Click(); });

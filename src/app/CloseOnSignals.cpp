@@ -3,7 +3,6 @@
 #include "core/Dialogs.h"
 
 #include <QSocketNotifier>
-#include <QWidget>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -28,7 +27,7 @@ extern "C" void onSignal(int signal) {
 
 }  // namespace
 
-CloseOnSignals::CloseOnSignals(QWidget& window) : window_(window) {
+CloseOnSignals::CloseOnSignals(std::function<void()> close) : close_(std::move(close)) {
   if (g_pipe[0] >= 0 || ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
   notifier_ = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, [this] { received(); });
@@ -60,7 +59,9 @@ void CloseOnSignals::received() {
   char bytes[16];
   while (::read(g_pipe[0], bytes, sizeof bytes) > 0) {
   }
-  guarded([this] { window_.close(); });
+  guarded([this] {
+    if (close_) close_();
+  });
 }
 
 }  // namespace orvel

@@ -21,6 +21,11 @@ void Program::wireOscilloscope() {
   hooks.startOscilloscopeMode = [scope] { scope->WykresyClick(); };
   main->addCaptionTable([scope](Language) { scope->retranslate(); });
 
+  scope->speedUnknownChanged = [main](bool unknown) {
+    main->setStatusHint(TForm1::StatusHint::SpeedUnknown,
+                        unknown ? std::function<QString()>(&speedUnknownHint) : nullptr);
+  };
+
   onEvent(main->ui().Wykresy, &QToolButton::clicked, scope, [scope] { scope->WykresyClick(); });
   onEvent(main->ui().Tryboscyloskopu1, &QAction::triggered, scope,
           [scope] { scope->WykresyClick(); });

@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QShortcut>
 
 namespace orvel {
 
@@ -59,8 +60,18 @@ void Program::wireRecords() {
   context.editor = [this] { return snapshotOf(*editor_); };
   context.setStatusText = status;
   context.dialogParent = main;
+  TEdytuj_dane* editor = editor_.get();
+  context.unsentEdits = [editor] {
+    return editor->isVisible() ? editor->unsentFields() : QStringList();
+  };
   records_ = std::make_unique<RecordsCommands>(std::move(context));
   RecordsCommands* records = records_.get();
+  // Ctrl+S in the settings editor saves its settings as the menu item does, the file dialog over
+  // the editor; nothing is sent and the window stays open.
+  auto* saveInEditor = new QShortcut(main->ui().Zapiszdopliku1->shortcut(), editor);
+  saveInEditor->setObjectName(QStringLiteral("EditorSaveShortcut"));
+  onEvent(saveInEditor, &QShortcut::activated, editor,
+          [records] { records->Zapiszdopliku1Click(); });
   userWindow->setUserDataFile(records->userDataFile());
   onEvent(main->ui().Drukowanieparametrw1, &QAction::triggered, main,
           [records] { records->Drukowanieparametrw1Click(); });

@@ -2,6 +2,7 @@
 
 #include "app/HelpPage.h"
 #include "app/HelpWindow.h"
+#include "app/QtTranslations.h"
 #include "core/Artwork.h"
 #include "core/Dialogs.h"
 #include "core/Handlers.h"
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QWindow>
 
 namespace orvel {
@@ -34,8 +36,11 @@ const QString kHelpTopic = QStringLiteral("IDH_5310");
 TForm1::TForm1(Environment environment, QWidget* parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::TForm1>()), env_(std::move(environment)) {
   ui_->setupUi(this);
-  // The language menu starts with Polish checked; the message rule follows the check marks.
+  // The language menu starts with Polish checked; the message rule follows the check marks, and
+  // Qt's own dialogs speak it too.
   CurrentLanguage::set(Language::Polish);
+  qtTexts_ = std::make_unique<QtTranslations>();
+  qtTexts_->apply(Language::Polish);
 
   statusPanel_ = new QLabel(ui_->StatusBar1);
   statusPanel_->setObjectName(QStringLiteral("StatusPanel0"));
@@ -48,6 +53,10 @@ TForm1::TForm1(Environment environment, QWidget* parent)
   statusPanel_->setFrameShape(QFrame::Panel);
   statusPanel_->setFrameShadow(QFrame::Sunken);
   ui_->StatusBar1->addWidget(statusPanel_);
+  hintPanel_ = new QLabel(ui_->StatusBar1);
+  hintPanel_->setObjectName(QStringLiteral("StatusPanel1"));
+  hintPanel_->setTextFormat(Qt::PlainText);
+  ui_->StatusBar1->addWidget(hintPanel_, 1);
   // The bar is 19 pixels high as designed, unless the bold text with its sunken frame needs
   // more: descenders (an underscore in a file name) must not be cut off.
   ui_->StatusBar1->setFixedHeight(
@@ -75,7 +84,10 @@ TForm1::TForm1(Environment environment, QWidget* parent)
   FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  // The next program made in this process (the tests make many) starts attended.
+  if (unattended_) Dialogs::setUnattended(false);
+}
 
 void TForm1::bindMenu() {
   onEvent(ui_->Zamknijprogram1, &QAction::triggered, this, [this] { close(); });
@@ -160,8 +172,18 @@ ConfigFile::WindowState TForm1::currentWindowState() const {
   return ConfigFile::WindowState::Normal;
 }
 
+void TForm1::closeUnattended() {
+  unattended_ = true;
+  Dialogs::setUnattended(true);
+  endModalWindows();
+  close();
+}
+
 void TForm1::FormClose() {
   LinkControl& link = *link_;
+  // A close in the middle of an exchange (F5, the wizard, the archive's write) ends it as the
+  // exchange itself would, so that the controller is not left in its setting mode.
+  link.endCommunicationOnClose();
   if (ui_->Panel1->isVisible()) {
     link.Timer1.stop();
     link.Timer2.stop();
@@ -256,6 +278,13 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 bool TForm1::event(QEvent* event) {
+  // The frame's status bar is one of its own, not QMainWindow's: the tips of the commands under
+  // the pointer are shown in its second field.
+  if (event->type() == QEvent::StatusTip) {
+    statusTip_ = static_cast<QStatusTipEvent*>(event)->tip();
+    showHint();
+    return true;
+  }
   const bool handled = QMainWindow::event(event);
   // The window manager tells the frame after the window is mapped; until a frame has been
   // seen, every change of it places the window again.
@@ -288,6 +317,25 @@ void TForm1::setStatusText(const QString& text) {
 }
 QString TForm1::statusText() const {
   return statusPanel_->text();
+}
+
+void TForm1::setStatusHint(StatusHint hint, std::function<QString()> text) {
+  if (text) {
+    hints_[hint] = std::move(text);
+  } else {
+    hints_.erase(hint);
+  }
+  showHint();
+}
+
+QString TForm1::statusHint() const {
+  return hints_.empty() ? QString() : hints_.begin()->second();
+}
+
+void TForm1::showHint() {
+  hintPanel_->setText(statusTip_.isEmpty() ? statusHint() : statusTip_);
+  // A narrow window cuts the line off; the pointer on it shows it whole.
+  hintPanel_->setToolTip(hintPanel_->text());
 }
 
 void TForm1::setCommandsEnabled(MainCommands commands, bool enabled) {
@@ -397,8 +445,10 @@ void TForm1::selectLanguage(Language language) {
   ui_->Angielski1->setChecked(language == Language::English);
   ui_->Woski1->setChecked(language == Language::Italian);
   CurrentLanguage::set(language);
+  qtTexts_->apply(language);
   for (const CaptionTable& table : captionTables_)
     table(language);
+  showHint();
 }
 
 void TForm1::Polski1Click() {

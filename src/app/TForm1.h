@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <map>
 #include <memory>
 
 class QLabel;
@@ -22,6 +23,7 @@ namespace orvel {
 
 class HelpWindow;
 class PortDeviceDialog;
+class QtTranslations;
 class SerialTransport;
 class TimerService;
 
@@ -62,6 +64,20 @@ class TForm1 : public QMainWindow, public LinkView, public WorkArea {
   bool calibrationPanelVisible() const override;
   bool oscilloscopePanelVisible() const override;
   QString statusText() const;
+
+  // The status bar's second field, beside the status text: what the fitter needs in order to go
+  // on (why the speed read-out is unknown, why F8 stays off). Each kind is set and cleared by its
+  // owner (an empty function clears it); its text is asked for again when the language changes,
+  // and the first kind set is shown. While the pointer rests on a command with a status tip,
+  // the field shows the tip instead.
+  enum class StatusHint { SpeedUnknown, RpmScaled };
+  void setStatusHint(StatusHint hint, std::function<QString()> text);
+  QString statusHint() const;
+
+  // A close that nobody attends (a logout, `kill`): every modal window ends as its Escape would,
+  // no box waits for an answer from now on, and a failure (a config.cfg that cannot be written)
+  // goes to standard error.
+  void closeUnattended();
 
   // ---- Handlers of the frame
   void SpeedButton9Click();
@@ -118,6 +134,7 @@ class TForm1 : public QMainWindow, public LinkView, public WorkArea {
   // The outer size of the normal state and the centred position need the window's frame, which
   // exists only once the window is shown (and with some window managers a moment later).
   void placeOnScreen();
+  void showHint();
 
   std::unique_ptr<Ui::TForm1> ui_;
   Environment env_;
@@ -125,6 +142,11 @@ class TForm1 : public QMainWindow, public LinkView, public WorkArea {
   std::unique_ptr<LinkControl> link_;
   std::unique_ptr<WindowTimer> Timer7;
   QLabel* statusPanel_ = nullptr;
+  QLabel* hintPanel_ = nullptr;
+  std::map<StatusHint, std::function<QString()>> hints_;
+  QString statusTip_;
+  std::unique_ptr<QtTranslations> qtTexts_;
+  bool unattended_ = false;
   QWidget* aboutBox_ = nullptr;
   PortDeviceDialog* portDialog_ = nullptr;
   HelpWindow* help_ = nullptr;

@@ -40,6 +40,15 @@ QString pick(const char* pl, const char* en, const char* it) {
   return tr3(pl, en, it);
 }
 
+}  // namespace
+
+QStringList writeBackConfirmCaptions() {
+  return {pick("Wyślij zmiany", "Send changes", "Invia modifiche"),
+          pick("Zapisz w EEPROM", "Write to EEPROM", "Scrivi nella EEPROM")};
+}
+
+namespace {
+
 QPushButton* button(const char* name, const char* caption, QWidget* parent) {
   auto* b = new QPushButton(QString::fromUtf8(caption), parent);
   b->setObjectName(QLatin1String(name));
@@ -475,9 +484,7 @@ void ArchiveWindow::showPlan(const WritePlan& plan) {
   table_->horizontalHeader()->setStretchLastSection(true);
   pages_->setCurrentWidget(table_);
   // With nothing to send, the one thing left to do is the EEPROM write, and the button says so.
-  confirmButton_->setText(plan.sendsAnything()
-                              ? pick("Wyślij zmiany", "Send changes", "Invia modifiche")
-                              : pick("Zapisz w EEPROM", "Write to EEPROM", "Scrivi nella EEPROM"));
+  confirmButton_->setText(writeBackConfirmCaptions().value(plan.sendsAnything() ? 0 : 1));
   confirmButton_->show();
   cancelButton_->show();
   const QString check =

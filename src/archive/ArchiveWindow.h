@@ -18,6 +18,9 @@ class QTableWidget;
 
 namespace orvel {
 
+// The write-back's confirm button: with changes to send, and with only the EEPROM write left.
+QStringList writeBackConfirmCaptions();
+
 // The archive window: the list of kept read-outs, one read-out's parameter listing, two side by
 // side, and the commands that compare a read-out with the controller, import a settings file
 // and write a read-out back. It binds controls only; the archive's logic lives in the store,

@@ -2,6 +2,7 @@
 
 #include "archive/ArchivedSettings.h"
 #include "core/Language.h"
+#include "records/UserData.h"
 #include "settings/Conversions.h"
 
 #include <QRegularExpression>
@@ -13,8 +14,10 @@ namespace orvel {
 
 namespace {
 
-constexpr int kCarLine1 = 6;
-constexpr int kCarLine2 = 7;
+constexpr int kCarLine1 = UserData::kCarLine1;
+constexpr int kCarLine2 = UserData::kCarLine2;
+// A line quoted in the refusal is cut to this: a crafted file may hold one of any length.
+constexpr int kQuotedLength = 60;
 constexpr int kFirstSettingLine = 13;
 constexpr int kLastLine = 48;
 
@@ -99,6 +102,9 @@ ImportResult parseSettingsListing(const QStringList& lines) {
   int firstBad = std::max(static_cast<int>(lines.size()), kCarLine2 + 1);
   const auto bad = [&firstBad](int line) { firstBad = std::min(firstBad, line); };
   if (lines.size() <= kLastLine) bad(static_cast<int>(lines.size()));
+  // The car lines are no longer than the F2 window takes them.
+  if (lines.value(kCarLine1).size() > UserData::kCarLine1Length) bad(kCarLine1);
+  if (lines.value(kCarLine2).size() > UserData::kCarLine2Length) bad(kCarLine2);
   for (int line = kFirstSettingLine; line < 45; line += 2)
     if (lines.value(line).trimmed().isEmpty()) bad(line);
   DecodedSettings shown;
@@ -161,7 +167,9 @@ QString importRefusalText(const ImportResult& result) {
                              "(\"%2\").\r\nNic nie zostało zapisane w archiwum."),
               QStringLiteral("Non è un file di parametri di questo programma: la riga %1 non "
                              "corrisponde (\"%2\").\r\nNiente è stato salvato nell'archivio."))
-      .arg(line, result.badText);
+      .arg(line, result.badText.size() > kQuotedLength
+                     ? result.badText.left(kQuotedLength) + QStringLiteral("...")
+                     : result.badText);
 }
 
 }  // namespace orvel

@@ -155,6 +155,20 @@ void CalibrationPanel::showScreen(const WizardScreen& s) {
   if (!s.cancelCaption.isEmpty()) u.KalibAnuluj->setText(s.cancelCaption);
   setDefault(s.step >= 1 && s.step <= kWizardSteps ? stepButton(s.step) : u.KalibAnuluj);
   host_->resize(host_->width(), s.panelHeight);
+  shownStep_ = s.step;
+  u.LabelKrok->setVisible(s.step >= 1 && s.step <= kWizardSteps);
+  u.LabelJednostka2->setVisible(s.edit2);
+  u.LabelJednostka3->setVisible(s.edit3);
+  // One field: its unit beside it, where step 1 has "obr/min"; two: each name under its field.
+  if (s.edit3) {
+    u.LabelJednostka2->setGeometry(u.Edit2->x(), u.LabelJednostka3->y(),
+                                   u.Edit3->x() - u.Edit2->x(), u.LabelJednostka3->height());
+    u.LabelJednostka2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  } else {
+    u.LabelJednostka2->setGeometry(u.Label15->geometry());
+    u.LabelJednostka2->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  }
+  retranslate();
 
   if (s.step == kWizardClosed || host_->isHidden()) return;
   switch (s.focus) {
@@ -177,6 +191,13 @@ void CalibrationPanel::showScreen(const WizardScreen& s) {
       default_->setFocus();
       break;
   }
+}
+
+void CalibrationPanel::retranslate() {
+  ui_->LabelKrok->setText(wizardStepText(shownStep_));
+  const WizardUnits units = wizardUnits(shownStep_);
+  ui_->LabelJednostka2->setText(units.edit2);
+  ui_->LabelJednostka3->setText(units.edit3);
 }
 
 void CalibrationPanel::centre() {

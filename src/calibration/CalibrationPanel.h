@@ -57,6 +57,10 @@ class CalibrationPanel : public QObject, public CalibrationView {
   void centre() override;
   void setPanelVisible(bool visible) override;
 
+  // The step number and the units follow a change of the interface language; the prompt keeps
+  // the language it was shown in, as the wizard chose it.
+  void retranslate();
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -76,6 +80,7 @@ class CalibrationPanel : public QObject, public CalibrationView {
   std::array<QPushButton*, kWizardSteps> steps_{};
   std::array<QLabel*, kSummaryLines> summary_{};
   QPushButton* default_ = nullptr;
+  int shownStep_ = kWizardClosed;
 };
 
 }  // namespace orvel

@@ -47,6 +47,15 @@ struct WizardScreen {
   QString cancelCaption;  // empty: leave as it is (the language tables may have set it)
 };
 
+// What the panel says beside a step, in the interface language: "Krok 5 z 17", and the unit (or
+// the role, where a step asks for two numbers) of each entry field; empty where a step has none.
+QString wizardStepText(int step);
+struct WizardUnits {
+  QString edit2;
+  QString edit3;
+};
+WizardUnits wizardUnits(int step);
+
 // What the wizard needs of its panel.
 class CalibrationView {
  public:

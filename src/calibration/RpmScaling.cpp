@@ -8,6 +8,21 @@
 
 namespace orvel {
 
+QString rpmScalingTip() {
+  return tr3(QStringLiteral("Przed F8: silnik na wolnych obrotach, na benzynie"),
+             QStringLiteral("Before F8: let the engine idle on petrol"),
+             QStringLiteral("Prima di F8: motore al minimo, a benzina"));
+}
+
+QString rpmScalingDoneHint() {
+  return tr3(QStringLiteral("F8 będzie znów dostępne po zakończeniu trybu oscyloskopu (F7), "
+                            "zmiany parametrów (F5) lub autokalibracji (F6)"),
+             QStringLiteral("F8 comes back once the scope (F7), the parameters (F5) or the "
+                            "autocalibration (F6) has ended"),
+             QStringLiteral("F8 torna disponibile alla fine dell'oscilloscopio (F7), del cambio "
+                            "parametri (F5) o dell'autotaratura (F6)"));
+}
+
 RpmScaling::RpmScaling(LinkControl& link, LinkView& view, CalibrationSampler& sampler,
                        CalibrationWizard& wizard)
     : link_(link), view_(view), sampler_(sampler), wizard_(wizard) {}

@@ -1,6 +1,13 @@
 #pragma once
 
+#include <QString>
+
 namespace orvel {
+
+// Said before F8 (the status tip of its button and menu item): what the engine must be doing.
+QString rpmScalingTip();
+// Said after it while F8 stays disabled: what gives it back.
+QString rpmScalingDoneHint();
 
 class CalibrationSampler;
 class CalibrationWizard;

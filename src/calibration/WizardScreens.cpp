@@ -6,6 +6,44 @@
 
 namespace orvel {
 
+QString wizardStepText(int step) {
+  if (step < 1 || step > kWizardSteps) return QString();
+  return tr3(QStringLiteral("Krok %1 z %2"), QStringLiteral("Step %1 of %2"),
+             QStringLiteral("Passo %1 di %2"))
+      .arg(step)
+      .arg(kWizardSteps);
+}
+
+WizardUnits wizardUnits(int step) {
+  const QString rpm =
+      tr3(QStringLiteral("obr/min"), QStringLiteral("rpm"), QStringLiteral("giri/min"));
+  // Stepper positions have no unit; their range says what they are.
+  const QString position = tr3(QStringLiteral("poz. 1..255"), QStringLiteral("pos. 1..255"),
+                               QStringLiteral("pos. 1..255"));
+  switch (step) {
+    case 4:
+    case 5:
+      return {QStringLiteral("V"), {}};
+    case 6:
+    case 8:
+    case 16:
+      return {rpm, {}};
+    case 9:
+    case 15:
+      return {position, {}};
+    case 10:
+      return {tr3(QStringLiteral("dolna"), QStringLiteral("lower"), QStringLiteral("inferiore")),
+              tr3(QStringLiteral("górna"), QStringLiteral("upper"), QStringLiteral("superiore"))};
+    case 11:
+    case 12:
+      return {QStringLiteral("TH [ms]"), QStringLiteral("TL [ms]")};
+    case 13:
+      return {QStringLiteral("s"), {}};
+    default:
+      return {};
+  }
+}
+
 void CalibrationWizard::showStep(int step, const QString& prompt) {
   step_ = step;
   WizardScreen s;

@@ -3,8 +3,11 @@
 #include "core/Language.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <cstdio>
 
 namespace orvel {
 
@@ -17,6 +20,35 @@ ConversionError::ConversionError(const QString& text)
 
 namespace {
 Dialogs* g_installed = nullptr;
+bool g_unattended = false;
+}  // namespace
+
+void Dialogs::report(const QString& text, const QString& title) {
+  QString line = title.isEmpty() ? text : title + QStringLiteral(": ") + text;
+  line.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+  std::fflush(stderr);
+}
+
+void Dialogs::setUnattended(bool unattended) {
+  g_unattended = unattended;
+}
+
+bool Dialogs::unattended() {
+  return g_unattended;
+}
+
+void endModalWindows() {
+  // A window that refuses to go (its close handler keeps it) must not hold the loop for ever.
+  for (int left = 32; left > 0; --left) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal) return;
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+      dialog->reject();
+    } else {
+      modal->close();
+    }
+  }
 }
 
 Dialogs& Dialogs::current() {
@@ -92,7 +124,7 @@ Answer WidgetDialogs::ask(const QString& text, const QString& title, const QStri
   QPushButton* first = box.addButton(buttons.value(0), QMessageBox::AcceptRole);
   QPushButton* second = box.addButton(buttons.value(1), QMessageBox::DestructiveRole);
   QPushButton* cancel = box.addButton(buttons.value(2), QMessageBox::RejectRole);
-  box.setDefaultButton(first);
+  box.setDefaultButton(cancel);
   box.setEscapeButton(cancel);
   box.exec();
   if (box.clickedButton() == first) return Answer::First;
@@ -101,6 +133,11 @@ Answer WidgetDialogs::ask(const QString& text, const QString& title, const QStri
 }
 
 Answer askQuestion(const QString& text, const QString& title, const QStringList& buttons) {
+  if (Dialogs::unattended()) {
+    Dialogs::current().report(text + QStringLiteral(" [") + buttons.value(2) + QLatin1Char(']'),
+                              title);
+    return Answer::Cancel;
+  }
   return Dialogs::current().ask(text, title, buttons);
 }
 
@@ -121,6 +158,10 @@ void showInvalidEntry(const QString& allowed) {
 }
 
 void showMessage(const QString& text, const QString& title, MessageIcon icon) {
+  if (Dialogs::unattended()) {
+    Dialogs::current().report(text, title);
+    return;
+  }
   Dialogs::current().message(text, title, icon);
 }
 

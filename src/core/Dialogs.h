@@ -53,13 +53,27 @@ class Dialogs {
  public:
   virtual ~Dialogs() = default;
   virtual void message(const QString& text, const QString& title, MessageIcon icon) = 0;
-  // buttons: the captions of the three answers, in order.
+  // buttons: the captions of the three answers, in order. Enter, Escape and closing the box give
+  // the third: a key pressed without reading acts on nothing.
   virtual Answer ask(const QString& text, const QString& title, const QStringList& buttons) = 0;
+  // A box while nobody is there to answer it (see setUnattended): written to standard error.
+  virtual void report(const QString& text, const QString& title);
 
   static Dialogs& current();
   // Installs a replacement (not owned); nullptr restores the default widget implementation.
   static void install(Dialogs* dialogs);
+
+  // The program is closing on a signal (a logout, `kill`): from now on no box waits for a
+  // person. Messages are reported instead of shown, questions take their third answer, and the
+  // standard file and print dialogs are cancelled.
+  static void setUnattended(bool unattended);
+  static bool unattended();
 };
+
+// Ends every modal window that is open as its Escape would (a question takes its third answer,
+// a file dialog is cancelled), innermost first. Their event loops return once the caller is back
+// in them.
+void endModalWindows();
 
 // The window a box or a standard dialog opens over. A window of the program that stays on top
 // (the settings editor, the user-data window) is chosen while one is visible, the active one of

@@ -68,11 +68,26 @@ class NameOnlyIconProvider : public QFileIconProvider {
   QIcon drive_;
 };
 
+// While the program closes on a signal nobody chooses a file or a printer.
+class DecliningFileDialogs : public FileDialogs {
+ public:
+  std::optional<QString> defaultPrinter() override { return std::nullopt; }
+  bool choosePrinter(QPrinter&, QWidget*) override { return false; }
+  QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override {
+    return QString();
+  }
+  QString openFileName(QWidget*, const QString&, const QString&, const QString&) override {
+    return QString();
+  }
+};
+
 // What every caller gets: the dialogs of the moment, with guarded files refused.
 class GuardingFileDialogs : public FileDialogs {
  public:
   FileDialogs& target() {
     static WidgetFileDialogs widgets;
+    static DecliningFileDialogs declining;
+    if (Dialogs::unattended()) return declining;
     return g_installed ? *g_installed : widgets;
   }
   std::optional<QString> defaultPrinter() override { return target().defaultPrinter(); }

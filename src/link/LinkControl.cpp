@@ -75,12 +75,23 @@ void LinkControl::send(const Command& command) {
   try {
     if (!link_.isConnected()) link_.open();
     orvel::send(link_, command);
+    if (command.code == cmd::StartCommunication) communicationOpen_ = true;
+    if (command.code == cmd::EndCommunication) communicationOpen_ = false;
   } catch (const LinkError&) {
     if (failureReported()) throw ReportedError();
     markReported();
     throw;
   }
   reportedAt_ = -1;
+}
+
+void LinkControl::endCommunicationOnClose() {
+  if (!communicationOpen_ || !link_.isConnected()) return;
+  try {
+    orvel::send(link_, commands::endCommunication());
+  } catch (const LinkError&) {
+  }
+  communicationOpen_ = false;
 }
 
 void LinkControl::sendRequest(const Command& command) {

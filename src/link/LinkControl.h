@@ -135,6 +135,14 @@ class LinkControl {
   void send(const Command& command);
   SerialTransport& transport() { return link_; }
 
+  // The controller is in its setting mode: AAh went out (from F5, the wizard, the archive or the
+  // console) and no 0Ah since.
+  bool communicationOpen() const { return communicationOpen_; }
+  // The program closes in the middle of an exchange: 0Ah ends it, as the exchange's own end does,
+  // so that the controller is not left in its setting mode. Nothing when none is open; a link
+  // that fails here is not reported (the program is going).
+  void endCommunicationOnClose();
+
   // The link failed (a write in a loop, or the device went away): the live loop and any sampling
   // run end as "Koniec" ends them, a pending settings read-out is dropped, and the error is
   // shown once; a failure while that box is open adds no second one, and neither does any send
@@ -199,6 +207,7 @@ class LinkControl {
   int reportedAt_ = -1;
   QString chosenPort_;
   bool awaitingReply_ = false;
+  bool communicationOpen_ = false;
   Nanos replyClosesAt_{0};
 };
 

@@ -7,6 +7,11 @@
 #include <QStringList>
 
 #include <cerrno>
+#include <clocale>
+#include <cstring>
+
+#include <locale.h>
+#include <string.h>
 
 namespace orvel {
 
@@ -26,12 +31,20 @@ int tryOpen(SerialTransport& link) {
   }
 }
 
+// The system's text for an errno in English: the port's messages are fixed English texts,
+// whatever language the interface (and with it Qt's own texts) or the machine speaks.
+QString englishErrorText(int osError) {
+  static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+  if (!c) return QStringLiteral("error %1").arg(osError);
+  return QString::fromLocal8Bit(strerror_l(osError, c));
+}
+
 }  // namespace
 
 QString portFailureLine(const QString& portName, const QString& device, int osError) {
   const QString where =
       device == portName ? portName : QStringLiteral("%1 (%2)").arg(portName, device);
-  return QStringLiteral("%1: %2 [%3]").arg(where, qt_error_string(osError)).arg(osError);
+  return QStringLiteral("%1: %2 [%3]").arg(where, englishErrorText(osError)).arg(osError);
 }
 
 void assignPortDevice(SerialTransport& link, const QString& portName, const QString& devicePath,

@@ -56,6 +56,15 @@ int templateNumber(const QString& text) {
 
 }  // namespace
 
+QString speedUnknownHint() {
+  return tr3(QStringLiteral("Obroty nieznane: naciśnij F5 albo wyjdź z F7 i na wolnych obrotach na "
+                            "benzynie naciśnij F8"),
+             QStringLiteral("Engine speed unknown: press F5, or leave F7 and press F8 with the "
+                            "engine idling on petrol"),
+             QStringLiteral("Giri sconosciuti: premere F5, oppure uscire da F7 e premere F8 con "
+                            "il motore al minimo a benzina"));
+}
+
 OscilloscopePanel::OscilloscopePanel(QFrame* host, WorkArea& area, LinkView& view,
                                      LinkControl& link, ControllerState& state)
     : QObject(host),
@@ -217,7 +226,15 @@ void OscilloscopePanel::WykresyClick() {
     scaling_->SkalarpmClick();
   }
 
+  followSpeedReference();
   link_.liveFrameRequest();
+}
+
+void OscilloscopePanel::followSpeedReference() {
+  const bool unknown = !replaying_ && !panel()->isHidden() && state_.idlePeriodReference == 0;
+  if (unknown == speedUnknown_) return;
+  speedUnknown_ = unknown;
+  if (speedUnknownChanged) speedUnknownChanged(unknown);
 }
 
 void OscilloscopePanel::BtnPauzaClick() {
@@ -269,6 +286,7 @@ void OscilloscopePanel::KoniecClick() {
   view_.setStatusText(QString());
   ui_->BtnPauza->setText(resumeCaption());
   link_.EditDane.clear();
+  followSpeedReference();
   if (liveModeEnded) liveModeEnded();
 }
 
@@ -284,6 +302,7 @@ void OscilloscopePanel::showLiveFrame() {
   for (int i = 0; i < verdict.dropped; ++i)
     liveFrameDropped();
   decoder_.settings.idlePeriodReference = state_.idlePeriodReference;
+  followSpeedReference();
   for (const RawLiveFrame& frame : verdict.show) {
     if (liveFrameArrived) liveFrameArrived(frame, decoder_.settings);
     showFrame(displayedBytes(frame));

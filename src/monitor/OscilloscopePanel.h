@@ -32,6 +32,9 @@ struct ControllerState;
 // gauges and read-outs, its life cycle (enter, pause, resume, leave) and the display of each
 // live frame. The live loop itself (requests, watchdog, pacing) belongs to LinkControl; this
 // class starts and ends it and shows what it brings.
+// What the fitter is told while the live mode cannot know the engine speed, and how to get it.
+QString speedUnknownHint();
+
 class OscilloscopePanel : public QObject {
   Q_OBJECT
  public:
@@ -71,6 +74,12 @@ class OscilloscopePanel : public QObject {
   // Told when the live mode ends, whatever ended it ("Koniec", a link failure, F5).
   std::function<void()> liveModeEnded;
 
+  // The live mode runs without an idle period reference (no read-out, calibration or rpm scaling
+  // yet): the speed read-out keeps what it showed, which must not pass for a stopped engine.
+  // Told whenever that starts (true) or ends (false).
+  std::function<void(bool unknown)> speedUnknownChanged;
+  bool speedUnknown() const { return speedUnknown_; }
+
   // A replay shows recorded frames on the panel as the live mode shows received ones, with the
   // link left alone: nothing is sent and the dispatch is not involved. The main commands are
   // disabled meanwhile; "Pauza" and "Koniec" go to the hooks.
@@ -100,6 +109,7 @@ class OscilloscopePanel : public QObject {
   void afterWidthChange();
   // The diagnosis figures in the room beside the Lambda 2 chart that the layout leaves them.
   void placeDiagnosis();
+  void followSpeedReference();
 
   QFrame* host_;
   WorkArea& area_;
@@ -118,6 +128,7 @@ class OscilloscopePanel : public QObject {
   // From the bottom (lean, Gauge14) to the top (rich, Gauge7).
   std::array<Gauge*, kIndicators> indicators_{};
   bool replaying_ = false;
+  bool speedUnknown_ = false;
   ReplayHooks replayHooks_;
   std::unique_ptr<TimerService::Handle> interferenceBox_;
   bool interferenceBoxOpen_ = false;

@@ -84,6 +84,19 @@ QString RecordsCommands::loadUserData() {
   return content.ok() ? QString() : userDataFallbackText(path, content);
 }
 
+QString unsentBeforeSavingText(const QString& fields) {
+  return tr3(QStringLiteral("Zmiany nie zostały wysłane do sterownika:\r\n%1\r\n\r\n"
+                            "Wyślij je (OK) albo cofnij przed zapisem do pliku: plik ma pokazywać "
+                            "ustawienia sterownika."),
+             QStringLiteral("Changes not sent to the controller:\r\n%1\r\n\r\n"
+                            "Send them (OK) or undo them before saving: the file is to show the "
+                            "controller's settings."),
+             QStringLiteral("Modifiche non inviate alla centralina:\r\n%1\r\n\r\n"
+                            "Inviarle (OK) o annullarle prima di salvare: il file deve mostrare "
+                            "i parametri della centralina."))
+      .arg(fields);
+}
+
 void RecordsCommands::Zapiszdopliku1Click() {
   if (ctx_.editor().text(QStringLiteral("EditProgTPS")).isEmpty()) {
     showMessage(plIt(QStringLiteral("Przed zapisaniem do pliku odczytaj dane ze sterownika\r\n"
@@ -91,6 +104,11 @@ void RecordsCommands::Zapiszdopliku1Click() {
                      QStringLiteral("Prima di salvare nel file leggere i dati dalla centralina\r\n"
                                     "con l'inserimento manuale dei parametri")),
                 attentionTitle());
+    return;
+  }
+  const QStringList unsent = ctx_.unsentEdits ? ctx_.unsentEdits() : QStringList();
+  if (!unsent.isEmpty()) {
+    showMessage(unsentBeforeSavingText(unsent.join(QStringLiteral("\r\n"))), attentionTitle());
     return;
   }
   const QString chosen = FileDialogs::current().saveFileName(ctx_.dialogParent, startDirectory(),

@@ -3,6 +3,7 @@
 #include "records/ParameterListing.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -12,6 +13,9 @@ namespace orvel {
 
 class TForm2;
 class UserData;
+
+// The refusal to save while the open editor holds edits not sent, naming them one a line.
+QString unsentBeforeSavingText(const QString& fields);
 
 // The records commands of the main window's "&Opcje" menu: the printed parameter report
 // ("Drukowanie parametrów", Ctrl+P), saving the settings to a file ("Zapisz do pliku", Ctrl+S)
@@ -26,6 +30,8 @@ class RecordsCommands {
     std::function<EditorSnapshot()> editor;             // what the settings editor shows now
     std::function<void(const QString&)> setStatusText;  // the main window's status bar
     QWidget* dialogParent = nullptr;
+    // The open editor's fields whose edits have not been sent; none while it is closed.
+    std::function<QStringList()> unsentEdits;
   };
 
   explicit RecordsCommands(Context context);
@@ -40,9 +46,10 @@ class RecordsCommands {
   // written to param.cfg (failure: "Cannot create file %s", nothing printed), then printed as one
   // job titled with param.cfg's full path.
   void Drukowanieparametrw1Click();
-  // Refused before any read-out; then the save dialog, dane.cfg read as it is (a failure keeps
-  // the stored lines and is named in the status bar), the listing written to the chosen file,
-  // replaced atomically, and the file named in the status bar.
+  // Refused before any read-out, and while the open editor holds edits not sent (the file would
+  // show settings the controller does not have); then the save dialog, dane.cfg read as it is (a
+  // failure keeps the stored lines and is named in the status bar), the listing written to the
+  // chosen file, replaced atomically, and the file named in the status bar.
   void Zapiszdopliku1Click();
   // The open dialog, then the chosen file in the viewer.
   void Odczytajzpliku1Click();

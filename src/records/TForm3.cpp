@@ -31,6 +31,8 @@ TForm3::TForm3(QWidget* parent)
   connect(ui_->CheckBoxWarsztat, &QCheckBox::toggled, this,
           [this](bool on) { setWorkshopEditable(on); });
   ui_->Edit6->hide();
+  ui_->Edit7->setMaxLength(UserData::kCarLine1Length);
+  ui_->Edit8->setMaxLength(UserData::kCarLine2Length);
   for (QLineEdit* field : {ui_->Edit6, ui_->Edit7, ui_->Edit8}) {
     designLengths_.insert(field, field->maxLength());
     connect(field, &QLineEdit::textEdited, this, [this, field] { keepTypingLimit(field); });

@@ -21,6 +21,9 @@ class UserData {
   static constexpr int kLineCount = 8;
   static constexpr int kCarLine1 = 6;
   static constexpr int kCarLine2 = 7;
+  // The longest car lines the F2 window takes: what a settings file may name a car by.
+  static constexpr int kCarLine1Length = 25;
+  static constexpr int kCarLine2Length = 33;
   // A workshop may keep notes past the eighth line; a file up to this size is read whole.
   static constexpr qint64 kMaxFileBytes = 1024 * 1024;
 

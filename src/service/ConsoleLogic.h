@@ -24,9 +24,11 @@ inline QString consoleByteRange() {
 }
 
 // The reply list keeps this many bytes, the newest; older ones give way in blocks, and a first
-// line says how many went.
+// line says how many went. A block is a whole number of settings blocks (56 x 37 bytes) and of
+// live frames with their acknowledgement (259 x 8), so that in a stream of either the numbers
+// 01: on still start at a reply's first byte.
 constexpr int kMaxListedBytes = 20000;
-constexpr int kListTrimBlock = 2000;
+constexpr int kListTrimBlock = 2072;
 QString droppedBytesText(long long dropped);
 
 // The numbers beside the reply list, one per line: the settings block, the longest reply, has 37

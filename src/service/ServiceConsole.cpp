@@ -185,6 +185,7 @@ void ServiceConsole::dropOldest() {
     first.removeSelectedText();
   }
   first.insertText(droppedBytesText(dropped_));
+  alignLineNumbers();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -215,9 +216,14 @@ void ServiceConsole::fitListFont() {
   ui_->Label24->setFont(list->font());
 }
 
+int ServiceConsole::firstByteLine() const {
+  return dropped_ > 0 ? 1 : 0;
+}
+
 void ServiceConsole::alignLineNumbers() {
   const qreal pitch = linePitch(*ui_->RichEdit2->document());
-  const qreal firstTop = replyLineTop(0) - ui_->Label24->y();
+  // The note on trimmed bytes takes no number: 01: stands beside the first byte listed.
+  const qreal firstTop = replyLineTop(firstByteLine()) - ui_->Label24->y();
   ui_->Label24->setLineGeometry(firstTop, pitch);
 }
 

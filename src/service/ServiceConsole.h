@@ -50,6 +50,8 @@ class ServiceConsole : public QObject {
   long long droppedBytes() const { return dropped_; }
   // Top of line k of the reply list in the group box's coordinates, for the line numbers.
   qreal replyLineTop(int k) const;
+  // The list line of the first byte listed: 1 once a note on trimmed bytes heads the list.
+  int firstByteLine() const;
 
   void Button2Click();
   void MaskEdit1Change();

@@ -39,6 +39,26 @@ struct TEdytuj_dane::Radio {
   int selected = -1;
 };
 
+QString unsentQuestionText(const QString& fields) {
+  return tr3(QStringLiteral("Zmiany nie zostały wysłane do sterownika:\r\n%1\r\n\r\n"
+                            "Wysłać je teraz?"),
+             QStringLiteral("Changes not sent to the controller:\r\n%1\r\n\r\n"
+                            "Send them now?"),
+             QStringLiteral("Modifiche non inviate alla centralina:\r\n%1\r\n\r\n"
+                            "Inviarle adesso?"))
+      .arg(fields);
+}
+
+QString unsentQuestionTitle() {
+  return tr3(QStringLiteral("Uwaga"), QStringLiteral("Warning"), QStringLiteral("Attenzione"));
+}
+
+QStringList unsentQuestionButtons() {
+  return {tr3(QStringLiteral("Wyślij"), QStringLiteral("Send"), QStringLiteral("Invia")),
+          tr3(QStringLiteral("Odrzuć"), QStringLiteral("Discard"), QStringLiteral("Scarta")),
+          tr3(QStringLiteral("Wróć"), QStringLiteral("Go back"), QStringLiteral("Torna"))};
+}
+
 TEdytuj_dane::TEdytuj_dane(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -85,26 +105,33 @@ void TEdytuj_dane::closeEvent(QCloseEvent* event) {
   Q_EMIT closedByUser();
 }
 
+namespace {
+QString fieldName(const QLabel* label) {
+  return QStringLiteral("  ") +
+         label->text().trimmed().remove(QRegularExpression(QStringLiteral("[:;]$")));
+}
+}  // namespace
+
+QStringList TEdytuj_dane::unsentFields() const {
+  QStringList names;
+  for (const Send& s : sends_) {
+    if (isUnsent(s.ok) && s.ok->isEnabled()) names << fieldName(s.label);
+  }
+  return names;
+}
+
 bool TEdytuj_dane::settleUnsent() {
   std::vector<Send*> pending;
   QStringList names;
   for (Send& s : sends_) {
     if (!isUnsent(s.ok) || !s.ok->isEnabled()) continue;
     pending.push_back(&s);
-    names << QStringLiteral("  ") +
-                 s.label->text().trimmed().remove(QRegularExpression(QStringLiteral("[:;]$")));
+    names << fieldName(s.label);
   }
   if (!pending.empty()) {
-    const QString text =
-        plIt(QStringLiteral("Zmiany nie zostały wysłane do sterownika:\r\n%1\r\n\r\n"
-                            "Wysłać je teraz?"),
-             QStringLiteral("Modifiche non inviate alla centralina:\r\n%1\r\n\r\n"
-                            "Inviarle adesso?"))
-            .arg(names.join(QStringLiteral("\r\n")));
-    const Answer answer = askQuestion(text, attentionTitle(),
-                                      {plIt(QStringLiteral("Wyślij"), QStringLiteral("Invia")),
-                                       plIt(QStringLiteral("Odrzuć"), QStringLiteral("Scarta")),
-                                       plIt(QStringLiteral("Wróć"), QStringLiteral("Torna"))});
+    // Enter and Escape go back to the window: a key pressed without reading sends nothing.
+    const Answer answer = askQuestion(unsentQuestionText(names.join(QStringLiteral("\r\n"))),
+                                      unsentQuestionTitle(), unsentQuestionButtons());
     if (answer == Answer::Cancel) return false;
     if (answer == Answer::First) {
       bool allSent = true;

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QImage>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -23,6 +24,12 @@ class TEdytuj_dane;
 namespace orvel {
 
 struct ControllerState;
+
+// The question on closing the editor with edits not sent: the fields named one a line, and the
+// answers send, discard and go back, in the interface language.
+QString unsentQuestionText(const QString& fields);
+QString unsentQuestionTitle();
+QStringList unsentQuestionButtons();
 
 // The manual settings editor: "Ręczne wpisywanie ustawień", 605 x 427, on top, not modal,
 // created once and reused. Its fields are the program's store of the current settings as text;
@@ -63,6 +70,8 @@ class TEdytuj_dane : public QWidget {
 
   // Whether an OK's caption carries the unsent mark (bold).
   static bool isUnsent(const QToolButton* ok);
+  // The fields whose edits are not sent, by their labels, as the question on closing names them.
+  QStringList unsentFields() const;
   const QImage& shapePictogram() const { return pictogram_; }
 
  Q_SIGNALS:
