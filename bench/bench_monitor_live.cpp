@@ -2,10 +2,13 @@
 // frames per second (one request per 20 ms is the ceiling: 50/s), the sweep's drift against
 // real time, and the CPU the program uses meanwhile (user + system of this process; the
 // simulator is a separate process and not counted). With --record the drive log records every
-// frame meanwhile; with --noise RATE the simulator adds that many stray bytes a second.
+// frame meanwhile; with --noise RATE the simulator adds that many stray bytes a second; with
+// --latency MS it plays a USB adapter whose latency timer hands the replies over every MS ms.
+// With --scaling RUNS it runs the rpm scaling (F8) that many times instead and reports how its
+// sample requests were paced (never sooner than 50 ms apart, at best exactly 50).
 #include "app/Program.h"
-#include "link/QtSerialTransport.h"
 #include "link/Timers.h"
+#include "link/TtyTransport.h"
 #include "support/LiveProgram.h"
 #include "support/SimProcess.h"
 
@@ -21,13 +24,84 @@
 
 #include "CpuTime.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
+
+namespace {
+
+// F8 again and again; the gaps between its sample requests as the simulator saw them.
+int scalingBench(SimProcess& sim, orvel::test::LiveProgram& live, int runs) {
+  orvel::TForm1& form = live.program->form1();
+  int ended = 0;
+  auto end = form.link().hooks.rpmScalingEnded;
+  form.link().hooks.rpmScalingEnded = [&] {
+    ++ended;
+    if (end) end();
+  };
+  auto* f8 = form.findChild<QToolButton*>(QStringLiteral("SpeedButton14"));
+  QElapsedTimer wall;
+  wall.start();
+  for (int run = 0; run < runs; ++run) {
+    const int before = ended;
+    // F8 stays off after a scaling run until another command gives it back.
+    f8->setEnabled(true);
+    f8->click();
+    while (ended == before && wall.elapsed() < 10000L * (run + 1))
+      orvel::test::runEventLoop(5);
+    // The run's extra request, then a pause that tells one run from the next in the log.
+    orvel::test::runEventLoop(300);
+  }
+  std::vector<double> requests;
+  for (const SimProcess::LogEntry& e : sim.log())
+    if (e.rx && e.byte == 0x02) requests.push_back(e.t * 1000.0);
+  std::vector<double> gaps;
+  std::vector<double> durations;
+  double runStart = requests.empty() ? 0 : requests.front();
+  int inRun = 0;
+  for (std::size_t i = 1; i <= requests.size(); ++i) {
+    const bool newRun = i == requests.size() || requests[i] - requests[i - 1] > 200;
+    if (newRun) {
+      if (inRun + 1 == 11) durations.push_back(requests[i - 1] - runStart);
+      if (i < requests.size()) runStart = requests[i];
+      inRun = 0;
+      continue;
+    }
+    // The first request after the first reply goes at once; the others keep the 50 ms pacing.
+    if (inRun > 0) gaps.push_back(requests[i] - requests[i - 1]);
+    ++inRun;
+  }
+  if (gaps.empty()) {
+    std::fprintf(stderr, "no sample runs seen\n");
+    return 1;
+  }
+  std::sort(gaps.begin(), gaps.end());
+  double sum = 0;
+  for (double g : gaps)
+    sum += g;
+  double mean = 0;
+  for (double d : durations)
+    mean += d / durations.size();
+  std::printf("rpm scaling runs: %d of %d ended, %zu whole runs of 11 requests, message boxes %d\n",
+              ended, runs, durations.size(), int(live.dialogs.boxes.size()));
+  std::printf(
+      "sample request gaps after the first (ms): min %.1f, median %.1f, mean %.1f, "
+      "max %.1f (pacing 50)\n",
+      gaps.front(), gaps[gaps.size() / 2], sum / gaps.size(), gaps.back());
+  std::printf(
+      "run, first to eleventh request: %.0f ms on average (at best the first reply's turn "
+      "plus 9 x 50 ms)\n",
+      mean);
+  return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   int seconds = 30;
   bool record = false;
+  int scalingRuns = 0;
   QStringList simArgs;
   for (int i = 1; i < argc; ++i) {
     if (QByteArray(argv[i]) == "--record") record = true;
@@ -36,6 +110,10 @@ int main(int argc, char** argv) {
     if (i + 1 < argc && QByteArray(argv[i]) == "--noise")
       simArgs << QStringLiteral("--noise") << QString::fromLocal8Bit(argv[i + 1])
               << QStringLiteral("--seed") << QStringLiteral("7");
+    if (i + 1 < argc && QByteArray(argv[i]) == "--latency")
+      simArgs << QStringLiteral("--latency") << QString::fromLocal8Bit(argv[i + 1]);
+    if (i + 1 < argc && QByteArray(argv[i]) == "--scaling")
+      scalingRuns = std::max(1, atoi(argv[i + 1]));
   }
 
   SimProcess sim;
@@ -52,6 +130,8 @@ int main(int argc, char** argv) {
   orvel::TForm1& form = program.form1();
   form.controller().idlePeriodReference = 1100;
   program.show();
+
+  if (scalingRuns > 0) return scalingBench(sim, live, scalingRuns);
 
   std::vector<qint64> shownAt;
   shownAt.reserve(static_cast<std::size_t>(seconds) * 60);

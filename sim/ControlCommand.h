@@ -9,14 +9,29 @@ namespace orvel::sim {
 
 // The line carries 960 bytes a second at 9600 baud.
 constexpr int kMaxNoiseRate = 960;
+// An adapter's latency timer, in milliseconds (common chips allow up to 255).
+constexpr int kMaxLatencyMs = 255;
 
 struct ControlCommand {
   enum class Kind {
-    Blank, Rev, Idle, RevCycle, Silent, Short, Stray, Noise, Uncalibrated, Steady, Hangup, Quit
+    Blank,
+    Rev,
+    Idle,
+    RevCycle,
+    Silent,
+    Short,
+    Stray,
+    Noise,
+    Latency,
+    Uncalibrated,
+    Steady,
+    Hangup,
+    Quit
   };
   Kind kind = Kind::Blank;
   bool on = false;  // rev on|off, silent, short, noise, uncalibrated, steady
-  int value = 0;    // short: reply length; noise: stray bytes per second; steady: SteadyState
+  // short: reply length; noise: stray bytes per second; latency: milliseconds; steady: SteadyState
+  int value = 0;
 };
 
 // The steady engine states of "steady idle|high|off" and --steady.

@@ -253,6 +253,7 @@ void ProtocolEngine::control(const ControlCommand& command, double t) {
       break;
     case Kind::Blank:
     case Kind::Noise:  // the line's business, not the controller's
+    case Kind::Latency:
     case Kind::Hangup:
     case Kind::Quit:
       break;

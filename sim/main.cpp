@@ -137,6 +137,7 @@ int main(int argc, char** argv) {
   settings.hangupAfter = opt.hangupAfter;
   settings.controlFd = STDIN_FILENO;
   settings.noiseRate = opt.noiseRate;
+  settings.latencyMs = opt.latencyMs;
   settings.seed = opt.seed;
   SimRunner runner(engine, line, log, settings, startNs);
   const int status = runner.run(&pollMask, &gStop);

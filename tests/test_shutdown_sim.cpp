@@ -19,7 +19,7 @@ class ShutdownTest : public QObject {
     QTest::newRow("SIGHUP") << SIGHUP;
   }
 
-  // config.cfg written, a normal exit, and QSerialPort's lock file (LCK.. and the device's name
+  // config.cfg written, a normal exit, and the lock file (LCK.. and the device's name
   // below /dev; root writes it in /var/lock) gone with the port.
   void signalClosesLikeTheCloseBox() {
     QFETCH(int, signal);

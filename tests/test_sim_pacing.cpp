@@ -2,6 +2,7 @@
 // traffic log's line format.
 #include <QtTest>
 
+#include "sim/AdapterLatency.h"
 #include "sim/ByteLog.h"
 #include "sim/Options.h"
 #include "sim/TxPacer.h"
@@ -89,6 +90,63 @@ class TestSimPacing : public QObject {
     QCOMPARE(count, 8);
   }
 
+  // A reply's bytes on the line one character apart reach the program in chunks when the
+  // adapter's timer runs out (every `latency` ms from the start): each row gives when the first
+  // byte is on the line and the chunks (their sizes) with the times they are handed over.
+  void adapterHandsBytesOverInChunks_data() {
+    QTest::addColumn<int>("latency");
+    QTest::addColumn<double>("firstAtMs");
+    QTest::addColumn<QList<int>>("sizes");
+    QTest::addColumn<QList<double>>("handedAtMs");
+    QTest::newRow("no latency: every byte at once")
+        << 0 << 3.0 << QList<int>{1, 1, 1, 1, 1, 1, 1, 1}
+        << QList<double>{3.0,
+                         3.0 + 1 * 1.041667,
+                         3.0 + 2 * 1.041667,
+                         3.0 + 3 * 1.041667,
+                         3.0 + 4 * 1.041667,
+                         3.0 + 5 * 1.041667,
+                         3.0 + 6 * 1.041667,
+                         3.0 + 7 * 1.041667};
+    QTest::newRow("16 ms: the whole reply at the next run-out")
+        << 16 << 3.0 << QList<int>{8} << QList<double>{16.0};
+    QTest::newRow("16 ms: a reply across a run-out comes in two chunks")
+        << 16 << 12.0 << QList<int>{4, 4} << QList<double>{16.0, 32.0};
+  }
+  void adapterHandsBytesOverInChunks() {
+    QFETCH(int, latency);
+    QFETCH(double, firstAtMs);
+    QFETCH(QList<int>, sizes);
+    QFETCH(QList<double>, handedAtMs);
+    AdapterLatency adapter(0);
+    adapter.setLatencyMs(latency);
+    QList<int> seenSizes;
+    QList<double> seenAt;
+    QByteArray seen;
+    const auto drainUntil = [&](std::int64_t t) {
+      while (adapter.nextDueNs() <= t) {
+        const std::int64_t due = adapter.nextDueNs();
+        const std::vector<std::uint8_t> chunk = adapter.popDue(due);
+        QVERIFY(!chunk.empty());
+        seenSizes << int(chunk.size());
+        seenAt << due / 1e6;
+        for (std::uint8_t b : chunk)
+          seen.append(char(b));
+      }
+    };
+    for (int i = 0; i < 8; ++i) {
+      const auto at = static_cast<std::int64_t>(firstAtMs * 1e6) + i * kByte;
+      drainUntil(at - 1);
+      adapter.take(std::uint8_t(0x30 + i), at);
+    }
+    drainUntil(std::int64_t(1e9));
+    QCOMPARE(seen, QByteArray("01234567"));
+    QCOMPARE(seenSizes, sizes);
+    QCOMPARE(seenAt.size(), handedAtMs.size());
+    for (int i = 0; i < seenAt.size(); ++i)
+      QVERIFY2(std::abs(seenAt[i] - handedAtMs[i]) < 0.001, qPrintable(QString::number(seenAt[i])));
+  }
+
   void options_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<bool>("ok");
@@ -114,6 +172,8 @@ class TestSimPacing : public QObject {
     QTest::newRow("steady off is the default, not a choice")
         << QStringList{"--steady", "off"} << false;
     QTest::newRow("steady junk") << QStringList{"--steady", "fast"} << false;
+    QTest::newRow("adapter latency") << QStringList{"--latency", "16"} << true;
+    QTest::newRow("adapter latency beyond a chip's timer") << QStringList{"--latency=256"} << false;
   }
 
   void options() {

@@ -335,12 +335,18 @@ class TestSimProtocol : public QObject {
     QTest::addColumn<bool>("fromStart");
     QTest::addColumn<QString>("control");  // at 14 s, in the first rev period
     QTest::addColumn<QString>("revving");  // at 5, 15 and 31 s
-    QTest::newRow("from the option") << true << "" << "011";
-    QTest::newRow("rev on") << false << "rev on" << "001";
-    QTest::newRow("rev off") << true << "rev off" << "000";
-    QTest::newRow("rev holds") << true << "rev" << "011";
-    QTest::newRow("idle") << true << "idle" << "000";
-    QTest::newRow("steady idle") << true << "steady idle" << "000";
+    QTest::newRow("from the option") << true << ""
+                                     << "011";
+    QTest::newRow("rev on") << false << "rev on"
+                            << "001";
+    QTest::newRow("rev off") << true << "rev off"
+                             << "000";
+    QTest::newRow("rev holds") << true << "rev"
+                               << "011";
+    QTest::newRow("idle") << true << "idle"
+                          << "000";
+    QTest::newRow("steady idle") << true << "steady idle"
+                                 << "000";
   }
   void revCycle() {
     QFETCH(bool, fromStart);
@@ -386,6 +392,9 @@ class TestSimProtocol : public QObject {
     QTest::newRow("short negative") << "short -1" << false << 0 << false << 0;
     QTest::newRow("short junk") << "short 3x" << false << 0 << false << 0;
     QTest::newRow("case matters") << "QUIT" << false << 0 << false << 0;
+    QTest::newRow("latency 16") << "latency 16" << true << int(K::Latency) << true << 16;
+    QTest::newRow("latency off") << "latency off" << true << int(K::Latency) << false << 0;
+    QTest::newRow("latency beyond a chip's timer") << "latency 300" << false << 0 << false << 0;
   }
 
   void controlLines() {

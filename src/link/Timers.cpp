@@ -162,8 +162,12 @@ void WindowTimer::tick() {
   }
 }
 
-PacedTimer::PacedTimer(TimerService& service, int intervalMs, std::function<void()> onTick)
-    : service_(service), interval_(Millis(intervalMs)), onTick_(std::move(onTick)) {
+PacedTimer::PacedTimer(TimerService& service, int intervalMs, int minimumGapMs,
+                       std::function<void()> onTick)
+    : service_(service),
+      interval_(Millis(intervalMs)),
+      minimumGap_(Millis(minimumGapMs)),
+      onTick_(std::move(onTick)) {
   handle_ = service.createHandle([this] { guarded([this] { fire(); }); });
 }
 
@@ -190,11 +194,10 @@ void PacedTimer::arm() {
   Nanos slot = now;
   Nanos at = now;
   if (anchored_) {
-    const Nanos earliest = std::max(now, lastTick_ + minimumGap());
+    const Nanos earliest = std::max(now, lastTick_ + minimumGap_);
     slot = slot_ + interval_;
-    if (earliest > slot + lateness()) {
-      slot += interval_ * ((earliest - slot - lateness() + interval_ - Nanos(1)) / interval_);
-    }
+    // Started after its slot: the reply came late, and the grid moves to the tick it gets now.
+    if (now > slot) slot = earliest;
     at = std::max(slot, earliest);
   }
   armedFor_ = slot;
