@@ -403,8 +403,7 @@ void LinkControl::endSettingsExchange() {
   view_.setCommandsEnabled(kAllButtons | kAllItems, true);
   view_.setStatusText(QString());
   sendInConversation(commands::endCommunication());
-  // A live view restarted on a link that is down would only fail again.
-  if (resume && link_.isConnected()) {
+  if (resume) {
     delay(100);
     if (hooks.startOscilloscopeMode) hooks.startOscilloscopeMode();
   }
