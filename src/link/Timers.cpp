@@ -196,8 +196,10 @@ void PacedTimer::arm() {
   if (anchored_) {
     const Nanos earliest = std::max(now, lastTick_ + minimumGap_);
     slot = slot_ + interval_;
-    // Started after its slot: the reply came late, and the grid moves to the tick it gets now.
-    if (now > slot) slot = earliest;
+    // A reply handled more than half a slot late moves the grid to the tick it gets now; one a
+    // little late is answered at once all the same, and the ticks after it catch up with the
+    // grid, never closer than the minimum gap.
+    if (now > slot + interval_ / 2) slot = earliest;
     at = std::max(slot, earliest);
   }
   armedFor_ = slot;

@@ -77,10 +77,11 @@ class WindowTimer {
 // handled; the tick (the next request) then comes at the later of that moment and the next slot
 // of a grid one interval apart, and never closer than the minimum gap to the previous tick. The
 // grid is counted from the first tick (or from a request sent outside the timer, see
-// requestSent) and keeps its phase while replies come within their slot, so the loop keeps its
-// rate whatever each wake-up costs. A reply handled after its slot (an adapter that hands bytes
-// over late) is answered at once and the grid takes its phase from there: no slot is waited for
-// that has already gone, and no requests are bunched to catch up.
+// requestSent) and keeps its phase while replies come within their slot or a little late, so
+// the loop keeps its rate whatever each wake-up costs: ticks that came late catch up, never
+// closer than the minimum gap. A reply handled more than half a slot late (an adapter that holds
+// bytes back, a stalled machine) moves the grid to the tick it gets then: no requests are
+// bunched to make up for time that is gone.
 class PacedTimer {
  public:
   // minimumGapMs: how close two ticks may come. The live loop's 18 ms of its 20 leave the
