@@ -21,17 +21,58 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 
 #include "CpuTime.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace {
 
-// F8 again and again; the gaps between its sample requests as the simulator saw them.
-int scalingBench(SimProcess& sim, orvel::test::LiveProgram& live, int runs) {
+// The real link, noting when each live-data request went out on the program's clock.
+class TimedLink : public orvel::TtyTransport {
+ public:
+  explicit TimedLink(const orvel::TimerService& clock) : clock_(clock) {}
+  std::vector<double> requestsMs;
+
+ protected:
+  void writeDevice(const QByteArray& bytes) override {
+    if (bytes == QByteArray(1, '\x02')) requestsMs.push_back(clock_.now().count() / 1e6);
+    TtyTransport::writeDevice(bytes);
+  }
+
+ private:
+  const orvel::TimerService& clock_;
+};
+
+// The whole program on that link, as LiveProgram puts it together.
+struct ScalingProgram {
+  orvel::QtTimerService timers;
+  TimedLink link{timers};
+  orvel::test::RecordingDialogs dialogs;
+  QTemporaryDir installDir;
+  std::unique_ptr<orvel::Program> program;
+
+  explicit ScalingProgram(const QString& com1) {
+    qputenv("ORVEL_COM1", com1.toLocal8Bit());
+    qputenv("ORVEL_COM2", "/dev/orvel-bench-no-com2");
+    orvel::Environment env;
+    env.link = &link;
+    env.timers = &timers;
+    const QString dir = installDir.path();
+    env.installationDirectory = [dir] { return dir; };
+    env.openUrl = [](const QUrl&) { return true; };
+    program = std::make_unique<orvel::Program>(std::move(env));
+    program->show();
+  }
+};
+
+// F8 again and again; the gaps between its sample requests as the program made them and as the
+// simulator saw them.
+int scalingBench(SimProcess& sim, ScalingProgram& live, int runs) {
   orvel::TForm1& form = live.program->form1();
   int ended = 0;
   auto end = form.link().hooks.rpmScalingEnded;
@@ -98,10 +139,7 @@ int scalingBench(SimProcess& sim, orvel::test::LiveProgram& live, int runs) {
       "rpm scaling runs: %d of %d ended, message boxes %d; sample requests are paced "
       "50 ms apart, the first reply's turn plus 8 x 50 ms at best from first to tenth\n",
       ended, runs, int(live.dialogs.boxes.size()));
-  std::vector<double> written;
-  for (const auto& w : live.link.writes)
-    if (w.byte == 0x02) written.push_back(w.at.count() / 1e6);
-  report("program's requests", written);
+  report("program's requests", live.link.requestsMs);
   std::vector<double> read;
   for (const SimProcess::LogEntry& e : sim.log())
     if (e.rx && e.byte == 0x02) read.push_back(e.t * 1000.0);
@@ -138,14 +176,16 @@ int main(int argc, char** argv) {
   }
   QTemporaryDir home;
   qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+  if (scalingRuns > 0) {
+    ScalingProgram scaling(pty);
+    return scalingBench(sim, scaling, scalingRuns);
+  }
   orvel::test::LiveProgram live(pty, home.filePath(QStringLiteral("no-such-port")));
   orvel::QtTimerService& timers = live.timers;
   orvel::Program& program = *live.program;
   orvel::TForm1& form = program.form1();
   form.controller().idlePeriodReference = 1100;
   program.show();
-
-  if (scalingRuns > 0) return scalingBench(sim, live, scalingRuns);
 
   std::vector<qint64> shownAt;
   shownAt.reserve(static_cast<std::size_t>(seconds) * 60);

@@ -22,11 +22,11 @@ struct ControlCommand {
     Short,
     Stray,
     Noise,
-    Latency,
     Uncalibrated,
     Steady,
     Hangup,
-    Quit
+    Quit,
+    Latency
   };
   Kind kind = Kind::Blank;
   bool on = false;  // rev on|off, silent, short, noise, uncalibrated, steady

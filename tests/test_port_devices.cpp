@@ -199,10 +199,6 @@ class PortDevicesTest : public QObject {
                                    << "The adapter hands received bytes over every 1 ms (its "
                                       "latency timer): the oscilloscope mode keeps its 50 "
                                       "readings a second.";
-    QTest::newRow("Italian, 32 ms") << int(Language::Italian) << 32
-                                    << "L'adattatore consegna i byte ricevuti ogni 32 ms (timer di "
-                                       "latenza): la modalità oscilloscopio mostra almeno 24 "
-                                       "invece di 50 letture al secondo.";
     QTest::newRow("no timer: no line") << int(Language::Polish) << -1 << QString();
   }
   void dialogTellsWhatTheLatencyCosts() {

@@ -98,16 +98,8 @@ class TestSimPacing : public QObject {
     QTest::addColumn<double>("firstAtMs");
     QTest::addColumn<QList<int>>("sizes");
     QTest::addColumn<QList<double>>("handedAtMs");
-    QTest::newRow("no latency: every byte at once")
-        << 0 << 3.0 << QList<int>{1, 1, 1, 1, 1, 1, 1, 1}
-        << QList<double>{3.0,
-                         3.0 + 1 * 1.041667,
-                         3.0 + 2 * 1.041667,
-                         3.0 + 3 * 1.041667,
-                         3.0 + 4 * 1.041667,
-                         3.0 + 5 * 1.041667,
-                         3.0 + 6 * 1.041667,
-                         3.0 + 7 * 1.041667};
+    QTest::newRow("4 ms: a chunk at each run-out")
+        << 4 << 3.0 << QList<int>{1, 4, 3} << QList<double>{4.0, 8.0, 12.0};
     QTest::newRow("16 ms: the whole reply at the next run-out")
         << 16 << 3.0 << QList<int>{8} << QList<double>{16.0};
     QTest::newRow("16 ms: a reply across a run-out comes in two chunks")

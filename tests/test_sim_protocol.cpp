@@ -335,18 +335,12 @@ class TestSimProtocol : public QObject {
     QTest::addColumn<bool>("fromStart");
     QTest::addColumn<QString>("control");  // at 14 s, in the first rev period
     QTest::addColumn<QString>("revving");  // at 5, 15 and 31 s
-    QTest::newRow("from the option") << true << ""
-                                     << "011";
-    QTest::newRow("rev on") << false << "rev on"
-                            << "001";
-    QTest::newRow("rev off") << true << "rev off"
-                             << "000";
-    QTest::newRow("rev holds") << true << "rev"
-                               << "011";
-    QTest::newRow("idle") << true << "idle"
-                          << "000";
-    QTest::newRow("steady idle") << true << "steady idle"
-                                 << "000";
+    QTest::newRow("from the option") << true << "" << "011";
+    QTest::newRow("rev on") << false << "rev on" << "001";
+    QTest::newRow("rev off") << true << "rev off" << "000";
+    QTest::newRow("rev holds") << true << "rev" << "011";
+    QTest::newRow("idle") << true << "idle" << "000";
+    QTest::newRow("steady idle") << true << "steady idle" << "000";
   }
   void revCycle() {
     QFETCH(bool, fromStart);

@@ -12,38 +12,15 @@
 #include <QtTest>
 
 #include <memory>
-#include <vector>
 
 namespace orvel::test {
-
-// The real serial link, keeping when each byte was written (ns on the timers' clock), so that
-// benchmarks see the program's own pacing rather than when another process read it.
-class TimedTtyTransport : public TtyTransport {
- public:
-  explicit TimedTtyTransport(const TimerService& clock) : clock_(clock) {}
-  struct Write {
-    Nanos at;
-    char byte;
-  };
-  std::vector<Write> writes;
-
- protected:
-  void writeDevice(const QByteArray& bytes) override {
-    TtyTransport::writeDevice(bytes);
-    for (char c : bytes)
-      writes.push_back({clock_.now(), c});
-  }
-
- private:
-  const TimerService& clock_;
-};
 
 // The whole program on its real serial link and timers, with COM1 and COM2 mapped to the given
 // devices (a simulator's pseudo-terminal), a temporary installation directory and recorded
 // message boxes.
 struct LiveProgram {
   QtTimerService timers;
-  TimedTtyTransport link{timers};
+  TtyTransport link;
   RecordingDialogs dialogs;
   QTemporaryDir installDir;
   std::unique_ptr<Program> program;
