@@ -115,28 +115,20 @@ class TestSimPacing : public QObject {
     QList<int> seenSizes;
     QList<double> seenAt;
     QByteArray seen;
-    const auto drainUntil = [&](std::int64_t t) {
-      while (adapter.nextDueNs() <= t) {
+    for (int i = 0; i <= 8; ++i) {
+      const std::int64_t at = i < 8 ? std::int64_t(firstAtMs * 1e6) + i * kByte : kByte * 1000;
+      while (adapter.nextDueNs() < at) {
         const std::int64_t due = adapter.nextDueNs();
         const std::vector<std::uint8_t> chunk = adapter.popDue(due);
-        QVERIFY(!chunk.empty());
         seenSizes << int(chunk.size());
         seenAt << due / 1e6;
-        for (std::uint8_t b : chunk)
-          seen.append(char(b));
+        seen.append(reinterpret_cast<const char*>(chunk.data()), int(chunk.size()));
       }
-    };
-    for (int i = 0; i < 8; ++i) {
-      const auto at = static_cast<std::int64_t>(firstAtMs * 1e6) + i * kByte;
-      drainUntil(at - 1);
-      adapter.take(std::uint8_t(0x30 + i), at);
+      if (i < 8) adapter.take(std::uint8_t('0' + i), at);
     }
-    drainUntil(std::int64_t(1e9));
     QCOMPARE(seen, QByteArray("01234567"));
     QCOMPARE(seenSizes, sizes);
-    QCOMPARE(seenAt.size(), handedAtMs.size());
-    for (int i = 0; i < seenAt.size(); ++i)
-      QVERIFY2(std::abs(seenAt[i] - handedAtMs[i]) < 0.001, qPrintable(QString::number(seenAt[i])));
+    QCOMPARE(seenAt, handedAtMs);
   }
 
   void options_data() {
