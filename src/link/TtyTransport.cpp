@@ -134,7 +134,10 @@ void TtyTransport::openDevice(const QString& portName) {
   const int fd = ::open(QFile::encodeName(devicePath_).constData(),
                         O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) throw LinkError(LinkFailure::Open, errno);
-  const auto refuse = [fd](LinkFailure failure, int error) {
+  bool exclusiveOurs = false;
+  const auto refuse = [fd, &exclusiveOurs](LinkFailure failure, int error) {
+    // The flag stays with the terminal while others hold it open; it is given back here.
+    if (exclusiveOurs) ::ioctl(fd, TIOCNXCL);
     ::close(fd);
     return LinkError(failure, error);
   };
@@ -145,7 +148,7 @@ void TtyTransport::openDevice(const QString& portName) {
   // kernel and sees the flag instead.
   int exclusive = 0;
   if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive) throw refuse(LinkFailure::Open, EBUSY);
-  ::ioctl(fd, TIOCEXCL);
+  exclusiveOurs = ::ioctl(fd, TIOCEXCL) == 0;
   if (!setLine(fd)) throw refuse(LinkFailure::LineSettings, errno);
   // The controller must see DTR and RTS inactive. Pseudo-terminals and some adapters have no
   // modem lines; that is no reason to refuse the port.
@@ -163,6 +166,7 @@ void TtyTransport::openDevice(const QString& portName) {
   pending_ = false;
   checking_ = false;
   hangupChecks_ = 0;
+  cleanLooks_ = 0;
   replyLength_ = 0;
 }
 
@@ -209,6 +213,7 @@ TtyTransport::Fill TtyTransport::fill() {
     if (n > 0) {
       received_.append(chunk, static_cast<int>(n));
       result = Fill::Bytes;
+      cleanLooks_ = 0;
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -223,15 +228,16 @@ void TtyTransport::lookAtDevice() {
   checking_ = true;
   hangupChecks_ = 0;
   watch();
-  // Not from inside the notifier's own signal: the look may close the port.
-  hangupCheck_.start(0);
+  // Not from inside the notifier's own signal: the look may close the port. A read that keeps
+  // failing on a device that is there is looked at ten times a second, not in a busy loop.
+  hangupCheck_.start(cleanLooks_ > 0 ? kHangupCheckIntervalMs : 0);
 }
 
 void TtyTransport::onReadable() {
   if (fd_ < 0 || !isConnected()) return;
-  const Fill fill = this->fill();
-  if (fill == Fill::Trouble) lookAtDevice();
-  if (fill == Fill::Nothing) ++spuriousErrors_;
+  const Fill got = fill();
+  if (got == Fill::Trouble) lookAtDevice();
+  if (got == Fill::Nothing) ++spuriousErrors_;
   if (received_.isEmpty()) return;
   if (delivering_ || writing_ || gathering_) {
     pending_ = true;
@@ -384,13 +390,13 @@ void TtyTransport::checkDevice() {
     }
     return;
   }
-  // Nothing wrong with the device: the report was about a read that found nothing.
+  // Nothing wrong with the device: the report was about a read that found nothing. What came
+  // meanwhile wakes the program as soon as it is watched again.
   ++spuriousErrors_;
+  ++cleanLooks_;
   hangupChecks_ = 0;
   checking_ = false;
   watch();
-  // What came meanwhile is read now rather than when the next byte wakes the program.
-  if (!gathering_) collectDevice();
 }
 
 void TtyTransport::closeLostPort() {

@@ -86,6 +86,7 @@ class TtyTransport : public QObject, public SerialTransport {
   QTimer gatherEnd_;
   int replyLength_ = 0;
   int hangupChecks_ = 0;
+  int cleanLooks_ = 0;  // looks since the last bytes read that found the device well
   int spuriousErrors_ = 0;
   bool lowLatency_ = false;
   bool lowLatencyOurs_ = false;  // asked for by this link, given back when it closes
