@@ -93,9 +93,9 @@ int scalingBench(SimProcess& sim, ScalingProgram& live, int runs) {
     // The run's extra request, then a pause that tells one run from the next in the log.
     orvel::test::runEventLoop(300);
   }
-  // Each run: its first request, at once after the first reply a second one, then eight paced
-  // 50 ms apart up to the tenth sample's request, and the extra request after the end of the run
-  // (which waits out the run's blocking pause first). Runs are told apart by the pause between.
+  // Each run: ten requests paced 50 ms apart up to the tenth sample's, and the extra request
+  // after the end of the run (which waits out the run's blocking pause first). Runs are told
+  // apart by the pause between.
   // The program's own write times show its pacing; the simulator's read times add how late that
   // process woke for each byte.
   const auto report = [&](const char* side, const std::vector<double>& requests) {
@@ -109,7 +109,7 @@ int scalingBench(SimProcess& sim, ScalingProgram& live, int runs) {
     int whole = 0;
     for (const std::vector<double>& r : runsSeen) {
       if (r.size() < 10) continue;
-      for (std::size_t k = 2; k < 10; ++k)
+      for (std::size_t k = 1; k < 10; ++k)
         gaps.push_back(r[k] - r[k - 1]);
       duration += r[9] - r[0];
       ++whole;
@@ -137,7 +137,7 @@ int scalingBench(SimProcess& sim, ScalingProgram& live, int runs) {
   };
   std::printf(
       "rpm scaling runs: %d of %d ended, message boxes %d; sample requests are paced "
-      "50 ms apart, the first reply's turn plus 8 x 50 ms at best from first to tenth\n",
+      "50 ms apart, 9 x 50 ms at best from first to tenth\n",
       ended, runs, int(live.dialogs.boxes.size()));
   report("program's requests", live.link.requestsMs);
   std::vector<double> read;

@@ -283,6 +283,8 @@ void LinkControl::sampleRequest() {
   // finished run is no fault of the run.
   if (samplesRemaining > 0) Timer1.start();
   expectReply(kLiveFrameLength, Awaiting::Sample);
+  // The next one never sooner than 50 ms after this one, the first of a run included.
+  Timerznak.requestSent();
   sendRequest(commands::liveData());
 }
 

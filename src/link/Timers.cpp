@@ -183,9 +183,12 @@ void PacedTimer::stop() {
 }
 
 void PacedTimer::requestSent() {
+  // From a tick the slot stays, and the gap counts from when the request goes out: a handler
+  // held up between its tick and its write brings no two requests closer.
+  lastTick_ = service_.now();
   if (inTick_) return;
   anchored_ = true;
-  slot_ = lastTick_ = service_.now();
+  slot_ = lastTick_;
 }
 
 void PacedTimer::arm() {

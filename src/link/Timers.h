@@ -94,8 +94,8 @@ class PacedTimer {
   bool isRunning() const { return running_; }
   int intervalMs() const { return static_cast<int>(interval_ / Millis(1)); }
   Nanos minimumGap() const { return minimumGap_; }
-  // The loop's request went out now without a tick (the first of a run): the grid starts here.
-  // Called from the tick itself it changes nothing.
+  // The loop's request went out now. Without a tick (the first of a run) the grid starts here;
+  // from the tick the next one keeps its minimum gap from this moment.
   void requestSent();
 
  private:
