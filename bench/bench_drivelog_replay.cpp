@@ -4,8 +4,8 @@
 // recorded span, how far the display fell behind the recorded time at any moment, and the CPU.
 //   bench_drivelog_replay [--minutes N]     (default 10)
 #include "app/Program.h"
-#include "link/QtSerialTransport.h"
 #include "link/Timers.h"
+#include "link/TtyTransport.h"
 #include "monitor/DriveLog.h"
 #include "monitor/DriveLogFormat.h"
 #include "sim/EngineModel.h"

@@ -2,10 +2,13 @@
 // frames per second (one request per 20 ms is the ceiling: 50/s), the sweep's drift against
 // real time, and the CPU the program uses meanwhile (user + system of this process; the
 // simulator is a separate process and not counted). With --record the drive log records every
-// frame meanwhile; with --noise RATE the simulator adds that many stray bytes a second.
+// frame meanwhile; with --noise RATE the simulator adds that many stray bytes a second; with
+// --latency MS it plays a USB adapter whose latency timer hands the replies over every MS ms.
+// With --scaling RUNS it runs the rpm scaling (F8) that many times instead and reports how its
+// sample requests were paced (never sooner than 50 ms apart, at best exactly 50).
 #include "app/Program.h"
-#include "link/QtSerialTransport.h"
 #include "link/Timers.h"
+#include "link/TtyTransport.h"
 #include "support/LiveProgram.h"
 #include "support/SimProcess.h"
 
@@ -18,16 +21,139 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 
 #include "CpuTime.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <vector>
+
+namespace {
+
+// The real link, noting when each live-data request went out on the program's clock.
+class TimedLink : public orvel::TtyTransport {
+ public:
+  explicit TimedLink(const orvel::TimerService& clock) : clock_(clock) {}
+  std::vector<double> requestsMs;
+
+ protected:
+  void writeDevice(const QByteArray& bytes) override {
+    if (bytes == QByteArray(1, '\x02')) requestsMs.push_back(clock_.now().count() / 1e6);
+    TtyTransport::writeDevice(bytes);
+  }
+
+ private:
+  const orvel::TimerService& clock_;
+};
+
+// The whole program on that link, as LiveProgram puts it together.
+struct ScalingProgram {
+  orvel::QtTimerService timers;
+  TimedLink link{timers};
+  orvel::test::RecordingDialogs dialogs;
+  QTemporaryDir installDir;
+  std::unique_ptr<orvel::Program> program;
+
+  explicit ScalingProgram(const QString& com1) {
+    qputenv("ORVEL_COM1", com1.toLocal8Bit());
+    qputenv("ORVEL_COM2", "/dev/orvel-bench-no-com2");
+    orvel::Environment env;
+    env.link = &link;
+    env.timers = &timers;
+    const QString dir = installDir.path();
+    env.installationDirectory = [dir] { return dir; };
+    env.openUrl = [](const QUrl&) { return true; };
+    program = std::make_unique<orvel::Program>(std::move(env));
+    program->show();
+  }
+};
+
+// F8 again and again; the gaps between its sample requests as the program made them and as the
+// simulator saw them.
+int scalingBench(SimProcess& sim, ScalingProgram& live, int runs) {
+  orvel::TForm1& form = live.program->form1();
+  int ended = 0;
+  auto end = form.link().hooks.rpmScalingEnded;
+  form.link().hooks.rpmScalingEnded = [&] {
+    ++ended;
+    if (end) end();
+  };
+  auto* f8 = form.findChild<QToolButton*>(QStringLiteral("SpeedButton14"));
+  QElapsedTimer wall;
+  wall.start();
+  for (int run = 0; run < runs; ++run) {
+    const int before = ended;
+    // F8 stays off after a scaling run until another command gives it back.
+    f8->setEnabled(true);
+    f8->click();
+    while (ended == before && wall.elapsed() < 10000L * (run + 1))
+      orvel::test::runEventLoop(5);
+    // The run's extra request, then a pause that tells one run from the next in the log.
+    orvel::test::runEventLoop(300);
+  }
+  // Each run: ten requests paced 50 ms apart up to the tenth sample's, and the extra request
+  // after the end of the run (which waits out the run's blocking pause first). Runs are told
+  // apart by the pause between.
+  // The program's own write times show its pacing; the simulator's read times add how late that
+  // process woke for each byte.
+  const auto report = [&](const char* side, const std::vector<double>& requests) {
+    std::vector<std::vector<double>> runsSeen;
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+      if (i == 0 || requests[i] - requests[i - 1] > 200) runsSeen.emplace_back();
+      runsSeen.back().push_back(requests[i]);
+    }
+    std::vector<double> gaps;
+    double duration = 0;
+    int whole = 0;
+    for (const std::vector<double>& r : runsSeen) {
+      if (r.size() < 10) continue;
+      for (std::size_t k = 1; k < 10; ++k)
+        gaps.push_back(r[k] - r[k - 1]);
+      duration += r[9] - r[0];
+      ++whole;
+    }
+    if (gaps.empty()) {
+      std::printf("%s: no whole sample runs\n", side);
+      return;
+    }
+    std::sort(gaps.begin(), gaps.end());
+    double sum = 0;
+    for (double g : gaps)
+      sum += g;
+    std::printf(
+        "%s: paced gaps (ms) min %.1f, median %.1f, mean %.1f, max %.1f; first to tenth "
+        "request %.0f ms on average (%d runs)\n",
+        side, gaps.front(), gaps[gaps.size() / 2], sum / gaps.size(), gaps.back(), duration / whole,
+        whole);
+    if (qEnvironmentVariableIsSet("ORVEL_BENCH_TRACE")) {
+      for (const std::vector<double>& r : runsSeen) {
+        for (double t : r)
+          std::printf(" %.1f", t - r.front());
+        std::printf("\n");
+      }
+    }
+  };
+  std::printf(
+      "rpm scaling runs: %d of %d ended, message boxes %d; sample requests are paced "
+      "50 ms apart, 9 x 50 ms at best from first to tenth\n",
+      ended, runs, int(live.dialogs.boxes.size()));
+  report("program's requests", live.link.requestsMs);
+  std::vector<double> read;
+  for (const SimProcess::LogEntry& e : sim.log())
+    if (e.rx && e.byte == 0x02) read.push_back(e.t * 1000.0);
+  report("as the simulator read them", read);
+  return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   int seconds = 30;
   bool record = false;
+  int scalingRuns = 0;
   QStringList simArgs;
   for (int i = 1; i < argc; ++i) {
     if (QByteArray(argv[i]) == "--record") record = true;
@@ -36,6 +162,10 @@ int main(int argc, char** argv) {
     if (i + 1 < argc && QByteArray(argv[i]) == "--noise")
       simArgs << QStringLiteral("--noise") << QString::fromLocal8Bit(argv[i + 1])
               << QStringLiteral("--seed") << QStringLiteral("7");
+    if (i + 1 < argc && QByteArray(argv[i]) == "--latency")
+      simArgs << QStringLiteral("--latency") << QString::fromLocal8Bit(argv[i + 1]);
+    if (i + 1 < argc && QByteArray(argv[i]) == "--scaling")
+      scalingRuns = std::max(1, atoi(argv[i + 1]));
   }
 
   SimProcess sim;
@@ -46,6 +176,10 @@ int main(int argc, char** argv) {
   }
   QTemporaryDir home;
   qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+  if (scalingRuns > 0) {
+    ScalingProgram scaling(pty);
+    return scalingBench(sim, scaling, scalingRuns);
+  }
   orvel::test::LiveProgram live(pty, home.filePath(QStringLiteral("no-such-port")));
   orvel::QtTimerService& timers = live.timers;
   orvel::Program& program = *live.program;

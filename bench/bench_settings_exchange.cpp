@@ -3,8 +3,8 @@
 // simulator's byte log), and the give-up time with a silent controller (from F5 until the
 // commands come back). Prints numbers; it is not a pass/fail test.
 #include "app/Program.h"
-#include "link/QtSerialTransport.h"
 #include "link/Timers.h"
+#include "link/TtyTransport.h"
 #include "settings/TEdytuj_dane.h"
 #include "support/RecordingDialogs.h"
 #include "support/SimProcess.h"
@@ -39,7 +39,7 @@ struct Stats {
   }
 };
 
-std::unique_ptr<Program> startProgram(QtSerialTransport& link, QtTimerService& timers,
+std::unique_ptr<Program> startProgram(TtyTransport& link, QtTimerService& timers,
                                       const QString& dir) {
   Environment env;
   env.link = &link;
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     qputenv("ORVEL_COM1", pty.toLocal8Bit());
     qputenv("ORVEL_COM2", "/dev/orvel-bench-none");
     QtTimerService timers;
-    QtSerialTransport link;
+    TtyTransport link;
     auto program = startProgram(link, timers, dir.path());
     program->form1().ui().SpeedButton3->click();
     waitUntil([&] { return program->editor().isVisible(); }, 5000);
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
     const QString pty = sim.start({"--silent"});
     qputenv("ORVEL_COM1", pty.toLocal8Bit());
     QtTimerService timers;
-    QtSerialTransport link;
+    TtyTransport link;
     auto program = startProgram(link, timers, dir.path());
     QElapsedTimer clock;
     clock.start();

@@ -25,9 +25,20 @@ echo "== live loop against the simulator, ${seconds} s, and the same wake-ups me
 "$build/bench/bench_wakeup_latency" --seconds "$seconds" &
 "$build/bench/bench_monitor_live" --seconds "$seconds"
 wait
-echo
-echo "== live loop against the simulator with 300 B/s of line noise, ${seconds} s"
-"$build/bench/bench_monitor_live" --seconds "$seconds" --noise 300
+# A USB adapter hands received bytes over when its latency timer runs out (16 ms by default on
+# common chips): the live rate at each latency, clean and under line noise, and the rpm scaling's
+# sample requests, which keep their 50 ms pacing at every latency.
+for latency in 0 4 16; do
+  echo
+  echo "== live loop, adapter latency ${latency} ms, clean, ${seconds} s"
+  "$build/bench/bench_monitor_live" --seconds "$seconds" --latency "$latency"
+  echo
+  echo "== live loop, adapter latency ${latency} ms, 300 B/s of line noise, ${seconds} s"
+  "$build/bench/bench_monitor_live" --seconds "$seconds" --latency "$latency" --noise 300
+  echo
+  echo "== rpm scaling (F8) sample runs, adapter latency ${latency} ms"
+  "$build/bench/bench_monitor_live" --scaling 10 --latency "$latency"
+done
 echo
 echo "== live loop against the simulator with the drive log recording, ${seconds} s"
 "$build/bench/bench_monitor_live" --seconds "$seconds" --record

@@ -85,6 +85,15 @@ std::optional<ControlCommand> parseControlLine(std::string_view line, std::strin
       }
     } else if ((verb == "short" || verb == "noise") && flag == false) {
       cmd = {verb == "short" ? Kind::Short : Kind::Noise, false, 0};
+    } else if (verb == "latency") {
+      int ms = -1;
+      const auto [end, ec] = std::from_chars(w[1].data(), w[1].data() + w[1].size(), ms);
+      if (flag == false) {
+        cmd = {Kind::Latency, false, 0};
+      } else if (ec == std::errc() && end == w[1].data() + w[1].size() && ms >= 0 &&
+                 ms <= kMaxLatencyMs) {
+        cmd = {Kind::Latency, ms > 0, ms};
+      }
     } else if (verb == "short" || verb == "noise") {
       const int limit = verb == "short" ? 1000 : kMaxNoiseRate;
       int n = -1;

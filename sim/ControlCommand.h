@@ -9,6 +9,8 @@ namespace orvel::sim {
 
 // The line carries 960 bytes a second at 9600 baud.
 constexpr int kMaxNoiseRate = 960;
+// An adapter's latency timer, in milliseconds (common chips allow up to 255).
+constexpr int kMaxLatencyMs = 255;
 
 // Bit errors: one byte in N on the line has a bit flipped, N from 2 (a line that hardly works)
 // to a million.
@@ -19,13 +21,14 @@ struct ControlCommand {
   // clang-format off
   enum class Kind {
     Blank, Rev, Idle, RevCycle, Silent, Short, Stray, Noise, Uncalibrated, Steady, Hangup, Quit,
-    Wander, BitErrors
+    Wander, BitErrors, Latency
   };
   // clang-format on
   Kind kind = Kind::Blank;
-  bool on = false;  // rev on|off, silent, short, noise, uncalibrated, steady, wander, bit errors
+  bool on = false;  // rev on|off, silent, short, noise, uncalibrated, steady, wander, bit errors,
+  // latency
   // short: reply length; noise: stray bytes per second; steady: SteadyState; wander: Wander;
-  // bit errors: one byte in this many
+  // bit errors: one byte in this many; latency: milliseconds
   int value = 0;
 };
 

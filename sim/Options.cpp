@@ -89,6 +89,10 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
       if (!takeValue()) return result;
       if (!parseInt(value, 0, kMaxNoiseRate, &n)) return bad("0..960 bytes a second");
       o.noiseRate = static_cast<int>(n);
+    } else if (name == "--latency") {
+      if (!takeValue()) return result;
+      if (!parseInt(value, 0, kMaxLatencyMs, &n)) return bad("0..255 milliseconds");
+      o.latencyMs = static_cast<int>(n);
     } else if (name == "--uncalibrated") {
       if (!noValue()) return result;
       o.uncalibrated = true;
@@ -151,6 +155,9 @@ Line:
                          creating a pseudo-terminal
   --link PATH            also make PATH a symlink to the pseudo-terminal
   --no-pace              send replies at once instead of at 9600 baud
+  --latency MS           play a USB adapter with a latency timer of MS ms
+                         (0..255): what the controller sends reaches the
+                         program in chunks, when the timer runs out
 
 Controller:
   --state FILE           EEPROM contents; loaded at start, written by 11h,
@@ -201,6 +208,7 @@ Commands on standard input, one per line:
   bit-errors N | bit-errors off   a flipped bit in one sent byte in N / none
   wander MODE | wander off        a real engine's variation (see --wander) /
                                   a plainly steady engine
+  latency MS | latency off        the adapter's latency timer / none
   uncalibrated on|off             hide / show the idle period reference
   hangup                          close the line now and exit
   quit                            exit

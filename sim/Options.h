@@ -20,6 +20,7 @@ struct Options {
   int shortLength = -1;
   bool stray = false;
   int noiseRate = 0;  // stray bytes per second
+  int latencyMs = 0;  // an adapter's latency timer on the program's side
   bool uncalibrated = false;
   double hangupAfter = -1.0;  // seconds; negative: never
   std::uint64_t seed = 1;

@@ -277,6 +277,7 @@ void ProtocolEngine::control(const ControlCommand& command, double t) {
     case Kind::Blank:
     case Kind::Noise:  // the line's business, not the controller's
     case Kind::BitErrors:
+    case Kind::Latency:
     case Kind::Hangup:
     case Kind::Quit:
       break;

@@ -38,9 +38,11 @@ SimRunner::SimRunner(ProtocolEngine& engine, SerialLine& line, ByteLog& log,
       pacer_(settings.pace),
       noise_(settings.seed),
       bitErrors_(settings.seed),
+      adapter_(startNs),
       lastFlushNs_(startNs) {
   noise_.setRate(settings.noiseRate, startNs);
   bitErrors_.setSpacing(settings.bitErrorSpacing);
+  adapter_.setLatencyMs(settings.latencyMs);
 }
 
 double SimRunner::seconds(std::int64_t ns) const {
@@ -84,6 +86,7 @@ int SimRunner::run(const sigset_t* pollMask, const volatile std::sig_atomic_t* s
 
     std::int64_t wake = hangupAt;
     if (!pacer_.empty()) wake = std::min(wake, pacer_.nextDueNs());
+    wake = std::min(wake, adapter_.nextDueNs());
     if (log_.dirty()) wake = std::min(wake, lastFlushNs_ + kFlushIntervalNs);
     wake = std::min(wake, noise_.nextDueNs());
     timespec timeout{};
@@ -132,20 +135,35 @@ int SimRunner::run(const sigset_t* pollMask, const volatile std::sig_atomic_t* s
 }
 
 SimRunner::Outcome SimRunner::sendDue() {
+  // The log has each byte when it is on the line; the program gets it when the adapter hands it
+  // over.
   std::int64_t now = monotonicNs();
   while (const auto due = pacer_.popDue(now)) {
+    // A flipped bit happens on the line: the log shows what the program will get.
     const std::uint8_t byte = bitErrors_.pass(*due);
-    ssize_t written;
-    do {
-      written = ::write(line_.fd(), &byte, 1);
-    } while (written < 0 && errno == EINTR);
+    log_.record(seconds(now), false, byte);
+    adapter_.take(byte, now);
+    const Outcome outcome = handOver();
+    if (outcome != Outcome::Continue) return outcome;
     now = monotonicNs();
-    if (written == 1) {
-      log_.record(seconds(now), false, byte);
+  }
+  return handOver();
+}
+
+SimRunner::Outcome SimRunner::handOver() {
+  const std::vector<std::uint8_t> chunk = adapter_.popDue(monotonicNs());
+  std::size_t done = 0;
+  while (done < chunk.size()) {
+    const ssize_t written = ::write(line_.fd(), chunk.data() + done, chunk.size() - done);
+    if (written > 0) {
+      done += static_cast<std::size_t>(written);
+    } else if (written < 0 && errno == EINTR) {
+      continue;
     } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      // Nobody is draining the other end; like a UART, the byte is simply lost.
+      // Nobody is draining the other end; like a UART, the bytes are simply lost.
       if (!droppedReported_) reportNotice("the other side is not reading; reply bytes are lost");
       droppedReported_ = true;
+      break;
     } else {
       reportNotice(std::string("write to the serial line failed: ") + std::strerror(errno));
       return Outcome::Failure;
@@ -221,6 +239,9 @@ SimRunner::Outcome SimRunner::handleControlLine(const std::string& line) {
       return Outcome::Continue;
     case ControlCommand::Kind::BitErrors:
       bitErrors_.setSpacing(command->on ? command->value : 0);
+      return Outcome::Continue;
+    case ControlCommand::Kind::Latency:
+      adapter_.setLatencyMs(command->on ? command->value : 0);
       return Outcome::Continue;
     default:
       engine_.control(*command, seconds(monotonicNs()));

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "sim/AdapterLatency.h"
 #include "sim/ByteLog.h"
 #include "sim/LineNoise.h"
 #include "sim/ProtocolEngine.h"
@@ -26,6 +27,7 @@ class SimRunner {
     double noiseRate = 0.0;     // stray bytes per second on the line; 0: none
     int bitErrorSpacing = 0;    // one sent byte in this many has a bit flipped; 0: none
     std::uint64_t seed = 1;     // of the line noise and the bit errors
+    int latencyMs = 0;          // of a USB adapter's latency timer on the program's side; 0: none
   };
 
   // startNs: the monotonic time taken as 0 in the log and by the engine.
@@ -43,6 +45,7 @@ class SimRunner {
 
   double seconds(std::int64_t ns) const;
   Outcome sendDue();
+  Outcome handOver();
   Outcome readLine();
   Outcome readControl();
   Outcome handleControlLine(const std::string& line);
@@ -56,6 +59,7 @@ class SimRunner {
   TxPacer pacer_;
   LineNoise noise_;
   BitErrors bitErrors_;
+  AdapterLatency adapter_;
   std::int64_t lastFlushNs_ = 0;
   std::string controlBuffer_;
   bool droppedReported_ = false;

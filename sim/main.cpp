@@ -139,6 +139,7 @@ int main(int argc, char** argv) {
   settings.controlFd = STDIN_FILENO;
   settings.noiseRate = opt.noiseRate;
   settings.bitErrorSpacing = opt.bitErrorSpacing;
+  settings.latencyMs = opt.latencyMs;
   settings.seed = opt.seed;
   SimRunner runner(engine, line, log, settings, startNs);
   const int status = runner.run(&pollMask, &gStop);

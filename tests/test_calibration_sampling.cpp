@@ -393,7 +393,7 @@ class TestCalibrationSampling : public QObject {
     r->controller->frame = idleFrame(40, 1100);
     r->walkTo(2);
     r->press();
-    r->advanceMs(100);  // three samples, the pacing tick of the fourth still due
+    r->advanceMs(130);  // three samples, the pacing tick of the fourth still due
     QCOMPARE(tpsLowText(), QString("0.60"));
     r->press();
     QCOMPARE(r->link().samplesRemaining, 10);

@@ -482,6 +482,29 @@ class TestCalibrationWizard : public QObject {
     QVERIFY(!r->wizard().isOpen());
   }
 
+  // After the one box for a lost link, each press of a step's button is answered again, and a
+  // step that could not send stays where it is.
+  void aStepOnALostLinkAnswersAndStays_data() {
+    QTest::addColumn<int>("step");
+    QTest::newRow("a step that sends its value") << 1;
+    QTest::newRow("a sampling step") << 2;
+  }
+  void aStepOnALostLinkAnswersAndStays() {
+    QFETCH(int, step);
+    r->walkTo(step);
+    r->f.link.loseDevice(5);
+    r->f.link.failingPorts << "COM1"
+                           << "COM2";
+    r->press();
+    r->advanceMs(3000);
+    r->press();
+    r->advanceMs(3000);
+    const QStringList boxes = r->f.dialogs.texts();
+    QCOMPARE(boxes.size(), 3);
+    QCOMPARE(boxes.filter("Unable to open com port").size(), 2);
+    QCOMPARE(r->wizard().step(), step);
+  }
+
   // Every caption of the panel fits its place in Polish (as designed and as the Polish table
   // writes it) and in Italian, with the widest value each line can show.
   void textsFit() {

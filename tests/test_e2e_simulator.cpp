@@ -2,8 +2,8 @@
 // the simulator logs is what went over the line, with its timing.
 #include "app/Program.h"
 #include "calibration/CalibrationPanel.h"
-#include "link/QtSerialTransport.h"
 #include "link/Timers.h"
+#include "link/TtyTransport.h"
 #include "monitor/OscilloscopePanel.h"
 #include "service/LineNumbers.h"
 #include "service/ServiceConsole.h"

@@ -592,12 +592,21 @@ void TestEditorWindow::portFailingInASend() {
   QCOMPARE(sent(), QStringLiteral("08h"));
   QVERIFY(TEdytuj_dane::isUnsent(ok("SendProgGB")));
   QCOMPARE(field("EditProgGB")->text(), QStringLiteral("900"));
-  // The window goes on: the next attempt adds no second box for the same fault, the field stays
-  // unsent, and the window still closes.
+  // The window goes on: the next attempt is a new question and gets its answer again, and the
+  // field stays unsent.
   QTest::keyClick(field("EditProgGB"), Qt::Key_Return);
-  QCOMPARE(f->dialogs.boxes.size(), 1);
+  QCOMPARE(f->dialogs.boxes.size(), 2);
   QVERIFY(TEdytuj_dane::isUnsent(ok("SendProgGB")));
+  // Closing with two edits unsent, sending them: one answer, and the window stays.
+  type("EditProgTPS", "3");
+  f->dialogs.answers = {Answer::First};
   click(ok("SpeedButton1"));
+  const auto linkBoxes = [this] { return f->dialogs.texts().filter("WriteFile").size(); };
+  QCOMPARE(linkBoxes(), 3);
+  QVERIFY(editor().isVisible());
+  // Discarding them, it closes without a further box.
+  click(ok("SpeedButton1"));
+  QCOMPARE(linkBoxes(), 3);
   QVERIFY(!editor().isVisible());
 }
 

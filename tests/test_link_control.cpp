@@ -156,18 +156,28 @@ class LinkControlTest : public QObject {
     QVERIFY(r.link.wykres_on1.isRunning() || r.line.written().count('\x02') == 2);
   }
 
-  void liveLoopRequestsEvery20ms() {
+  // The next live request goes at the later of its slot and the handled reply, never sooner
+  // than 18 ms after the previous one: quick replies keep the 20 ms grid, late ones are asked
+  // again at once.
+  void liveLoopRequestsAtTheLaterOfSlotAndReply_data() {
+    QTest::addColumn<double>("replyAfterMs");
+    QTest::addColumn<double>("every");
+    QTest::newRow("reply at once") << 0.0 << 20.0;
+    QTest::newRow("reply after 10 ms") << 10.0 << 20.0;
+    QTest::newRow("reply after 26 ms, an adapter's latency timer") << 26.0 << 26.0;
+  }
+  void liveLoopRequestsAtTheLaterOfSlotAndReply() {
+    QFETCH(double, replyAfterMs);
+    QFETCH(double, every);
     Rig r;
-    // Every request answered 9.4 ms later (9 bytes of line time at 9600 baud).
-    r.answerLiveRequests(9.4);
+    r.answerLiveRequests(replyAfterMs);
     r.startScope();
     r.clock.advanceMs(1000);
     const QList<double> requests = r.writesOf(0x02);
-    // On the grid from the first request: never sooner than 20 ms after it, never drifting.
+    QCOMPARE(requests.size(), int(1000 / every) + 1);
     for (int i = 0; i < requests.size(); ++i)
-      QCOMPARE(requests[i], 20.0 * i);
-    QCOMPARE(requests.size(), 51);
-    QCOMPARE(r.frames, 50);  // the last reply is still on its way
+      QCOMPARE(requests[i], every * i);
+    QVERIFY(r.frames >= requests.size() - 1);
     QVERIFY(r.dialogs.boxes.isEmpty());
   }
 
@@ -182,26 +192,102 @@ class LinkControlTest : public QObject {
     QVERIFY(r.link.sweepPaused);
     QCOMPARE(r.view.status, QString());
     QVERIFY(r.link.Timer3.isRunning());
-    r.clock.advanceMs(550);  // Timer3: 11 ticks of 50 ms, then wykres_on1 at its next slot
+    r.clock.advanceMs(550);  // Timer3: 11 ticks of 50 ms, then the next request at once
     QCOMPARE(r.view.status, QString("Tryb oscyloskopu"));
     QVERIFY(!r.link.sweepPaused);
-    r.clock.advanceMs(10);
-    QCOMPARE(r.writesOf(0x02), (QList<double>{0.0, 1360.0}));
-    r.clock.advanceMs(1360 * 3);
-    QCOMPARE(r.writesOf(0x02).size(), 5);  // no retry limit: one request every 1.36 s
+    QCOMPARE(r.writesOf(0x02), (QList<double>{0.0, 1350.0}));
+    r.clock.advanceMs(1350 * 3);
+    QCOMPARE(r.writesOf(0x02).size(), 5);  // no retry limit: one request every 1.35 s
     QVERIFY(r.dialogs.boxes.isEmpty());
   }
 
-  void frameLongAfterItsRequestIsStrayAndTheLoopRestsUntilTimer3() {
+  // A reply counts until its request's own watchdog gives it up (a live frame: until the next
+  // request), also when the user interface was held up between its arrival and its handling.
+  // Each row: the request, when its reply reaches the port, when the program gets round to it,
+  // whether it counts.
+  void replyWindowClosesWithItsWatchdog_data() {
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<double>("arrivesAt");
+    QTest::addColumn<double>("handledAt");
+    QTest::addColumn<bool>("counted");
+    QTest::newRow("sample: in the port when Timer1 gives up")
+        << "sample" << 1599.5 << 1601.0 << true;
+    QTest::newRow("sample: just after Timer1 gave up") << "sample" << 1600.5 << 1601.0 << false;
+    QTest::newRow("block: in the port at the give-up") << "block" << 6199.5 << 6201.0 << true;
+    QTest::newRow("block: just after the give-up") << "block" << 6200.5 << 6201.0 << false;
+    QTest::newRow("live frame in the port when Timer2 expires") << "live" << 799.5 << 801.0 << true;
+    QTest::newRow("live frame 0.9 s late, after Timer2") << "live" << 899.5 << 900.0 << true;
+    QTest::newRow("live frame waiting when the next request goes")
+        << "live" << 1349.5 << 1351.0 << false;
+  }
+  void replyWindowClosesWithItsWatchdog() {
+    QFETCH(QString, request);
+    QFETCH(double, arrivesAt);
+    QFETCH(double, handledAt);
+    QFETCH(bool, counted);
     Rig r;
-    r.startScope();
-    r.clock.advanceMs(900);  // Timer2 expired at 800
-    QVERIFY(r.link.sweepPaused);
-    r.line.inject(frame());
-    QCOMPARE(r.frames, 0);
-    QCOMPARE(r.link.replyCount, 0);
-    r.clock.advanceMs(500);  // Timer3 expires at 800 + 550, the next slot is at 1360
-    QCOMPARE(r.writesOf(0x02), (QList<double>{0.0, 1360.0}));
+    QByteArray reply = frame();
+    if (request == "sample") {
+      r.link.idleSampling = true;
+      r.link.samplesRemaining = 10;
+      r.link.sampleRequest();
+    } else if (request == "live") {
+      r.startScope();
+    } else {
+      r.link.startSettingsExchange();
+      r.line.inject({0x01});
+      reply = block();
+    }
+    r.clock.advanceMs(arrivesAt - r.clock.now().count() / 1e6);
+    r.line.arrive(reply);
+    r.clock.advanceMs(handledAt - arrivesAt);
+    r.line.deliverArrived();
+    QCOMPARE(r.idleSamples + r.editorShown + r.frames, counted ? 1 : 0);
+    QCOMPARE(r.dialogs.boxes.size(), request == "sample" && !counted ? 1 : 0);
+  }
+
+  // The user interface held up between a reply's arrival and its handling (a slow machine, a
+  // modal box elsewhere) changes nothing on the line or on the screen, also when the timers that
+  // fell due meanwhile come first.
+  void stallBetweenReplyAndItsHandlingChangesNothing_data() {
+    QTest::addColumn<bool>("exchange");  // F5, else an F6 sampling run
+    QTest::addColumn<int>("heldReply");  // which reply (from 1) waits 500 ms
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("F6 sampling, the fifth sample") << false << 5 << "10 samples, 11 requests";
+    QTest::newRow("F5, the answer to AAh") << true << 1 << "editor, AA 09";
+    QTest::newRow("F5, the settings block") << true << 2 << "editor, AA 09";
+  }
+  void stallBetweenReplyAndItsHandlingChangesNothing() {
+    QFETCH(bool, exchange);
+    QFETCH(int, heldReply);
+    QFETCH(QString, outcome);
+    Rig r;
+    int replies = 0;
+    QByteArray pending;
+    auto held = r.clock.createHandle([&] { r.line.deliverArrived(); });
+    // The controller answers 5 ms after each request; one reply reaches the port and then the
+    // program is held up.
+    r.reply = r.clock.createHandle([&] {
+      if (++replies != heldReply) return r.line.inject(pending);
+      r.line.arrive(pending);
+      r.clock.blockingPause(Millis(500));
+      held->start(Nanos(0), Nanos(0));
+    });
+    r.line.onWrite = [&](std::uint8_t b) {
+      pending = b == 0x02 ? frame() : b == 0x09 ? block() : QByteArray(1, 1);
+      if (b != 0x0A) r.reply->start(Millis(5), Nanos(0));
+    };
+    r.view.calibrationVisible = true;
+    r.link.idleSampling = !exchange;
+    r.link.samplesRemaining = 10;
+    exchange ? r.link.startSettingsExchange() : r.link.sampleRequest();
+    r.clock.advanceMs(3000);
+    const QString seen =
+        exchange ? QString("%1, %2").arg(r.editorShown == 1 ? "editor" : "no editor",
+                                         QString(r.line.written().toHex(' ').toUpper()))
+                 : QString("%1 samples, %2 requests").arg(r.idleSamples).arg(r.writesOf(2).size());
+    QCOMPARE(seen, outcome);
+    QVERIFY(r.dialogs.boxes.isEmpty());
   }
 
   void sampleRunTakesTenSamplesAndOneExtraRequest() {
@@ -215,9 +301,8 @@ class LinkControlTest : public QObject {
     QCOMPARE(r.link.samplesRemaining, 0);
     QCOMPARE(r.writesOf(0x02).size(), 11);  // the first, nine more, and one whose reply is unused
     const QList<double> requests = r.writesOf(0x02);
-    // Timerznak ticks at once the first time, then keeps 50 ms between requests.
-    QCOMPARE(requests[1] - requests[0], 10.0);
-    for (int i = 2; i < requests.size(); ++i)
+    // 50 ms between requests, from the first of the run on.
+    for (int i = 1; i < requests.size(); ++i)
       QCOMPARE(requests[i] - requests[i - 1], 50.0);
     // An rpm scaling run (no calibration panel) gives the commands back, F8 excepted.
     QVERIFY(r.view.isEnabled(kButtonF5));
@@ -461,26 +546,55 @@ class LinkControlTest : public QObject {
     QCOMPARE(r.decoded + r.editorShown, 0);
   }
 
-  // One fault, one box: after a lost link was reported, the sends that follow (a field, the
-  // editor's closing 0Ah) reopen it silently when the device is back and say nothing more when
-  // it is not.
-  void aLostLinkIsReportedOnce_data() {
+  // One fault, one box: after a lost link was reported, timers and the exchange's own sends say
+  // nothing more; but a step the fitter takes is a new question and gets its answer, and once
+  // the device is back the steps reach it.
+  void aLostLinkAnswersEveryStepOnce_data() {
     QTest::addColumn<bool>("deviceBack");
-    QTest::newRow("device still gone") << false;
-    QTest::newRow("device back: the sends reach it") << true;
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<int>("boxes");
+    QTest::addColumn<QByteArray>("written");
+    QTest::newRow("device gone: the editor's OK answers") << false << "OK" << 2 << QByteArray();
+    QTest::newRow("device gone: a wizard's sampling step answers")
+        << false << "sampling" << 2 << QByteArray();
+    QTest::newRow("device gone: closing the editor adds nothing")
+        << false << "close" << 1 << QByteArray();
+    QTest::newRow("device back: the OK and the close reach it")
+        << true << "OK" << 1 << QByteArray("\x0F\x28\x0A");
   }
-  void aLostLinkIsReportedOnce() {
+  void aLostLinkAnswersEveryStepOnce() {
     QFETCH(bool, deviceBack);
+    QFETCH(QString, step);
+    QFETCH(int, boxes);
+    QFETCH(QByteArray, written);
     Rig r;
     r.link.startSettingsExchange();
     r.line.loseDevice(5);
     if (!deviceBack) r.line.failingPorts << "COM1";
     r.line.clearWritten();
-    guarded([&] { r.link.send(commands::lambdaThreshold(40)); });
+    if (step == "OK") guarded([&] { r.link.send(commands::lambdaThreshold(40)); });
+    if (step == "sampling") {
+      r.link.idleSampling = true;
+      r.link.samplesRemaining = 10;
+      guarded([&] { r.link.sampleRequest(); });
+    }
     guarded([&] { r.link.endSettingsExchange(); });
+    r.clock.advanceMs(10000);
     QCOMPARE(r.view.disabledSet(), MainCommands(0));
-    QCOMPARE(r.line.written(), deviceBack ? QByteArray("\x0F\x28\x0A") : QByteArray());
-    QCOMPARE(r.dialogs.boxes.size(), 1);
+    QCOMPARE(r.line.written(), written);
+    QCOMPARE(r.dialogs.boxes.size(), boxes);
+    if (boxes > 1) QVERIFY(r.dialogs.texts().last().startsWith("Unable to open com port"));
+  }
+
+  // The console takes the answer to AAh too, and the exchange goes on to its 09h.
+  void settingsExchangeWithTheConsoleOpenReadsOut() {
+    Rig r;
+    r.link.serviceMode = true;
+    r.link.startSettingsExchange();
+    r.line.inject({0x01});
+    r.clock.advanceMs(1100);
+    QCOMPARE(r.writesOf(0x09), QList<double>{1200.0});
+    QCOMPARE(r.serviceBytes, QByteArray("\x01"));
   }
 
   void serviceModeListsBytesAndDispatchesNothing() {
@@ -494,7 +608,7 @@ class LinkControlTest : public QObject {
     QCOMPARE(r.link.replyCount, 0);
     QCOMPARE(r.frames, 0);
     QVERIFY(!r.link.Timer1.isRunning());
-    // What the console takes answers no settings exchange.
+    // Without a settings exchange the bytes lead to no read-out.
     QVERIFY(!r.link.Timer4.isRunning());
   }
 
@@ -572,23 +686,35 @@ class LinkControlTest : public QObject {
   }
 
   // Arbitrary bytes, split arbitrarily, in every flag state: no crash, no undefined behaviour,
-  // the buffer bounded, the count consistent.
+  // the buffer bounded, and the count that of the bytes that came after the last request
+  // (written 02h or 09h) while its window was open: outside the console, and not after the
+  // sample watchdog's "not switched on" gave that request up.
   void randomStreamsNeverBreakTheDispatch() {
     for (quint32 seed = 1; seed <= 400; ++seed) {
       QRandomGenerator rng(seed);
       Rig r;
+      // Positions in the write log: of the last request, and where it stood at the last box.
+      std::size_t givenUpAt = 0;
+      r.dialogs.onMessage = [&](const RecordingDialogs::Box&) {
+        givenUpAt = r.line.writeLog().size();
+      };
+      const auto lastRequest = [&r]() -> std::ptrdiff_t {
+        const auto& log = r.line.writeLog();
+        for (std::size_t i = log.size(); i-- > 0;) {
+          if (log[i].byte == 0x02 || log[i].byte == 0x09) return std::ptrdiff_t(i);
+        }
+        return -1;
+      };
       int expectedCount = 0;
       for (int step = 0; step < 60; ++step) {
         const int action = rng.bounded(10);
+        const std::size_t writesBefore = r.line.writeLog().size();
         if (action == 0) {
           r.link.liveFrameRequest();
-          expectedCount = 0;
         } else if (action == 1) {
           r.link.sampleRequest();
-          expectedCount = 0;
         } else if (action == 2) {
           r.link.settingsReadOutRequest();
-          expectedCount = 0;
         } else if (action == 3) {
           r.link.oscilloscopeMode = rng.bounded(2);
           r.link.idleSampling = rng.bounded(2);
@@ -598,23 +724,22 @@ class LinkControlTest : public QObject {
           r.link.serviceMode = rng.bounded(4) == 0;
           r.link.samplesRemaining = rng.bounded(12);
         } else if (action == 4) {
-          const std::size_t writes = r.line.writeLog().size();
           r.clock.advanceMs(rng.bounded(2000));
-          // Timers only ever write requests, and every request restarts the count.
-          if (r.line.writeLog().size() != writes) expectedCount = 0;
         } else {
           const int n = rng.bounded(1, 80);
           QByteArray bytes;
           for (int i = 0; i < n; ++i)
             bytes.append(char(rng.bounded(256)));
-          const bool counted = !r.link.serviceMode && r.link.replyWindowOpen();
+          const std::ptrdiff_t request = lastRequest();
+          const bool open = request >= 0 && std::size_t(request) >= givenUpAt;
           r.line.inject(bytes);
-          if (counted) expectedCount += n;
+          if (open && !r.link.serviceMode) expectedCount += n;
         }
-        // Handlers may clear the buffer, but only a request restarts the count.
+        // Every request restarts the count; handlers may clear the buffer, but only a request
+        // restarts the count.
+        if (r.line.writeLog().size() != writesBefore) expectedCount = 0;
         QCOMPARE(r.link.replyCount, expectedCount);
         QVERIFY(r.link.EditDane.storedBytes() <= ReceiveBuffer::kMaxStoredBytes);
-        QVERIFY(r.link.replyCount >= 0);
         QVERIFY(r.link.samplesRemaining >= 0);
       }
     }

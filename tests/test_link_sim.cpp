@@ -5,8 +5,8 @@
 #include <QtTest>
 
 #include "app/Program.h"
-#include "link/QtSerialTransport.h"
 #include "link/Timers.h"
+#include "link/TtyTransport.h"
 #include "monitor/OscilloscopePanel.h"
 #include "support/LiveProgram.h"
 #include "support/RecordingDialogs.h"
@@ -35,7 +35,7 @@ class TestLinkSim : public QObject {
                                    QStringLiteral("--seed"), QStringLiteral("7")});
     QVERIFY2(!pty.isEmpty(), qPrintable(sim.errorString()));
     test::LiveProgram program(pty);
-    QtSerialTransport& link = program.link;
+    TtyTransport& link = program.link;
     test::RecordingDialogs& dialogs = program.dialogs;
     QVERIFY(link.isConnected());
 
@@ -83,7 +83,7 @@ class TestLinkSim : public QObject {
     QVERIFY2(!first.start({QStringLiteral("--link"), device}).isEmpty(),
              qPrintable(first.errorString()));
     test::LiveProgram program(device);
-    QtSerialTransport& link = program.link;
+    TtyTransport& link = program.link;
     test::RecordingDialogs& dialogs = program.dialogs;
     QVERIFY(link.isConnected());
     TForm1& form = program.form();

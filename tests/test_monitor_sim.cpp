@@ -4,8 +4,8 @@
 #include <QtTest>
 
 #include "app/Program.h"
-#include "link/QtSerialTransport.h"
 #include "link/Timers.h"
+#include "link/TtyTransport.h"
 #include "monitor/OscilloscopePanel.h"
 #include "support/LiveProgram.h"
 #include "support/RecordingDialogs.h"
@@ -31,7 +31,7 @@ class TestMonitorSim : public QObject {
     const QString pty = sim.start();
     QVERIFY2(!pty.isEmpty(), qPrintable(sim.errorString()));
     test::LiveProgram program(pty);
-    QtSerialTransport& link = program.link;
+    TtyTransport& link = program.link;
     test::RecordingDialogs& dialogs = program.dialogs;
     QVERIFY(link.isConnected());
     QCOMPARE(link.portName(), QStringLiteral("COM1"));

@@ -5,12 +5,13 @@
 #include "core/Registry.h"
 #include "link/PortDeviceDialog.h"
 #include "link/PortProbe.h"
-#include "link/QtSerialTransport.h"
+#include "link/TtyTransport.h"
 #include "support/ProgramFixture.h"
 #include "support/PseudoTerminal.h"
 #include "ui_PortDeviceDialog.h"
 #include "ui_TForm1.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -106,7 +107,7 @@ class PortDevicesTest : public QObject {
   void assignedDeviceTakesEffect() {
     PseudoTerminal first;
     PseudoTerminal second;
-    QtSerialTransport link;
+    TtyTransport link;
     link.setPathResolver(&Registry::devicePathForPort);
     QVERIFY(Registry::setDevicePathForPort("COM1", first.slavePath()));
     link.setPortName("COM1");
@@ -152,6 +153,68 @@ class PortDevicesTest : public QObject {
     QVERIFY(!dialog->isVisible());
     QCOMPARE(Registry::devicePathForPort("COM2"), QString("/dev/pts/3"));
     QVERIFY(f.dialogs.boxes.isEmpty());
+  }
+
+  // An adapter's latency timer as its driver shows it in sysfs, found through the stable name.
+  void adapterLatencyFromSysfs_data() {
+    QTest::addColumn<QString>("content");  // of latency_timer; empty: the file is absent
+    QTest::addColumn<bool>("byStableName");
+    QTest::addColumn<int>("expected");  // -1: none
+    QTest::newRow("common chip's default") << "16\n" << true << 16;
+    QTest::newRow("low latency taken") << "1\n" << false << 1;
+    QTest::newRow("no timer (a built-in port, a pseudo-terminal)") << "" << false << -1;
+    QTest::newRow("unreadable value") << "fast\n" << false << -1;
+  }
+  void adapterLatencyFromSysfs() {
+    QFETCH(QString, content);
+    QFETCH(bool, byStableName);
+    QFETCH(int, expected);
+    QTemporaryDir root;
+    QVERIFY(QDir(root.path()).mkpath("dev/serial/by-id") &&
+            QDir(root.path()).mkpath("sys/class/tty/ttyUSB0/device"));
+    const QString device = root.filePath("dev/ttyUSB0");
+    QFile(device).open(QIODevice::WriteOnly);
+    const QString stable = root.filePath("dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
+    QVERIFY(QFile::link(device, stable));
+    if (!content.isEmpty()) {
+      QFile timer(root.filePath("sys/class/tty/ttyUSB0/device/latency_timer"));
+      QVERIFY(timer.open(QIODevice::WriteOnly));
+      timer.write(content.toLatin1());
+    }
+    const std::optional<int> ms =
+        adapterLatencyMs(byStableName ? stable : device, root.filePath("sys"));
+    QCOMPARE(ms.value_or(-1), expected);
+  }
+
+  // The port dialog's line on the latency timer, in the interface language.
+  void dialogTellsWhatTheLatencyCosts_data() {
+    QTest::addColumn<int>("language");
+    QTest::addColumn<int>("latency");  // -1: the device has none
+    QTest::addColumn<QString>("text");
+    QTest::newRow("Polish, 16 ms") << int(Language::Polish) << 16
+                                   << "Adapter oddaje odebrane bajty co 16 ms (zegar opóźnienia): "
+                                      "tryb oscyloskopu pokaże co najmniej 39 zamiast 50 "
+                                      "odczytów na sekundę.";
+    QTest::newRow("English, 1 ms") << int(Language::English) << 1
+                                   << "The adapter hands received bytes over every 1 ms (its "
+                                      "latency timer): the oscilloscope mode keeps its 50 "
+                                      "readings a second.";
+    QTest::newRow("no timer: no line") << int(Language::Polish) << -1 << QString();
+  }
+  void dialogTellsWhatTheLatencyCosts() {
+    QFETCH(int, language);
+    QFETCH(int, latency);
+    QFETCH(QString, text);
+    CurrentLanguage::set(static_cast<Language>(language));
+    PortDeviceDialog dialog({});
+    dialog.setLatencyReader([latency](const QString& path) -> std::optional<int> {
+      if (path == "/dev/ttyUSB0" && latency >= 0) return latency;
+      return std::nullopt;
+    });
+    dialog.prepare("COM1", [](const QString&) { return QString("/dev/ttyUSB0"); });
+    QCOMPARE(dialog.ui().LatencyNote->isVisibleTo(&dialog), !text.isEmpty());
+    if (!text.isEmpty()) QCOMPARE(dialog.ui().LatencyNote->text(), text);
+    CurrentLanguage::set(Language::Polish);
   }
 
   void startupMessageNamesTheAdapters() {

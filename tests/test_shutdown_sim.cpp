@@ -21,7 +21,7 @@ class ShutdownTest : public QObject {
     QTest::newRow("SIGTERM, config.cfg cannot be written") << SIGTERM;
   }
 
-  // config.cfg written, a normal exit, and QSerialPort's lock file (LCK.. and the device's name
+  // config.cfg written, a normal exit, and the lock file (LCK.. and the device's name
   // below /dev; root writes it in /var/lock) gone with the port.
   void signalClosesLikeTheCloseBox() {
     QFETCH(int, signal);

@@ -2,6 +2,7 @@
 // traffic log's line format.
 #include <QtTest>
 
+#include "sim/AdapterLatency.h"
 #include "sim/ByteLog.h"
 #include "sim/Options.h"
 #include "sim/TxPacer.h"
@@ -89,6 +90,47 @@ class TestSimPacing : public QObject {
     QCOMPARE(count, 8);
   }
 
+  // A reply's bytes on the line one character apart reach the program in chunks when the
+  // adapter's timer runs out (every `latency` ms from the start): each row gives when the first
+  // byte is on the line and the chunks (their sizes) with the times they are handed over.
+  void adapterHandsBytesOverInChunks_data() {
+    QTest::addColumn<int>("latency");
+    QTest::addColumn<double>("firstAtMs");
+    QTest::addColumn<QList<int>>("sizes");
+    QTest::addColumn<QList<double>>("handedAtMs");
+    QTest::newRow("4 ms: a chunk at each run-out")
+        << 4 << 3.0 << QList<int>{1, 4, 3} << QList<double>{4.0, 8.0, 12.0};
+    QTest::newRow("16 ms: the whole reply at the next run-out")
+        << 16 << 3.0 << QList<int>{8} << QList<double>{16.0};
+    QTest::newRow("16 ms: a reply across a run-out comes in two chunks")
+        << 16 << 12.0 << QList<int>{4, 4} << QList<double>{16.0, 32.0};
+  }
+  void adapterHandsBytesOverInChunks() {
+    QFETCH(int, latency);
+    QFETCH(double, firstAtMs);
+    QFETCH(QList<int>, sizes);
+    QFETCH(QList<double>, handedAtMs);
+    AdapterLatency adapter(0);
+    adapter.setLatencyMs(latency);
+    QList<int> seenSizes;
+    QList<double> seenAt;
+    QByteArray seen;
+    for (int i = 0; i <= 8; ++i) {
+      const std::int64_t at = i < 8 ? std::int64_t(firstAtMs * 1e6) + i * kByte : kByte * 1000;
+      while (adapter.nextDueNs() < at) {
+        const std::int64_t due = adapter.nextDueNs();
+        const std::vector<std::uint8_t> chunk = adapter.popDue(due);
+        seenSizes << int(chunk.size());
+        seenAt << due / 1e6;
+        seen.append(reinterpret_cast<const char*>(chunk.data()), int(chunk.size()));
+      }
+      if (i < 8) adapter.take(std::uint8_t('0' + i), at);
+    }
+    QCOMPARE(seen, QByteArray("01234567"));
+    QCOMPARE(seenSizes, sizes);
+    QCOMPARE(seenAt, handedAtMs);
+  }
+
   void options_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<bool>("ok");
@@ -118,6 +160,8 @@ class TestSimPacing : public QObject {
     QTest::newRow("wander off is no choice") << QStringList{"--wander", "off"} << false;
     QTest::newRow("bit errors") << QStringList{"--bit-errors=500"} << true;
     QTest::newRow("bit errors on every byte") << QStringList{"--bit-errors", "1"} << false;
+    QTest::newRow("adapter latency") << QStringList{"--latency", "16"} << true;
+    QTest::newRow("adapter latency beyond a chip's timer") << QStringList{"--latency=256"} << false;
   }
 
   void options() {

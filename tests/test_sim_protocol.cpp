@@ -398,6 +398,9 @@ class TestSimProtocol : public QObject {
     QTest::newRow("short negative") << "short -1" << false << 0 << false << 0;
     QTest::newRow("short junk") << "short 3x" << false << 0 << false << 0;
     QTest::newRow("case matters") << "QUIT" << false << 0 << false << 0;
+    QTest::newRow("latency 16") << "latency 16" << true << int(K::Latency) << true << 16;
+    QTest::newRow("latency off") << "latency off" << true << int(K::Latency) << false << 0;
+    QTest::newRow("latency beyond a chip's timer") << "latency 300" << false << 0 << false << 0;
   }
 
   void controlLines() {

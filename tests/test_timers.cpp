@@ -77,37 +77,48 @@ class TimersTest : public QObject {
     QCOMPARE(dialogs.texts(), (QStringList{"boom.", "boom."}));
   }
 
-  // Each row: times (ms) at which the pacing timer is started, a blocking pause of the thread
-  // (start, length; none when empty) that makes a wake-up late; expected tick times. The ticks
-  // keep a 20 ms grid, never closer than 18 ms: a tick a little late delays the next one within
-  // its slot, a later one skips a slot.
+  // Each row: the timer's interval and minimum gap, times (ms) at which it is started (a reply
+  // handled), a blocking pause of the thread (start, length; none when empty) that makes a
+  // wake-up late; expected tick times. The ticks keep their grid while replies are quick, go at
+  // once after a reply handled late (the grid moves there when it was more than half a slot
+  // late), and never come closer than the minimum gap.
   void pacedTimerTicks_data() {
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<int>("gap");
     QTest::addColumn<QList<int>>("starts");
     QTest::addColumn<QList<int>>("pause");
     QTest::addColumn<QList<int>>("ticks");
-    QTest::newRow("first start ticks at once") << QList<int>{5} << QList<int>{} << QList<int>{5};
+    QTest::newRow("first start ticks at once")
+        << 20 << 18 << QList<int>{5} << QList<int>{} << QList<int>{5};
     QTest::newRow("restart soon after a tick waits for the interval")
-        << QList<int>{0, 9} << QList<int>{} << QList<int>{0, 20};
-    QTest::newRow("restart after a full interval waits for the next slot")
-        << QList<int>{0, 35} << QList<int>{} << QList<int>{0, 40};
+        << 20 << 18 << QList<int>{0, 9} << QList<int>{} << QList<int>{0, 20};
     QTest::newRow("steady loop keeps the 20 ms grid")
-        << QList<int>{0, 10, 30, 50, 70} << QList<int>{} << QList<int>{0, 20, 40, 60, 80};
-    QTest::newRow("reply 3 ms late goes at once, late in its slot")
-        << QList<int>{0, 10, 43, 50} << QList<int>{} << QList<int>{0, 20, 43, 61};
-    QTest::newRow("late reply skips to the next slot")
-        << QList<int>{0, 10, 95, 100} << QList<int>{} << QList<int>{0, 20, 100, 120};
+        << 20 << 18 << QList<int>{0, 10, 30, 50, 70} << QList<int>{}
+        << QList<int>{0, 20, 40, 60, 80};
+    QTest::newRow("reply 3 ms late goes at once, then the grid is caught up")
+        << 20 << 18 << QList<int>{0, 10, 43, 50, 70} << QList<int>{}
+        << QList<int>{0, 20, 43, 61, 80};
+    QTest::newRow("reply 12 ms late moves the grid")
+        << 20 << 18 << QList<int>{0, 10, 52, 60} << QList<int>{} << QList<int>{0, 20, 52, 72};
+    QTest::newRow("reply long after its slot goes at once")
+        << 20 << 18 << QList<int>{0, 10, 95, 100} << QList<int>{} << QList<int>{0, 20, 95, 115};
     QTest::newRow("wake-up 3 ms late delays the next tick, then the grid holds")
-        << QList<int>{0, 10, 30, 50} << QList<int>{15, 8} << QList<int>{0, 23, 41, 60};
-    QTest::newRow("wake-up 8 ms late skips the slot after it")
-        << QList<int>{0, 10, 30} << QList<int>{15, 13} << QList<int>{0, 28, 60};
+        << 20 << 18 << QList<int>{0, 10, 30, 50} << QList<int>{15, 8} << QList<int>{0, 23, 41, 60};
+    QTest::newRow("wake-up 8 ms late: the next tick 18 ms after it, not a slot later")
+        << 20 << 18 << QList<int>{0, 10, 30, 50} << QList<int>{15, 13} << QList<int>{0, 28, 46, 64};
+    QTest::newRow("sample loop: never closer than 50 ms after a late wake-up")
+        << 50 << 50 << QList<int>{0, 10, 60, 110} << QList<int>{45, 10}
+        << QList<int>{0, 55, 105, 155};
   }
   void pacedTimerTicks() {
+    QFETCH(int, interval);
+    QFETCH(int, gap);
     QFETCH(QList<int>, starts);
     QFETCH(QList<int>, pause);
     QFETCH(QList<int>, ticks);
     FakeTimerService clock;
     QList<int> seen;
-    PacedTimer t(clock, 20, [&] {
+    PacedTimer t(clock, interval, gap, [&] {
       t.stop();  // as every handler does: one tick per start
       seen << int(clock.now().count() / 1000000);
     });
@@ -127,7 +138,7 @@ class TimersTest : public QObject {
   void pacedTimerLeftRunningTicksEveryInterval() {
     FakeTimerService clock;
     int ticks = 0;
-    PacedTimer t(clock, 50, [&] { ++ticks; });
+    PacedTimer t(clock, 50, 50, [&] { ++ticks; });
     t.start();
     clock.advanceMs(1000);
     QCOMPARE(ticks, 21);  // at 0, 50, ..., 1000
@@ -155,7 +166,7 @@ class TimersTest : public QObject {
     QtTimerService service;
     int ticks = 0;
     PacedTimer* self = nullptr;
-    PacedTimer t(service, 20, [&] {
+    PacedTimer t(service, 20, 18, [&] {
       self->stop();
       ++ticks;
       if (ticks < 26) self->start();

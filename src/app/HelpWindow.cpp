@@ -6,7 +6,11 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTextBrowser>
+#include <QThread>
 #include <QVBoxLayout>
+
+#include <atomic>
+#include <memory>
 
 namespace orvel {
 
@@ -60,8 +64,14 @@ bool browserRegistered() {
 
 }  // namespace
 
-bool openInBrowser(const QUrl& url) {
-  return browserRegistered() && QDesktopServices::openUrl(url);
+void openInBrowser(const QUrl& url, QObject* context, std::function<void(bool opened)> done) {
+  auto registered = std::make_shared<std::atomic<bool>>(false);
+  QThread* check = QThread::create([registered] { *registered = browserRegistered(); });
+  QObject::connect(check, &QThread::finished, check, &QObject::deleteLater);
+  QObject::connect(check, &QThread::finished, context, [url, registered, done] {
+    done(*registered && QDesktopServices::openUrl(url));
+  });
+  check->start();
 }
 
 }  // namespace orvel

@@ -3,6 +3,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <functional>
+
 class QTextBrowser;
 
 namespace orvel {
@@ -23,9 +25,11 @@ class HelpWindow : public QWidget {
   bool shownOnce_ = false;
 };
 
-// Opens a page in the desktop's browser; false when there is no browser to open it with (no
-// xdg-open, or nothing registered for web pages) or the desktop refused, so that the caller can
-// show the page itself instead of nothing happening.
-bool openInBrowser(const QUrl& url);
+// Opens a page in the desktop's browser. Whether there is a browser to open it with is found out
+// on a thread of its own, since asking the desktop's helpers can take a second or more; done then
+// runs on context's thread with false when there is none (no xdg-open, or nothing registered for
+// web pages) or the desktop refused, so that the caller can show the page itself instead of
+// nothing happening. Nothing runs when context is gone by then.
+void openInBrowser(const QUrl& url, QObject* context, std::function<void(bool opened)> done);
 
 }  // namespace orvel

@@ -425,11 +425,17 @@ void TForm1::Opis1Click() {
   }
   QUrl url = QUrl::fromLocalFile(found);
   url.setFragment(kHelpTopic);
-  const bool opened = env_.openUrl ? env_.openUrl(url) : openInBrowser(url);
   // Without a browser the page is shown here rather than nothing happening.
-  if (opened) return;
-  if (!help_) help_ = new HelpWindow(this);
-  help_->showPage(found, kHelpTopic);
+  const auto showHere = [this, found](bool opened) {
+    if (opened) return;
+    if (!help_) help_ = new HelpWindow(this);
+    help_->showPage(found, kHelpTopic);
+  };
+  if (env_.openUrl) {
+    showHere(env_.openUrl(url));
+  } else {
+    openInBrowser(url, this, showHere);
+  }
 }
 
 void TForm1::Oprogramie1Click() {

@@ -2,9 +2,9 @@
 #include "app/Program.h"
 #include "core/Dialogs.h"
 #include "core/Registry.h"
-#include "link/QtSerialTransport.h"
 #include "link/SerialDevices.h"
 #include "link/Timers.h"
+#include "link/TtyTransport.h"
 
 #include <QApplication>
 
@@ -70,7 +70,7 @@ int main(int argc, char* argv[]) {
   QCoreApplication::setApplicationVersion(QStringLiteral(ORVEL_VERSION));
 
   orvel::QtTimerService timers;
-  orvel::QtSerialTransport link;
+  orvel::TtyTransport link;
   orvel::Environment environment;
   environment.link = &link;
   environment.timers = &timers;

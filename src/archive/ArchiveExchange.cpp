@@ -142,6 +142,9 @@ void ArchiveExchange::blockArrived(const SettingsBlock& block) {
 
 void ArchiveExchange::eepromAnswered() {
   if (phase_ != Phase::WritingEeprom) return eepromPoll_->stop();
+  // An answer that reached the port while the user interface was held up is still the answer.
+  if (link_.replyCount < 1 && link_.timerService().now() >= eepromDeadline_)
+    link_.transport().collectReceived();
   if (link_.replyCount >= 1) {
     report_.eepromAnswer = link_.byte(0);
     report_.eeprom =
@@ -194,7 +197,7 @@ void ArchiveExchange::confirmWriteBack() {
 void ArchiveExchange::writeEeprom() {
   phase_ = Phase::WritingEeprom;
   try {
-    link_.sendExpectingReply(commands::writeEeprom(), 1, kEepromAnswerWait);
+    link_.sendExpectingReply(commands::writeEeprom(), 1);
   } catch (const AppError& e) {
     linkBroke(e);
     report_.eeprom = EepromWrite::LinkBroke;

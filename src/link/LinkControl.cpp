@@ -7,6 +7,7 @@
 #include "link/PortProbe.h"
 #include "link/SerialTransport.h"
 
+#include <QScopedValueRollback>
 #include <QStringList>
 
 namespace orvel {
@@ -22,8 +23,8 @@ LinkControl::LinkControl(SerialTransport& link, TimerService& timers, LinkView& 
       Timer3(timers, 50, 11, [this] { Timer3Timer(); }),
       Timer4(timers, 100, 11, [this] { Timer4Timer(); }),
       Timer6(timers, 200, 31, [this] { Timer6Timer(); }),
-      wykres_on1(timers, 20, [this] { wykres_on1Timer(); }),
-      Timerznak(timers, 50, [this] { TimerznakTimer(); }),
+      wykres_on1(timers, 20, 18, [this] { wykres_on1Timer(); }),
+      Timerznak(timers, 50, 50, [this] { TimerznakTimer(); }),
       link_(link),
       timers_(timers),
       view_(view),
@@ -72,6 +73,11 @@ void LinkControl::ensureOpen() {
 }
 
 void LinkControl::send(const Command& command) {
+  reportedAt_ = -1;
+  sendInConversation(command);
+}
+
+void LinkControl::sendInConversation(const Command& command) {
   try {
     if (!link_.isConnected()) link_.open();
     orvel::send(link_, command);
@@ -95,8 +101,11 @@ void LinkControl::endCommunicationOnClose() {
 }
 
 void LinkControl::sendRequest(const Command& command) {
+  // A request that no loop's tick sends starts a run the fitter asked for (a wizard step's
+  // sampling): a link still down answers it again.
+  if (!inLoopTick_) reportedAt_ = -1;
   try {
-    send(command);
+    sendInConversation(command);
   } catch (const ReportedError&) {
     endLoopsAfterFailure();
   } catch (const LinkError& e) {
@@ -149,7 +158,7 @@ void LinkControl::endLoopsAfterFailure() {
   Timer4.stop();
   readSettingsOnReply = false;
   settingsReadOut = false;
-  awaitingReply_ = false;
+  awaiting_ = Awaiting::Nothing;
 }
 
 void LinkControl::delay(int n) {
@@ -159,15 +168,15 @@ void LinkControl::delay(int n) {
 // ---------------------------------------------------------------------------------------------
 // Reception and dispatch
 
-bool LinkControl::replyWindowOpen() const {
-  return awaitingReply_ && timers_.now() <= replyClosesAt_;
-}
-
-void LinkControl::expectReply(int length) {
+void LinkControl::expectReply(int length, Awaiting what) {
   link_.discardReceived();
   link_.expectReply(length);
-  awaitingReply_ = true;
-  replyClosesAt_ = timers_.now() + kByteTime * length + kReplyMargin;
+  awaiting_ = what;
+}
+
+bool LinkControl::answeredMeanwhile(const WindowTimer& watchdog) {
+  link_.collectReceived();
+  return !watchdog.isRunning();
 }
 
 void LinkControl::ComPort1RxChar(int count) {
@@ -191,9 +200,9 @@ void LinkControl::ComPort1RxChar(int count) {
     // own reply even when more bytes came in the same notification.
     EditDaneChange();
   }
-  // Only the answer to this exchange's AAh leads to the read-out; what the console takes is not
-  // an answer to it.
-  if (readSettingsOnReply && inWindow && !serviceMode && settingsExchangeRunning()) {
+  // Only the answer to this exchange's AAh leads to the read-out, also when the console shows
+  // it: the exchange goes on to its 09h.
+  if (readSettingsOnReply && inWindow && settingsExchangeRunning()) {
     readSettingsOnReply = false;
     Timer4.start();
   }
@@ -277,7 +286,7 @@ void LinkControl::settingsBlockArrived() {
   state_.idlePeriodReference = reference;
   if (hooks.decodeSettings) hooks.decodeSettings();
   EditDane.clear();
-  awaitingReply_ = false;
+  awaiting_ = Awaiting::Nothing;
   Timer6.resetCount();
   Timer6.stop();
   if (hooks.showSettingsEditor) hooks.showSettingsEditor();
@@ -291,7 +300,7 @@ void LinkControl::liveFrameRequest() {
   EditDane.clear();
   Timer2.resetCount();
   Timer2.start();
-  expectReply(kLiveFrameLength);
+  expectReply(kLiveFrameLength, Awaiting::Frame);
   wykres_on1.requestSent();
   sendRequest(commands::liveData());
 }
@@ -307,7 +316,9 @@ void LinkControl::sampleRequest() {
   // The request after a run's tenth sample waits for nothing: a controller silent after a
   // finished run is no fault of the run.
   if (samplesRemaining > 0) Timer1.start();
-  expectReply(kLiveFrameLength);
+  expectReply(kLiveFrameLength, Awaiting::Sample);
+  // The next one never sooner than 50 ms after this one, the first of a run included.
+  Timerznak.requestSent();
   sendRequest(commands::liveData());
 }
 
@@ -319,15 +330,14 @@ void LinkControl::settingsReadOutRequest() {
   highRpmSampling = false;
   oscilloscopeMode = false;
   settingsReadOut = true;
-  expectReply(kSettingsBlockLength);
-  send(commands::readSettings());
+  expectReply(kSettingsBlockLength, Awaiting::Settings);
+  sendInConversation(commands::readSettings());
 }
 
-void LinkControl::sendExpectingReply(const Command& command, int length, Millis within) {
+void LinkControl::sendExpectingReply(const Command& command, int length) {
   replyCount = 0;
   EditDane.clear();
-  expectReply(length);
-  replyClosesAt_ = timers_.now() + kByteTime * length + within;
+  expectReply(length, Awaiting::Answer);
   send(command);
 }
 
@@ -335,7 +345,10 @@ void LinkControl::sendExpectingReply(const Command& command, int length, Millis 
 // Timers
 
 void LinkControl::Timer1Timer() {
+  if (answeredMeanwhile(Timer1)) return;
   Timer1.stop();
+  // The controller is taken for switched off: a reply that comes now answers nothing.
+  awaiting_ = Awaiting::Nothing;
   if (hooks.sampleRunFailed) hooks.sampleRunFailed();
   view_.setStatusText(QString());
   showMessage(plIt(QStringLiteral("Sterownik nie został włączony.\r\nWłącz sterownik i spróbuj "
@@ -346,6 +359,7 @@ void LinkControl::Timer1Timer() {
 }
 
 void LinkControl::Timer2Timer() {
+  if (answeredMeanwhile(Timer2)) return;
   Timer2.stop();
   view_.setStatusText(QString());
   sweepPaused = true;
@@ -369,6 +383,7 @@ void LinkControl::Timer4Timer() {
 }
 
 void LinkControl::Timer6Timer() {
+  if (answeredMeanwhile(Timer6)) return;
   Timer6.stop();
   abandonSettingsExchange();
   view_.setCommandsEnabled(kAllButtons | kAllItems, true);
@@ -382,18 +397,20 @@ void LinkControl::abandonSettingsExchange() {
   readSettingsOnReply = false;
   settingsReadOut = false;
   resumeOscilloscope = false;
-  awaitingReply_ = false;
+  if (awaiting_ == Awaiting::Settings) awaiting_ = Awaiting::Nothing;
   replyCount = 0;
   EditDane.clear();
 }
 
 void LinkControl::wykres_on1Timer() {
   wykres_on1.stop();
+  const QScopedValueRollback<bool> tick(inLoopTick_, true);
   if (!sweepPaused) liveFrameRequest();
 }
 
 void LinkControl::TimerznakTimer() {
   Timerznak.stop();
+  const QScopedValueRollback<bool> tick(inLoopTick_, true);
   sampleRequest();
 }
 
@@ -418,7 +435,7 @@ void LinkControl::startSettingsExchange() {
   readSettingsOnReply = true;
   Timer4.resetCount();
   Timer2.resetCount();
-  expectReply(statedReplyLength(cmd::StartCommunication).value_or(1));
+  expectReply(statedReplyLength(cmd::StartCommunication).value_or(1), Awaiting::Settings);
   send(commands::startCommunication());
 }
 
@@ -431,7 +448,7 @@ void LinkControl::endSettingsExchange() {
   abandonSettingsExchange();
   view_.setCommandsEnabled(kAllButtons | kAllItems, true);
   view_.setStatusText(QString());
-  send(commands::endCommunication());
+  sendInConversation(commands::endCommunication());
   if (resume) {
     delay(100);
     if (hooks.startOscilloscopeMode) hooks.startOscilloscopeMode();

@@ -103,8 +103,10 @@ class LinkControl {
   void endSettingsExchange();
 
   // Sends a command inside the communication and takes the `length` bytes of its answer into
-  // the receive buffer (replyCount, byte()) if they come within `within` of the request.
-  void sendExpectingReply(const Command& command, int length, Millis within);
+  // the receive buffer (replyCount, byte()) until the next request; the caller decides how long
+  // it waits, and takes in what has reached the port (transport().collectReceived()) before it
+  // calls the controller silent.
+  void sendExpectingReply(const Command& command, int length);
 
   // A blocking pause of the user-interface thread, n × 1 ms; nothing is processed meanwhile.
   void delay(int n);
@@ -118,20 +120,22 @@ class LinkControl {
   // that failed too: a command then tries the chosen port as well, and keeps whichever opens.
   void setChosenPort(const QString& name) { chosenPort_ = name; }
 
-  // A reply counts only while its window is open: from its request until the reply's own bytes
-  // could have come at 9600 baud (10 bits a byte) plus kReplyMargin for the controller's turn,
-  // an adapter's latency timer and a busy event loop. Bytes outside it are stray and dropped
-  // unseen: they stop no watchdog, start no read-out and count towards no reply.
-  static constexpr Nanos kByteTime = kCharacterTime;
-  static constexpr Millis kReplyMargin{200};
-  bool replyWindowOpen() const;
+  // A reply counts only while its window is open: from its request until the request's own
+  // watchdog gives it up (a sample request: Timer1; the AAh and 09h of the settings exchange:
+  // its give-up, Timer6) or the next request goes out; a live frame's window stays open after
+  // Timer2, so that a frame 0.9 s late is still shown. Bytes already waiting when a request goes
+  // out are not its reply. Bytes outside a window are stray and dropped unseen: they stop no
+  // watchdog, start no read-out and count towards no reply.
+  bool replyWindowOpen() const { return awaiting_ != Awaiting::Nothing; }
 
   // The settings exchange runs from F5 until its block is handled or it is given up.
   bool settingsExchangeRunning() const { return Timer6.isRunning(); }
 
-  // Sends inside the conversation in progress. A link that is not open is opened again first,
-  // so a wizard step or an editor field after a lost link reaches the controller once it is
-  // back; a failure already reported ends the handler without a second box.
+  // Sends inside the conversation in progress, for a step the fitter takes (an OK of the
+  // editor or the wizard, the console's send). A link that is not open is opened again first,
+  // so the step reaches the controller once it is back; when it is not, the step is a new
+  // question and gets its answer: the error is raised (and shown) again, however often the
+  // link's loss has been shown already.
   void send(const Command& command);
   SerialTransport& transport() { return link_; }
 
@@ -172,19 +176,27 @@ class LinkControl {
   WindowTimer Timer3;     // 50 ms × 11: rest after a missed frame
   WindowTimer Timer4;     // 100 ms × 11: from the answer to AAh to the settings read-out
   WindowTimer Timer6;     // 200 ms × 31: give-up of the settings exchange
-  PacedTimer wykres_on1;  // 20 ms: next live-frame request
-  PacedTimer Timerznak;   // 50 ms: next sample request
+  PacedTimer wykres_on1;  // 20 ms, never closer than 18: next live-frame request
+  PacedTimer Timerznak;   // 50 ms, never closer than 50: next sample request
 
  private:
   void EditDaneChange();
+  enum class Awaiting { Nothing, Frame, Sample, Settings, Answer };
   // Opens the window of the reply to the request about to go out; whatever is already waiting
   // on the line is not its answer and is thrown away.
-  void expectReply(int length);
+  void expectReply(int length, Awaiting what);
+  // A watchdog about to give its request up first takes in what has reached the port: a
+  // reply that came in time is still its reply when the user interface was held up between
+  // its arrival and its handling. True when that reply stopped the watchdog.
+  bool answeredMeanwhile(const WindowTimer& watchdog);
   // Nothing of an exchange that ended without its editor may act later: no read-out, no block
   // taken from bytes that answer something else, no oscilloscope restart.
   void abandonSettingsExchange();
   void settingsBlockArrived();
   void Timer4Timer();
+  // A send inside a conversation that nobody asked for just now (a loop's request, the
+  // read-out, the end of the exchange): a failure already shown is not shown again.
+  void sendInConversation(const Command& command);
   // Sends the request of a loop; a link failure ends the loop instead of leaving it to send
   // again and again into a dead port.
   void sendRequest(const Command& command);
@@ -206,9 +218,10 @@ class LinkControl {
   void markReported();
   int reportedAt_ = -1;
   QString chosenPort_;
-  bool awaitingReply_ = false;
+  Awaiting awaiting_ = Awaiting::Nothing;
+  // A loop's own tick is running: its request continues what the fitter started.
+  bool inLoopTick_ = false;
   bool communicationOpen_ = false;
-  Nanos replyClosesAt_{0};
 };
 
 }  // namespace orvel

@@ -52,13 +52,31 @@ const Caption kOverride{
     "La variabile d'ambiente %1 è impostata e prevale su questa scelta finché "
     "non viene rimossa."};
 
+// The adapter's latency timer, and what it does to the live view's 50 readings a second.
+const Caption kLatencyQuick{
+    "Adapter oddaje odebrane bajty co %1 ms (zegar opóźnienia): tryb oscyloskopu zachowuje "
+    "50 odczytów na sekundę.",
+    "The adapter hands received bytes over every %1 ms (its latency timer): the oscilloscope "
+    "mode keeps its 50 readings a second.",
+    "L'adattatore consegna i byte ricevuti ogni %1 ms (timer di latenza): la modalità "
+    "oscilloscopio mantiene 50 letture al secondo."};
+const Caption kLatencySlow{
+    "Adapter oddaje odebrane bajty co %1 ms (zegar opóźnienia): tryb oscyloskopu pokaże "
+    "co najmniej %2 zamiast 50 odczytów na sekundę.",
+    "The adapter hands received bytes over every %1 ms (its latency timer): the oscilloscope "
+    "mode shows at least %2 instead of 50 readings a second.",
+    "L'adattatore consegna i byte ricevuti ogni %1 ms (timer di latenza): la modalità "
+    "oscilloscopio mostra almeno %2 invece di 50 letture al secondo."};
+
 }  // namespace
 
 PortDeviceDialog::PortDeviceDialog(SerialDeviceLister listDevices, QWidget* parent)
     : QDialog(parent),
       ui_(std::make_unique<Ui::PortDeviceDialog>()),
-      listDevices_(std::move(listDevices)) {
+      listDevices_(std::move(listDevices)),
+      latencyOf_([](const QString& path) { return adapterLatencyMs(path); }) {
   ui_->setupUi(this);
+  ui_->LatencyNote->hide();
   connect(ui_->Buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(ui_->Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(ui_->Refresh, &QPushButton::clicked, this, &PortDeviceDialog::refresh);
@@ -71,6 +89,7 @@ PortDeviceDialog::PortDeviceDialog(SerialDeviceLister listDevices, QWidget* pare
   connect(ui_->DeviceList, &QTreeWidget::itemDoubleClicked, this, &QDialog::accept);
   connect(ui_->DevicePath, &QLineEdit::textChanged, this, [this](const QString& text) {
     ui_->Buttons->button(QDialogButtonBox::Ok)->setEnabled(!text.trimmed().isEmpty());
+    showLatency();
   });
 }
 
@@ -103,6 +122,16 @@ void PortDeviceDialog::retranslate() {
   for (const Caption& c : kColumns)
     headers << pick(c);
   ui_->DeviceList->setHeaderLabels(headers);
+  showLatency();
+}
+
+void PortDeviceDialog::showLatency() {
+  const std::optional<int> ms = latencyOf_ ? latencyOf_(devicePath()) : std::nullopt;
+  ui_->LatencyNote->setVisible(ms.has_value());
+  if (!ms) return;
+  const int rate = liveRateWithLatency(*ms);
+  ui_->LatencyNote->setText(rate >= 50 ? pick(kLatencyQuick).arg(*ms)
+                                       : pick(kLatencySlow).arg(*ms).arg(rate));
 }
 
 void PortDeviceDialog::refresh() {

@@ -29,14 +29,20 @@ class PortDeviceDialog : public QDialog {
   QString portName() const;
   QString devicePath() const;
 
+  // Where the dialog reads an adapter's latency timer (adapterLatencyMs by default).
+  using LatencyReader = std::function<std::optional<int>(const QString& devicePath)>;
+  void setLatencyReader(LatencyReader reader) { latencyOf_ = std::move(reader); }
+
  private:
   void refresh();
   void showMapping();
   void retranslate();
+  void showLatency();
 
   std::unique_ptr<Ui::PortDeviceDialog> ui_;
   SerialDeviceLister listDevices_;
   std::function<QString(const QString&)> mappedPath_;
+  LatencyReader latencyOf_;
 };
 
 }  // namespace orvel

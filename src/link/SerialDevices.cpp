@@ -3,9 +3,12 @@
 #include "core/Language.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace orvel {
 
@@ -35,6 +38,26 @@ void addStableNames(QList<SerialDevice>& devices, const QString& byIdDir) {
       }
     }
   }
+}
+
+std::optional<int> adapterLatencyMs(const QString& devicePath, const QString& sysfsRoot) {
+  const QString device = QFileInfo(QFileInfo(devicePath).canonicalFilePath()).fileName();
+  if (device.isEmpty()) return std::nullopt;
+  QFile timer(sysfsRoot + QStringLiteral("/class/tty/") + device +
+              QStringLiteral("/device/latency_timer"));
+  if (!timer.open(QIODevice::ReadOnly)) return std::nullopt;
+  bool ok = false;
+  const int ms = QString::fromLatin1(timer.read(16)).trimmed().toInt(&ok);
+  if (!ok || ms < 0 || ms > 255) return std::nullopt;
+  return ms;
+}
+
+int liveRateWithLatency(int latencyMs) {
+  // Request and reply take 9 characters of 10 bits at 9600 baud: 9.375 ms, in microseconds.
+  constexpr int kExchangeUs = 9375;
+  constexpr int kSlotUs = 20000;
+  const int turnUs = std::max(kSlotUs, kExchangeUs + 1000 * std::max(0, latencyMs));
+  return 1000000 / turnUs;
 }
 
 QString adaptersLine(const QList<SerialDevice>& devices) {

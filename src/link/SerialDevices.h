@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace orvel {
 
@@ -30,5 +31,15 @@ void addStableNames(QList<SerialDevice>& devices, const QString& byIdDir);
 // One line for a message, naming the adapters present ("Adaptery w systemie: /dev/ttyUSB0 (FT232R
 // USB UART), /dev/ttyACM0") or saying that there is none.
 QString adaptersLine(const QList<SerialDevice>& devices);
+
+// The latency timer of a USB serial adapter, in milliseconds, as its driver shows it in sysfs
+// (<sysfsRoot>/class/tty/<device>/device/latency_timer, the device found through any symlink of
+// the path); nothing for a device that has none (a built-in port, a pseudo-terminal).
+std::optional<int> adapterLatencyMs(const QString& devicePath,
+                                    const QString& sysfsRoot = QStringLiteral("/sys"));
+
+// The live frames a second an adapter's latency timer leaves at worst: a reply then reaches the
+// program the whole timer after its 9.4 ms on the line, and the next request waits for it.
+int liveRateWithLatency(int latencyMs);
 
 }  // namespace orvel

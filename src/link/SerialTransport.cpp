@@ -51,6 +51,10 @@ void SerialTransport::expectReply(int length) {
   if (connected_ && length > 0) expectReplyDevice(length);
 }
 
+void SerialTransport::collectReceived() {
+  if (connected_) collectDevice();
+}
+
 void SerialTransport::deviceLost(const QString& errorText) {
   connected_ = false;
   if (lossHandler_) {

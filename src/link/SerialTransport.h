@@ -47,6 +47,11 @@ class SerialTransport {
   // reply comes in one notification rather than one per byte. Whatever is still missing then is
   // notified as it comes. Does nothing when not connected.
   void expectReply(int length);
+  // Notifies now what has reached the device and not been notified yet, a gathered reply's
+  // bytes included, unless a notification is running. A watchdog calls it before it gives up a
+  // request, so that a reply that arrived while the user interface was held up is not taken
+  // for silence.
+  void collectReceived();
 
   // The handler of the received-characters notification, called with the number of bytes
   // waiting (never 0).
@@ -69,6 +74,7 @@ class SerialTransport {
   virtual QByteArray readDevice(int count) = 0;
   virtual void discardDevice() {}
   virtual void expectReplyDevice(int /*length*/) {}
+  virtual void collectDevice() {}
 
   // For implementations: marks the link closed after the device was lost underneath it and
   // reports the loss.

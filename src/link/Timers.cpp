@@ -162,8 +162,12 @@ void WindowTimer::tick() {
   }
 }
 
-PacedTimer::PacedTimer(TimerService& service, int intervalMs, std::function<void()> onTick)
-    : service_(service), interval_(Millis(intervalMs)), onTick_(std::move(onTick)) {
+PacedTimer::PacedTimer(TimerService& service, int intervalMs, int minimumGapMs,
+                       std::function<void()> onTick)
+    : service_(service),
+      interval_(Millis(intervalMs)),
+      minimumGap_(Millis(minimumGapMs)),
+      onTick_(std::move(onTick)) {
   handle_ = service.createHandle([this] { guarded([this] { fire(); }); });
 }
 
@@ -179,9 +183,12 @@ void PacedTimer::stop() {
 }
 
 void PacedTimer::requestSent() {
+  // From a tick the slot stays, and the gap counts from when the request goes out: a handler
+  // held up between its tick and its write brings no two requests closer.
+  lastTick_ = service_.now();
   if (inTick_) return;
   anchored_ = true;
-  slot_ = lastTick_ = service_.now();
+  slot_ = lastTick_;
 }
 
 void PacedTimer::arm() {
@@ -190,11 +197,12 @@ void PacedTimer::arm() {
   Nanos slot = now;
   Nanos at = now;
   if (anchored_) {
-    const Nanos earliest = std::max(now, lastTick_ + minimumGap());
+    const Nanos earliest = std::max(now, lastTick_ + minimumGap_);
     slot = slot_ + interval_;
-    if (earliest > slot + lateness()) {
-      slot += interval_ * ((earliest - slot - lateness() + interval_ - Nanos(1)) / interval_);
-    }
+    // A reply handled more than half a slot late moves the grid to the tick it gets now; one a
+    // little late is answered at once all the same, and the ticks after it catch up with the
+    // grid, never closer than the minimum gap.
+    if (now > slot + interval_ / 2) slot = earliest;
     at = std::max(slot, earliest);
   }
   armedFor_ = slot;

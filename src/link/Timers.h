@@ -73,31 +73,29 @@ class WindowTimer {
   std::function<void()> onExpiry_;
 };
 
-// The short pacing timers of the live and sample loops. Their ticks keep to a grid of slots one
-// interval apart, counted from the first tick (or from a request sent outside the timer, see
-// requestSent), so a loop keeps its rate whatever each wake-up costs: after a start the timer
-// ticks at the next slot, never closer than minimumGap() to its previous tick. A tick that cannot
-// come within lateness() of its slot (a reply handled late, or a previous tick so late that the
-// gap pushes this one on) gives up the slot and waits for the next one: requests never bunch and
-// the grid never drifts.
+// The short pacing timers of the live and sample loops. A start is the moment a reply has been
+// handled; the tick (the next request) then comes at the later of that moment and the next slot
+// of a grid one interval apart, and never closer than the minimum gap to the previous tick. The
+// grid is counted from the first tick (or from a request sent outside the timer, see
+// requestSent) and keeps its phase while replies come within their slot or a little late, so
+// the loop keeps its rate whatever each wake-up costs: ticks that came late catch up, never
+// closer than the minimum gap. A reply handled more than half a slot late (an adapter that holds
+// bytes back, a stalled machine) moves the grid to the tick it gets then: no requests are
+// bunched to make up for time that is gone.
 class PacedTimer {
  public:
-  // How close two ticks may come: the interval less a tenth (18 ms of the live loop's 20). The
-  // controller's 9.4 ms of request and reply leave ample room, while the millisecond or so a
-  // wake-up comes late on a busy machine is not taken out of the next request's slot.
-  Nanos minimumGap() const { return interval_ - interval_ / 10; }
-  // How late in its slot a tick may still come: a quarter of the interval (5 ms of 20). A wake-up
-  // a few milliseconds late then delays the next request by what is left of the gap instead of
-  // costing it its slot, and the ticks after it are back on the grid.
-  Nanos lateness() const { return interval_ / 4; }
-
-  PacedTimer(TimerService& service, int intervalMs, std::function<void()> onTick);
+  // minimumGapMs: how close two ticks may come. The live loop's 18 ms of its 20 leave the
+  // controller's 9.4 ms of request and reply ample room, while the millisecond or so a wake-up
+  // comes late on a busy machine is not taken out of the next request's slot; the sample loop
+  // never goes sooner than its full 50 ms.
+  PacedTimer(TimerService& service, int intervalMs, int minimumGapMs, std::function<void()> onTick);
   void start();
   void stop();
   bool isRunning() const { return running_; }
   int intervalMs() const { return static_cast<int>(interval_ / Millis(1)); }
-  // The loop's request went out now without a tick (the first of a run): the grid starts here.
-  // Called from the tick itself it changes nothing.
+  Nanos minimumGap() const { return minimumGap_; }
+  // The loop's request went out now. Without a tick (the first of a run) the grid starts here;
+  // from the tick the next one keeps its minimum gap from this moment.
   void requestSent();
 
  private:
@@ -107,6 +105,7 @@ class PacedTimer {
   TimerService& service_;
   std::unique_ptr<TimerService::Handle> handle_;
   Nanos interval_;
+  Nanos minimumGap_;
   std::function<void()> onTick_;
   bool running_ = false;
   bool anchored_ = false;

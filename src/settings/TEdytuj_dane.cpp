@@ -5,6 +5,7 @@
 #include "core/Handlers.h"
 #include "core/Language.h"
 #include "core/WindowPlacement.h"
+#include "link/LinkError.h"
 #include "settings/ShapePictogram.h"
 #include "ui_TEdytuj_dane.h"
 
@@ -136,8 +137,18 @@ bool TEdytuj_dane::settleUnsent() {
     if (answer == Answer::First) {
       bool allSent = true;
       for (Send* s : pending) {
-        guarded([&] { runSend(*s); });
+        bool linkDown = false;
+        guarded([&] {
+          try {
+            runSend(*s);
+          } catch (const LinkError&) {
+            linkDown = true;
+            throw;
+          }
+        });
         allSent = allSent && !isUnsent(s->ok);
+        // One answer to one question: the sends after it would fail the same way.
+        if (linkDown) break;
       }
       // A refused or failed send keeps the window open, its message shown, its field marked.
       if (!allSent) return false;

@@ -36,6 +36,10 @@ class FakeTransport : public SerialTransport {
 
   void inject(const QByteArray& bytes);
   void inject(std::initializer_list<int> bytes);
+  // The bytes reach the device but their notification waits, as when the user interface is held
+  // up: deliverArrived() notifies them, a watchdog's collectReceived() takes them in first.
+  void arrive(const QByteArray& bytes) { queue_ += bytes; }
+  void deliverArrived() { deliver(); }
 
   // The device goes away underneath the open link, as an unplugged adapter does.
   void loseDevice(int osError);
@@ -55,6 +59,7 @@ class FakeTransport : public SerialTransport {
   void writeDevice(const QByteArray& bytes) override;
   QByteArray readDevice(int count) override;
   void discardDevice() override { queue_.clear(); }
+  void collectDevice() override { deliver(); }
 
  private:
   void deliver();

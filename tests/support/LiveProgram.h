@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/Program.h"
-#include "link/QtSerialTransport.h"
 #include "link/Timers.h"
+#include "link/TtyTransport.h"
 #include "support/RecordingDialogs.h"
 
 #include <QEventLoop>
@@ -20,7 +20,7 @@ namespace orvel::test {
 // message boxes.
 struct LiveProgram {
   QtTimerService timers;
-  QtSerialTransport link;
+  TtyTransport link;
   RecordingDialogs dialogs;
   QTemporaryDir installDir;
   std::unique_ptr<Program> program;
