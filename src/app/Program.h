@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/TForm1.h"
+#include "sync/ServerStatus.h"
 
 #include <memory>
 
@@ -10,6 +11,8 @@ class ArchiveExchange;
 class ArchiveRecorder;
 class ArchiveWindow;
 class RecordsCommands;
+class ServerDialog;
+class SyncWorker;
 class TAboutBox;
 class TEdytuj_dane;
 class TForm2;
@@ -46,6 +49,9 @@ class Program {
   void wireRecords();         // app/RecordsWiring.cpp
   void wireCalibration();     // app/CalibrationWiring.cpp
   void wireArchive();         // app/ArchiveWiring.cpp, after the settings editor's
+  void wireArchiveServer();   // app/ArchiveServerWiring.cpp, after the archive's
+  // (Re)starts the transfers to the server registry.ini names; none when it names none.
+  void startArchiveServer();
 
   std::unique_ptr<TForm1> form1_;
   std::unique_ptr<TForm3> form3_;
@@ -57,6 +63,9 @@ class Program {
   std::unique_ptr<ArchiveRecorder> archive_;
   std::unique_ptr<ArchiveExchange> archiveExchange_;
   std::unique_ptr<ArchiveWindow> archiveWindow_;
+  std::unique_ptr<SyncWorker> sync_;
+  std::shared_ptr<ServerStatus> serverStatus_ = std::make_shared<ServerStatus>();  // as last shown
+  ServerDialog* serverDialog_ = nullptr;  // the main window's, made on first use
 };
 
 }  // namespace orvel

@@ -151,23 +151,45 @@ ArchiveStore::MigrationResult ArchiveStore::migrate(QSqlQuery& q) {
   const int version = q.next() ? q.value(0).toInt() : 0;
   q.finish();
   if (version >= kSchemaVersion) return MigrationResult::Ok;
-  // Version 0 is a new, empty file; later versions add their steps after this one.
-  return outcome(
-      run(QStringLiteral("BEGIN")) &&
-      run(QStringLiteral("CREATE TABLE IF NOT EXISTS cars("
-                         "id INTEGER PRIMARY KEY, line1 TEXT NOT NULL, line2 TEXT NOT NULL, "
-                         "UNIQUE(line1, line2))")) &&
-      run(QStringLiteral("CREATE TABLE IF NOT EXISTS readouts("
-                         "id INTEGER PRIMARY KEY, "
-                         "car_id INTEGER NOT NULL REFERENCES cars(id), "
-                         "taken_at TEXT NOT NULL, "
-                         "source TEXT NOT NULL CHECK(source IN ('read', 'import', 'write')), "
-                         "block BLOB NOT NULL CHECK(length(block) = 37), "
-                         "note TEXT NOT NULL DEFAULT '')")) &&
-      run(QStringLiteral("CREATE INDEX IF NOT EXISTS readouts_by_time "
-                         "ON readouts(taken_at, id, car_id)")) &&
-      run(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion)) &&
-      run(QStringLiteral("COMMIT")));
+  // The steps run in one transaction that ends with the new version: a file is at its old
+  // version or at this program's, never between. Another connection may have migrated the file
+  // while this one waited for it.
+  if (!run(QStringLiteral("BEGIN IMMEDIATE")) || !run(QStringLiteral("PRAGMA user_version")))
+    return outcome(false);
+  int from = q.next() ? q.value(0).toInt() : 0;
+  q.finish();
+  bool ok = true;
+  for (; ok && from < kSchemaVersion; ++from) {
+    switch (from) {
+      case 0:  // a new, empty file
+        ok = createTables(run);
+        break;
+      case 1:  // version 2 changes nothing this program relies on
+        break;
+      case 2:
+        ok = addServerIdentity(run);
+        break;
+    }
+  }
+  ok = ok && run(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion)) &&
+       run(QStringLiteral("COMMIT"));
+  if (!ok) QSqlQuery(*db_).exec(QStringLiteral("ROLLBACK"));
+  return outcome(ok);
+}
+
+bool ArchiveStore::createTables(const Run& run) {
+  return run(QStringLiteral("CREATE TABLE IF NOT EXISTS cars("
+                            "id INTEGER PRIMARY KEY, line1 TEXT NOT NULL, line2 TEXT NOT NULL, "
+                            "UNIQUE(line1, line2))")) &&
+         run(QStringLiteral("CREATE TABLE IF NOT EXISTS readouts("
+                            "id INTEGER PRIMARY KEY, "
+                            "car_id INTEGER NOT NULL REFERENCES cars(id), "
+                            "taken_at TEXT NOT NULL, "
+                            "source TEXT NOT NULL CHECK(source IN ('read', 'import', 'write')), "
+                            "block BLOB NOT NULL CHECK(length(block) = 37), "
+                            "note TEXT NOT NULL DEFAULT '')")) &&
+         run(QStringLiteral("CREATE INDEX IF NOT EXISTS readouts_by_time "
+                            "ON readouts(taken_at, id, car_id)"));
 }
 
 bool ArchiveStore::startOver() {
@@ -216,7 +238,9 @@ std::optional<qint64> ArchiveStore::add(const CarLines& car, ReadoutSource sourc
       if (failed(*addReadout_)) continue;
       return std::nullopt;
     }
-    return addReadout_->lastInsertId().toLongLong();
+    const qint64 id = addReadout_->lastInsertId().toLongLong();
+    if (changed_) changed_();
+    return id;
   }
   return std::nullopt;
 }
@@ -226,7 +250,7 @@ std::vector<ReadoutSummary> ArchiveStore::list() {
   if (!open()) return rows;
   QSqlQuery q(*db_);
   q.setForwardOnly(true);
-  if (!q.exec(QStringLiteral("SELECT r.id, r.taken_at, r.source, c.line1, c.line2, r.note "
+  if (!q.exec(QStringLiteral("SELECT r.id, r.taken_at, r.source, c.line1, c.line2, r.note, r.site "
                              "FROM readouts r JOIN cars c ON c.id = r.car_id "
                              "ORDER BY r.taken_at DESC, r.id DESC"))) {
     fail(path_, q.lastError().text());
@@ -237,7 +261,8 @@ std::vector<ReadoutSummary> ArchiveStore::list() {
                     q.value(1).toString(),
                     q.value(2).toString(),
                     {q.value(3).toString(), q.value(4).toString()},
-                    q.value(5).toString()});
+                    q.value(5).toString(),
+                    q.value(6).toString()});
   }
   return rows;
 }
@@ -289,7 +314,7 @@ std::vector<ReadoutSummary> ArchiveStore::summaries(const std::vector<qint64>& i
     list << QString::number(id);
   QSqlQuery q(*db_);
   q.setForwardOnly(true);
-  if (!q.exec(QStringLiteral("SELECT r.id, r.taken_at, r.source, c.line1, c.line2, r.note "
+  if (!q.exec(QStringLiteral("SELECT r.id, r.taken_at, r.source, c.line1, c.line2, r.note, r.site "
                              "FROM readouts r JOIN cars c ON c.id = r.car_id "
                              "WHERE r.id IN (%1)")
                   .arg(list.join(QLatin1Char(','))))) {
@@ -301,7 +326,8 @@ std::vector<ReadoutSummary> ArchiveStore::summaries(const std::vector<qint64>& i
                    q.value(1).toString(),
                    q.value(2).toString(),
                    {q.value(3).toString(), q.value(4).toString()},
-                   q.value(5).toString()});
+                   q.value(5).toString(),
+                   q.value(6).toString()});
   }
   return out;
 }
@@ -310,7 +336,7 @@ std::optional<Readout> ArchiveStore::readout(qint64 id) {
   if (!open()) return std::nullopt;
   QSqlQuery q(*db_);
   q.prepare(
-      QStringLiteral("SELECT c.line1, c.line2, r.taken_at, r.source, r.block, r.note "
+      QStringLiteral("SELECT c.line1, c.line2, r.taken_at, r.source, r.block, r.note, r.site "
                      "FROM readouts r JOIN cars c ON c.id = r.car_id WHERE r.id = ?"));
   q.addBindValue(id);
   if (!q.exec() || !q.next()) {
@@ -330,6 +356,7 @@ std::optional<Readout> ArchiveStore::readout(qint64 id) {
   }
   std::copy(bytes.begin(), bytes.end(), r.block.begin());
   r.note = q.value(5).toString();
+  r.site = q.value(6).toString();
   return r;
 }
 
@@ -340,6 +367,7 @@ bool ArchiveStore::setNote(qint64 id, const QString& note) {
   q.addBindValue(nonNull(note));
   q.addBindValue(id);
   if (!q.exec()) return fail(path_, q.lastError().text());
+  if (changed_) changed_();
   return true;
 }
 

@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -107,6 +108,11 @@ ArchiveWindow::ArchiveWindow(Context context) : ctx_(std::move(context)) {
   result_->setWordWrap(true);
   result_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+  server_ = new QLabel(this);
+  server_->setObjectName(QStringLiteral("LabelSerwer"));
+  server_->setWordWrap(true);
+  server_->hide();
+
   saveButton_ = button("BtnZapiszPlik", "Zapisz do pliku", this);
   printButton_ = button("BtnDrukuj", "Drukuj", this);
   compareButton_ = button("BtnPorownaj", "Porównaj ze sterownikiem", this);
@@ -135,6 +141,7 @@ ArchiveWindow::ArchiveWindow(Context context) : ctx_(std::move(context)) {
   layout->addWidget(pages_, 3);
   layout->addWidget(result_);
   layout->addLayout(buttons);
+  layout->addWidget(server_);
 
   connect(filter_, &QLineEdit::textChanged, this, [this](const QString& text) {
     model_.setFilter(text);
@@ -205,10 +212,27 @@ ArchiveWindow::ArchiveWindow(Context context) : ctx_(std::move(context)) {
 }
 
 void ArchiveWindow::retranslate() {
-  model_.setHeaders({pick("Data i godzina", "Date and time", "Data e ora"),
-                     pick("Samochód", "Car", "Veicolo"),
-                     pick("Samochód (2)", "Car (2)", "Veicolo (2)"),
-                     pick("Źródło", "Source", "Origine"), pick("Notatka", "Note", "Nota")});
+  model_.setHeaders(
+      {pick("Data i godzina", "Date and time", "Data e ora"), pick("Samochód", "Car", "Veicolo"),
+       pick("Samochód (2)", "Car (2)", "Veicolo (2)"), pick("Źródło", "Source", "Origine"),
+       pick("Stanowisko", "Workstation", "Postazione"), pick("Notatka", "Note", "Nota")});
+}
+
+void ArchiveWindow::showServerStatus(const QString& text, bool trouble) {
+  server_->setText(text);
+  server_->setStyleSheet(trouble ? QStringLiteral("color: #a00000") : QString());
+  server_->setVisible(!text.isEmpty());
+}
+
+void ArchiveWindow::archiveChanged() {
+  // A note being typed, a comparison or a write-back waiting for confirmation stays as it is;
+  // the list catches up with the next change or the next opening.
+  if (!isVisible() || note_->hasFocus() || ctx_.exchange->busy() || confirmButton_->isVisible())
+    return;
+  QScrollBar* scroll = list_->verticalScrollBar();
+  const int position = scroll->value();
+  reload(selectedIds());
+  scroll->setValue(position);
 }
 
 void ArchiveWindow::hideEvent(QHideEvent* event) {

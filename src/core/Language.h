@@ -22,6 +22,15 @@ inline QString plIt(const QString& polish, const QString& italian) {
   return CurrentLanguage::isPolish() ? polish : italian;
 }
 
+// Texts of this program's own beyond those (the workshop server and the like) follow the
+// interface language, all three of them.
+inline QString tr3(const char* polish, const char* english, const char* italian) {
+  const Language language = CurrentLanguage::get();
+  return QString::fromUtf8(language == Language::English   ? english
+                           : language == Language::Italian ? italian
+                                                           : polish);
+}
+
 // The title of the program's own warnings (the link's and the like).
 inline QString attentionTitle() {
   return plIt(QStringLiteral("Uwaga"), QStringLiteral("!!!"));
