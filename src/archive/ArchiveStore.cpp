@@ -1,5 +1,7 @@
 #include "archive/ArchiveStore.h"
 
+#include "archive/WriteTurns.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -207,6 +209,7 @@ bool ArchiveStore::startOver() {
 std::optional<qint64> ArchiveStore::add(const CarLines& car, ReadoutSource source,
                                         const SettingsBlock& block, const QDateTime& takenAt,
                                         const QString& note) {
+  const WriteTurns::Urgent turn;
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (!open()) return std::nullopt;
     const auto failed = [this](QSqlQuery& q) {
@@ -361,6 +364,7 @@ std::optional<Readout> ArchiveStore::readout(qint64 id) {
 }
 
 bool ArchiveStore::setNote(qint64 id, const QString& note) {
+  const WriteTurns::Urgent turn;
   if (!open()) return false;
   QSqlQuery q(*db_);
   q.prepare(QStringLiteral("UPDATE readouts SET note = ? WHERE id = ?"));

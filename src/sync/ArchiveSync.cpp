@@ -1,6 +1,7 @@
 #include "sync/ArchiveSync.h"
 
 #include "archive/ArchiveStore.h"
+#include "archive/WriteTurns.h"
 #include "sync/ServerSchema.h"
 
 #include <QFileInfo>
@@ -97,6 +98,7 @@ ServerStatus ArchiveSync::openLocal() {
   if (local_ && inode == inode_) return {};
   if (local_) localFailed(QString());
   if (!QFileInfo(path_).isFile()) return localFailed(path_ + QStringLiteral(": no archive yet"));
+  cars_.clear();
   local_ = std::make_unique<QSqlDatabase>(
       QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), localName_));
   local_->setDatabaseName(path_);
@@ -104,8 +106,13 @@ ServerStatus ArchiveSync::openLocal() {
   inode_ = inode;
   QSqlQuery q(*local_);
   // The program's own store has the file: waiting a while is no harm here.
+  // Its checkpoints are its own to make, after its writes and outside the fitter's way; left to
+  // SQLite, a commit of the fitter's would copy a long fetch's journal into the file.
   if (!q.exec(QStringLiteral("PRAGMA busy_timeout = 5000")) ||
       !q.exec(QStringLiteral("PRAGMA foreign_keys = ON")) ||
+      !q.exec(QStringLiteral("PRAGMA wal_autocheckpoint = 0")) ||
+      // The identities' index is read all over by a long fetch: in memory, not from the disk.
+      !q.exec(QStringLiteral("PRAGMA cache_size = -32768")) ||
       !q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
     return localFailed(q.lastError().text());
   if (q.value(0).toInt() < kLocalVersion)
@@ -220,6 +227,7 @@ ServerStatus ArchiveSync::openServer() {
     }
   }
   if (forgotten) {
+    const WriteTurns::Background turn;
     QSqlQuery reset(*local_);
     reset.prepare(QStringLiteral("UPDATE sync_state SET sent = 0, fetched = 0 WHERE server = ?"));
     reset.addBindValue(serverId_);
@@ -236,6 +244,7 @@ ServerStatus ArchiveSync::openServer() {
 }
 
 bool ArchiveSync::readCursors() {
+  const WriteTurns::Background turn;
   QSqlQuery q(*local_);
   q.prepare(QStringLiteral("INSERT OR IGNORE INTO sync_state(server) VALUES(?)"));
   q.addBindValue(serverId_);
@@ -357,6 +366,7 @@ bool ArchiveSync::pending(std::vector<Row>& rows) {
 }
 
 bool ArchiveSync::markSent(qint64 upTo) {
+  const WriteTurns::Background turn;
   QSqlQuery q(*local_);
   q.prepare(QStringLiteral("UPDATE sync_state SET sent = ? WHERE server = ?"));
   q.addBindValue(upTo);
@@ -473,22 +483,32 @@ bool ArchiveSync::store(std::vector<Row>& rows, int* stored) {
   QSqlQuery tx(*local_);
   std::size_t next = 0;
   do {
-    const std::size_t end = std::min(changes.size(), next + static_cast<std::size_t>(storeRows));
+    const WriteTurns::Background turn;
     if (!tx.exec(QStringLiteral("BEGIN IMMEDIATE"))) return false;
     const auto failed = [&] {
       QSqlQuery(*local_).exec(QStringLiteral("ROLLBACK"));
+      cars_.clear();  // a car added in what was rolled back is not there
       return false;
     };
-    for (std::size_t i = next; i < end; ++i) {
+    std::size_t i = next;
+    // A read-out to be kept ends the transaction early: it waits for one row, not for all.
+    for (; i < changes.size() && i - next < static_cast<std::size_t>(storeRows); ++i) {
+      if (i > next && WriteTurns::othersWaiting()) break;
       const Row& r = *changes[i];
       if (!known.contains(r.uuid)) {
-        addCar.addBindValue(nonNull(r.line1));
-        addCar.addBindValue(nonNull(r.line2));
-        findCar.addBindValue(nonNull(r.line1));
-        findCar.addBindValue(nonNull(r.line2));
-        if (!addCar.exec() || !findCar.exec() || !findCar.next()) return failed();
-        addRow.addBindValue(findCar.value(0).toLongLong());
-        findCar.finish();
+        // A car's row is never removed: its id, once known, holds.
+        const QString car = r.line1 + QLatin1Char('\n') + r.line2;
+        auto id = cars_.constFind(car);
+        if (id == cars_.cend()) {
+          addCar.addBindValue(nonNull(r.line1));
+          addCar.addBindValue(nonNull(r.line2));
+          findCar.addBindValue(nonNull(r.line1));
+          findCar.addBindValue(nonNull(r.line2));
+          if (!addCar.exec() || !findCar.exec() || !findCar.next()) return failed();
+          id = cars_.insert(car, findCar.value(0).toLongLong());
+          findCar.finish();
+        }
+        addRow.addBindValue(*id);
         addRow.addBindValue(r.takenAt);
         addRow.addBindValue(r.source);
         addRow.addBindValue(r.block);
@@ -505,13 +525,15 @@ bool ArchiveSync::store(std::vector<Row>& rows, int* stored) {
       }
     }
     // Every row up to the last one stored is in, or was in already.
-    cursor.addBindValue(end == changes.size() ? last : changes[end - 1]->order);
+    cursor.addBindValue(i == changes.size() ? last : changes[i - 1]->order);
     cursor.addBindValue(serverId_);
     if (!cursor.exec() || !tx.exec(QStringLiteral("COMMIT"))) return failed();
-    next = end;
+    next = i;
   } while (next < changes.size());
   fetched_ = last;
   *stored = static_cast<int>(changes.size());
+  // Copies what it can without waiting for, or holding up, anyone.
+  if (!changes.empty()) tx.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
   return true;
 }
 

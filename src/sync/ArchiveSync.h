@@ -4,6 +4,7 @@
 #include "sync/ServerStatus.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QSqlError>
 #include <QString>
 
@@ -49,9 +50,9 @@ class ArchiveSync {
 
   int uploadRows = 500;  // rows in one statement to the server
   int fetchRows = 1000;  // rows asked for at once
-  // Fetched rows stored in one transaction: a read-out being kept meanwhile waits for one
-  // short transaction at most.
-  int storeRows = 40;
+  // Fetched rows stored in one transaction at most; one the fitter keeps meanwhile ends it
+  // early, and waits for one row.
+  int storeRows = 200;
 
   struct Row {
     qint64 order = 0;  // change_seq here, rev on the server
@@ -87,6 +88,7 @@ class ArchiveSync {
   unsigned long long inode_ = 0;
   QString serverId_;
   QSqlError serverError_;
+  QHash<QString, qint64> cars_;  // car lines: their id here
   qint64 sent_ = 0;
   qint64 fetched_ = 0;
 };

@@ -5,6 +5,9 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace orvel {
 
 // The part of the worker that lives on its thread: the engine, made there, and its timer.
@@ -25,6 +28,9 @@ class SyncLoop : public QObject {
   }
 
   void begin() {
+    // Below the interface thread, without starving: a long first transfer takes the CPU the
+    // fitter's work leaves.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
     sync_ = std::make_unique<ArchiveSync>(path_, line_, site_, cutter_);
     sync_->notified = [this] { soon(); };
     run();
@@ -95,7 +101,7 @@ SyncWorker::SyncWorker(QString archivePath, QString line, QString site, Timing t
       new SyncLoop(std::move(archivePath), std::move(line), std::move(site), timing, cutter_, this);
   loop_->moveToThread(&thread_);
   thread_.setObjectName(QStringLiteral("archive sync"));
-  thread_.start(QThread::LowPriority);
+  thread_.start();
   SyncLoop* loop = loop_;
   QMetaObject::invokeMethod(
       loop, [loop] { loop->begin(); }, Qt::QueuedConnection);
