@@ -333,6 +333,11 @@ class SyncServerTest : public QObject {
       sites << list.data(list.index(row, ArchiveListModel::Site), Qt::DisplayRole).toString();
     QCOMPARE(sites.count("Bay 2"), 1);
     QCOMPARE(sites.count(""), 201);
+
+    // The server tells the program at once when another PC sends, and the open list follows.
+    other.take(1);
+    QCOMPARE(other.sync().sent, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(list.rowCount(), 203, 10000);
   }
 };
 

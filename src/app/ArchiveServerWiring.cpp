@@ -74,9 +74,10 @@ void Program::startArchiveServer() {
     window->showServerStatus(text, s.trouble());
     // A refusal is a setting to put right, not a passing state: it is told once, in the status
     // bar too, and never in a box that would stop the fitter's work.
-    if (s.state == ServerStatus::State::Refused && *told != text) {
-      *told = text;
-      main->setStatusText(text);
+    const QString problem = serverProblemText(s);
+    if (s.state == ServerStatus::State::Refused && *told != problem) {
+      *told = problem;
+      main->setStatusText(problem);
     }
   };
   if (line.isEmpty()) {
