@@ -154,17 +154,8 @@ void CuttingProxy::serve() {
     char drain[16];
     while (::read(wake_[0], drain, sizeof drain) > 0) {
     }
-    if (listener >= 0 && (fds[1].revents & POLLIN)) {
-      const int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-      const int server = unixSocket(upstream_ + name, false);
-      if (client >= 0 && server >= 0) {
-        pairs.push_back({{client, server}});
-      } else {
-        ::close(client);
-        ::close(server);
-      }
-    }
-    for (std::size_t i = 0; i < pairs.size(); ++i) {
+    const std::size_t polled = pairs.size();
+    for (std::size_t i = 0; i < polled; ++i) {
       Pair& p = pairs[i];
       for (int from = 0; from < 2 && p.fd[0] >= 0; ++from) {
         if (!(fds[2 + 2 * i + from].revents & (POLLIN | POLLHUP | POLLERR))) continue;
@@ -204,6 +195,16 @@ void CuttingProxy::serve() {
           hangUp(p);
           break;
         }
+      }
+    }
+    if (listener >= 0 && (fds[1].revents & POLLIN)) {
+      const int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+      const int server = unixSocket(upstream_ + name, false);
+      if (client >= 0 && server >= 0) {
+        pairs.push_back({{client, server}});
+      } else {
+        ::close(client);
+        ::close(server);
       }
     }
   }
