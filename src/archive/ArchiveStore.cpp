@@ -153,9 +153,9 @@ ArchiveStore::MigrationResult ArchiveStore::migrate(QSqlQuery& q) {
   const int version = q.next() ? q.value(0).toInt() : 0;
   q.finish();
   if (version >= kSchemaVersion) return MigrationResult::Ok;
-  // The steps run in one transaction that ends with the new version: a file is at its old
-  // version or at this program's, never between. Another connection may have migrated the file
-  // while this one waited for it.
+  // Each step takes the file from one version to the next and says so; all of them run in one
+  // transaction, so a file is at its old version or at this program's, never between. Another
+  // connection may have migrated the file while this one waited for it.
   if (!run(QStringLiteral("BEGIN IMMEDIATE")) || !run(QStringLiteral("PRAGMA user_version")))
     return outcome(false);
   int from = q.next() ? q.value(0).toInt() : 0;
@@ -166,15 +166,15 @@ ArchiveStore::MigrationResult ArchiveStore::migrate(QSqlQuery& q) {
       case 0:  // a new, empty file
         ok = createTables(run);
         break;
-      case 1:  // version 2 changes nothing this program relies on
+      case 1:  // nothing this program relies on changes in version 2
         break;
-      case 2:
+      case 2:  // identities for the workshop server
         ok = addServerIdentity(run);
         break;
     }
+    ok = ok && run(QStringLiteral("PRAGMA user_version = %1").arg(from + 1));
   }
-  ok = ok && run(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion)) &&
-       run(QStringLiteral("COMMIT"));
+  ok = ok && run(QStringLiteral("COMMIT"));
   if (!ok) QSqlQuery(*db_).exec(QStringLiteral("ROLLBACK"));
   return outcome(ok);
 }
