@@ -71,19 +71,22 @@ ArchiveSync::ArchiveSync(QString archivePath, const QString& line, QString site,
 
 ArchiveSync::~ArchiveSync() {
   closeServer();
-  if (local_) {
-    local_->close();
-    local_.reset();
-    QSqlDatabase::removeDatabase(localName_);
-  }
+  closeLocal();
+}
+
+void ArchiveSync::closeLocal() {
+  if (!local_) return;
+  local_->close();
+  local_.reset();
+  QSqlDatabase::removeDatabase(localName_);
+}
+
+bool ArchiveSync::failedHere(const QSqlQuery& q) {
+  localError_ = q.lastError().text();
+  return false;
 }
 
 ServerStatus ArchiveSync::localFailed(const QString& detail) {
-  if (local_) {
-    local_->close();
-    local_.reset();
-    QSqlDatabase::removeDatabase(localName_);
-  }
   ServerStatus s;
   s.state = ServerStatus::State::Refused;
   s.refusal = ServerStatus::Refusal::LocalArchive;
@@ -96,27 +99,37 @@ ServerStatus ArchiveSync::openLocal() {
   // to the old file would go on writing into what was moved aside.
   const unsigned long long inode = inodeOf(path_);
   if (local_ && inode == inode_) return {};
-  if (local_) localFailed(QString());
+  closeLocal();
   if (!QFileInfo(path_).isFile()) return localFailed(path_ + QStringLiteral(": no archive yet"));
   cars_.clear();
-  local_ = std::make_unique<QSqlDatabase>(
-      QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), localName_));
-  local_->setDatabaseName(path_);
-  if (!local_->open()) return localFailed(local_->lastError().text());
+  QString problem;
+  {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), localName_);
+    db.setDatabaseName(path_);
+    if (db.open()) {
+      QSqlQuery q(db);
+      // The program's own store has the file: waiting a while is no harm here. Checkpoints are
+      // this connection's own to make, after its writes and outside the fitter's way: left to
+      // SQLite, a commit of the fitter's would copy a long fetch's journal into the file. The
+      // identities' index, read all over by a long fetch, is kept in memory.
+      for (const char* pragma : {"busy_timeout = 5000", "foreign_keys = ON",
+                                 "wal_autocheckpoint = 0", "cache_size = -32768"})
+        if (problem.isEmpty() && !q.exec(QStringLiteral("PRAGMA ") + QLatin1String(pragma)))
+          problem = q.lastError().text();
+      if (problem.isEmpty() && (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()))
+        problem = q.lastError().text();
+      else if (problem.isEmpty() && q.value(0).toInt() < kLocalVersion)
+        problem = path_ + QStringLiteral(": schema version %1").arg(q.value(0).toInt());
+    } else {
+      problem = db.lastError().text();
+    }
+    if (problem.isEmpty()) local_ = std::make_unique<QSqlDatabase>(db);
+  }
+  if (!problem.isEmpty()) {
+    QSqlDatabase::removeDatabase(localName_);
+    return localFailed(problem);
+  }
   inode_ = inode;
-  QSqlQuery q(*local_);
-  // The program's own store has the file: waiting a while is no harm here.
-  // Its checkpoints are its own to make, after its writes and outside the fitter's way; left to
-  // SQLite, a commit of the fitter's would copy a long fetch's journal into the file.
-  if (!q.exec(QStringLiteral("PRAGMA busy_timeout = 5000")) ||
-      !q.exec(QStringLiteral("PRAGMA foreign_keys = ON")) ||
-      !q.exec(QStringLiteral("PRAGMA wal_autocheckpoint = 0")) ||
-      // The identities' index is read all over by a long fetch: in memory, not from the disk.
-      !q.exec(QStringLiteral("PRAGMA cache_size = -32768")) ||
-      !q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
-    return localFailed(q.lastError().text());
-  if (q.value(0).toInt() < kLocalVersion)
-    return localFailed(path_ + QStringLiteral(": schema version %1").arg(q.value(0).toInt()));
   return {};
 }
 
@@ -200,7 +213,7 @@ ServerStatus ArchiveSync::openServer() {
       return serverFailed(schema.error);
   }
   serverId_ = schema.serverId;
-  if (!readCursors()) return localFailed(local_->lastError().text());
+  if (!readCursors()) return localFailed(localError_);
 
   // A server restored from an older copy has forgotten what this PC sent since, and gives out
   // again revs this PC has seen: everything is sent and fetched anew, which the uuids make
@@ -248,16 +261,16 @@ bool ArchiveSync::readCursors() {
   QSqlQuery q(*local_);
   q.prepare(QStringLiteral("INSERT OR IGNORE INTO sync_state(server) VALUES(?)"));
   q.addBindValue(serverId_);
-  if (!q.exec()) return false;
+  if (!q.exec()) return failedHere(q);
   // The server last used is the one whose count of waiting rows is shown before a connection.
   q.prepare(
       QStringLiteral("UPDATE sync_state SET used = (SELECT max(used) FROM sync_state) + 1 "
                      "WHERE server = ?"));
   q.addBindValue(serverId_);
-  if (!q.exec()) return false;
+  if (!q.exec()) return failedHere(q);
   q.prepare(QStringLiteral("SELECT sent, fetched FROM sync_state WHERE server = ?"));
   q.addBindValue(serverId_);
-  if (!q.exec() || !q.next()) return false;
+  if (!q.exec() || !q.next()) return failedHere(q);
   sent_ = q.value(0).toLongLong();
   fetched_ = q.value(1).toLongLong();
   return true;
@@ -305,10 +318,10 @@ ArchiveSync::Result ArchiveSync::passOnce(const std::function<void(const ServerS
   std::vector<Row> rows;
   for (;;) {
     if (cutter_->isCut()) return ended(serverFailed(QSqlError()));
-    if (!pending(rows)) return ended(localFailed(local_->lastError().text()));
+    if (!pending(rows)) return ended(localFailed(localError_));
     if (rows.empty()) break;
     if (!send(rows)) return ended(serverFailed(serverError_));
-    if (!markSent(rows.back().order)) return ended(localFailed(local_->lastError().text()));
+    if (!markSent(rows.back().order)) return ended(localFailed(localError_));
     result.sent += static_cast<int>(rows.size());
     going.waiting = std::max(0, going.waiting - static_cast<int>(rows.size()));
     if (progress) progress(going);
@@ -319,7 +332,7 @@ ArchiveSync::Result ArchiveSync::passOnce(const std::function<void(const ServerS
     if (rows.empty()) break;
     const std::size_t offered = rows.size();
     int stored = 0;
-    if (!store(rows, &stored)) return ended(localFailed(local_->lastError().text()));
+    if (!store(rows, &stored)) return ended(localFailed(localError_));
     result.fetched += stored;
     if (rows.size() < offered) {
       ServerStatus newer;
@@ -346,7 +359,7 @@ bool ArchiveSync::pending(std::vector<Row>& rows) {
       "WHERE r.change_seq > ? ORDER BY r.change_seq LIMIT ?"));
   q.addBindValue(sent_);
   q.addBindValue(uploadRows);
-  if (!q.exec()) return false;
+  if (!q.exec()) return failedHere(q);
   while (q.next()) {
     Row r;
     r.order = q.value(0).toLongLong();
@@ -362,7 +375,7 @@ bool ArchiveSync::pending(std::vector<Row>& rows) {
     r.noteChanged = q.value(9).toString();
     rows.push_back(std::move(r));
   }
-  return !q.lastError().isValid();
+  return !q.lastError().isValid() || failedHere(q);
 }
 
 bool ArchiveSync::markSent(qint64 upTo) {
@@ -371,7 +384,7 @@ bool ArchiveSync::markSent(qint64 upTo) {
   q.prepare(QStringLiteral("UPDATE sync_state SET sent = ? WHERE server = ?"));
   q.addBindValue(upTo);
   q.addBindValue(serverId_);
-  if (!q.exec()) return false;
+  if (!q.exec()) return failedHere(q);
   sent_ = upTo;
   return true;
 }
@@ -457,7 +470,7 @@ bool ArchiveSync::store(std::vector<Row>& rows, int* stored) {
     if (!uuids.isEmpty() &&
         !q.exec(QStringLiteral("SELECT uuid, note_changed, note FROM readouts WHERE uuid IN (%1)")
                     .arg(uuids.join(QLatin1Char(',')))))
-      return false;
+      return failedHere(q);
     while (q.next())
       known.insert(q.value(0).toString(), {q.value(1).toString(), q.value(2).toString()});
   }
@@ -484,11 +497,16 @@ bool ArchiveSync::store(std::vector<Row>& rows, int* stored) {
   std::size_t next = 0;
   do {
     const WriteTurns::Background turn;
-    if (!tx.exec(QStringLiteral("BEGIN IMMEDIATE"))) return false;
-    const auto failed = [&] {
+    const auto rollBack = [&] {
       QSqlQuery(*local_).exec(QStringLiteral("ROLLBACK"));
       cars_.clear();  // a car added in what was rolled back is not there
       return false;
+    };
+    if (!tx.exec(QStringLiteral("BEGIN IMMEDIATE"))) return failedHere(tx);
+    const auto failed = [&] {
+      for (const QSqlQuery* q : {&addCar, &findCar, &addRow, &setNote, &cursor, &tx})
+        if (q->lastError().isValid()) return failedHere(*q) || rollBack();
+      return rollBack();
     };
     std::size_t i = next;
     // A read-out to be kept ends the transaction early: it waits for one row, not for all.

@@ -13,6 +13,7 @@
 #include <vector>
 
 class QSqlDatabase;
+class QSqlQuery;
 
 namespace orvel {
 
@@ -69,6 +70,8 @@ class ArchiveSync {
   void closeServer();
   ServerStatus serverFailed(const QSqlError& error);
   ServerStatus localFailed(const QString& detail);
+  void closeLocal();
+  bool failedHere(const QSqlQuery& q);  // keeps the query's error for the status; false
   bool readCursors();
   bool pending(std::vector<Row>& rows);
   bool markSent(qint64 upTo);
@@ -88,6 +91,7 @@ class ArchiveSync {
   unsigned long long inode_ = 0;
   QString serverId_;
   QSqlError serverError_;
+  QString localError_;
   QHash<QString, qint64> cars_;  // car lines: their id here
   qint64 sent_ = 0;
   qint64 fetched_ = 0;
