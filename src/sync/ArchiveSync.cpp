@@ -509,9 +509,11 @@ bool ArchiveSync::store(std::vector<Row>& rows, int* stored) {
       return rollBack();
     };
     std::size_t i = next;
-    // A read-out to be kept ends the transaction early: it waits for one row, not for all.
+    bool yielded = false;
     for (; i < changes.size() && i - next < static_cast<std::size_t>(storeRows); ++i) {
-      if (i > next && WriteTurns::othersWaiting()) break;
+      // A read-out to be kept goes first: this transaction is given up at once, to be done
+      // again after it, rather than committed while the fitter waits.
+      if ((yielded = WriteTurns::othersWaiting())) break;
       const Row& r = *changes[i];
       if (!known.contains(r.uuid)) {
         // A car's row is never removed: its id, once known, holds.
@@ -542,6 +544,10 @@ bool ArchiveSync::store(std::vector<Row>& rows, int* stored) {
         if (!setNote.exec()) return failed();
       }
     }
+    if (yielded) {
+      rollBack();
+      continue;
+    }
     // Every row up to the last one stored is in, or was in already.
     cursor.addBindValue(i == changes.size() ? last : changes[i - 1]->order);
     cursor.addBindValue(serverId_);
@@ -550,7 +556,9 @@ bool ArchiveSync::store(std::vector<Row>& rows, int* stored) {
   } while (next < changes.size());
   fetched_ = last;
   *stored = static_cast<int>(changes.size());
-  // Copies what it can without waiting for, or holding up, anyone.
+  // The journal is copied into the file after each batch, by this thread, waiting for nobody
+  // and outside the fitter's turn: it never grows to where a commit of the fitter's would copy
+  // it (a thousand pages).
   if (!changes.empty()) tx.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
   return true;
 }

@@ -50,10 +50,10 @@ class ArchiveSync {
   std::function<void()> notified;
 
   int uploadRows = 500;  // rows in one statement to the server
-  int fetchRows = 1000;  // rows asked for at once
-  // Fetched rows stored in one transaction at most; one the fitter keeps meanwhile ends it
-  // early, and waits for one row.
-  int storeRows = 200;
+  int fetchRows = 500;   // rows asked for, and stored, at once
+  // Fetched rows stored in one transaction at most; a read-out the fitter keeps meanwhile
+  // waits for one row, not for the transaction.
+  int storeRows = 100;
 
   struct Row {
     qint64 order = 0;  // change_seq here, rev on the server
