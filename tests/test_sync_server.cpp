@@ -438,6 +438,16 @@ class SyncServerTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(worker.status().state, ServerStatus::State::Synced, 30000);
     QCOMPARE(serverRows(db).keys(), pc.rows().keys());
     QCOMPARE(pc.rows().size(), 20000);
+
+    // Another PC fetches them all while the fitter keeps read-outs there: its transactions give
+    // way and are done again, nothing is lost.
+    Pc other("Bay 2", pg.line(db));
+    SyncWorker fetching(other.store.path(), other.line, other.site, {60000, 200, 1000});
+    other.store.setChangeListener([&fetching] { fetching.kick(); });
+    for (int i = 0; i < 50; ++i, QTest::qWait(10))
+      other.take(1);
+    QTRY_COMPARE_WITH_TIMEOUT(serverRows(db).size(), 20050, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(other.rows().keys(), serverRows(db).keys(), 30000);
   }
 
   // The program itself, its server gone for a day's read-outs: they are kept at once, the
