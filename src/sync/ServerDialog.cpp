@@ -152,8 +152,16 @@ void ServerDialog::done(int result) {
               "riga."));
       return;
     }
+    if (checked.kind == ServerLine::Problem::Semicolon) {
+      result_->setText(tr3("Wiersz połączenia nie może zawierać średnika.",
+                           "The connection line cannot contain a ';'.",
+                           "La riga di connessione non può contenere ';'."));
+      return;
+    }
     if (checked.kind != ServerLine::Problem::None) {
-      result_->setText(checked.problem);
+      result_->setText(tr3("Błędny wiersz połączenia: %1", "The connection line is wrong: %1",
+                           "Riga di connessione errata: %1")
+                           .arg(checked.problem));
       return;
     }
   }
