@@ -10,8 +10,10 @@
 #include "sync/ArchiveSync.h"
 #include "sync/SyncWorker.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMap>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -468,6 +470,14 @@ class SyncServerTest : public QObject {
     auto* status = window.findChild<QLabel*>("LabelSerwer");
     QTRY_COMPARE_WITH_TIMEOUT(status->text(), QString("Serwer: połączono, wszystko wysłane"),
                               10000);
+    // A line with a password in it never reaches registry.ini.
+    f.form().findChild<QAction*>("SerwerArchiwum1")->trigger();
+    auto* dialog = f.form().findChild<QDialog*>("ServerDialog");
+    dialog->findChild<QLineEdit*>("EditSerwer")->setText(pg.line(db) + " password=secret");
+    dialog->accept();
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(Registry::archiveServer(), pg.line(db));
+    dialog->reject();
 
     QVERIFY(pg.stop());
     for (int i = 0; i < 200; ++i)
