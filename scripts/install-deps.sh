@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config dpkg-dev
   qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libqt6sql6-sqlite libsqlite3-dev
-  sqlite3 qt6-translations-l10n
+  sqlite3 qt6-translations-l10n libqt6sql6-psql libpq-dev postgresql
   fonts-dejavu-core fonts-liberation
   poppler-utils
   xvfb xauth x11vnc openbox xdotool

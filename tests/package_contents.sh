@@ -25,6 +25,7 @@ expected=$(sort <<'LIST'
 ./usr/share/orvel/help-en.html
 ./usr/share/orvel/help-it.html
 ./usr/share/orvel/pomoc.html
+./usr/share/orvel/server-schema.sql
 LIST
 )
 if [ "$files" != "$expected" ]; then
@@ -32,7 +33,7 @@ if [ "$files" != "$expected" ]; then
 fi
 depends=$(dpkg-deb -f "$deb" Depends)
 for need in libqt6widgets6 libqt6serialport6 libqt6printsupport6 qt6-qpa-plugins fonts-liberation \
-            libqt6sql6-sqlite qt6-translations-l10n; do
+            libqt6sql6-sqlite libqt6sql6-psql qt6-translations-l10n; do
   grep -q "\b$need\b" <<<"$depends" || { echo "Depends lacks $need: $depends"; exit 1; }
 done
 # The desktop entry starts the installed program by name and shows the installed icon.

@@ -8,6 +8,7 @@
 #include "ui_TForm1.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -45,6 +46,11 @@ void addCaptions(QSet<QString>& out) {
       out << clean(w->text());
     for (auto* w : top->findChildren<QGroupBox*>())
       out << clean(w->title());
+    for (auto* view : top->findChildren<QAbstractItemView*>()) {
+      const QAbstractItemModel* model = view->model();
+      for (int c = 0; model && c < model->columnCount(); ++c)
+        out << clean(model->headerData(c, Qt::Horizontal).toString());
+    }
   }
 }
 
@@ -75,13 +81,15 @@ class HelpPagesTest : public QObject {
     for (int i = 0; i < items.size(); ++i)
       if (items[i]->menu()) items << items[i]->menu()->actions();
     // Captions as the windows come up and in the states the pages describe: the scope left
-    // (its resume caption), the wizard open, the log viewer made, the unsent-edits question.
+    // (its resume caption), the wizard open, the log viewer and the server dialog made, the
+    // unsent-edits question.
     QSet<QString> captions;
     addCaptions(captions);
     f.form().ui().Tryboscyloskopu1->trigger();
     f.form().findChild<QAbstractButton*>(QStringLiteral("Koniec"))->click();
     f.form().ui().Autokalibracja1->trigger();
     f.form().ui().Przegladajzapis1->trigger();
+    f.form().findChild<QAction*>(QStringLiteral("SerwerArchiwum1"))->trigger();
     addCaptions(captions);
     for (const QString& answer : unsentQuestionButtons() + writeBackConfirmCaptions())
       captions << answer;

@@ -11,6 +11,7 @@
 #include "records/TForm3.h"
 #include "service/TForm7.h"
 #include "settings/TEdytuj_dane.h"
+#include "sync/SyncWorker.h"
 
 namespace orvel {
 
@@ -29,7 +30,9 @@ Program::Program(Environment environment) {
 }
 
 Program::~Program() {
-  // The secondary windows go before the main window whose state they refer to.
+  // The secondary windows go before the main window whose state they refer to; the transfers
+  // to the server, which report to the archive window, before it.
+  sync_.reset();
   archiveWindow_.reset();
   archiveExchange_.reset();
   archive_.reset();
@@ -64,6 +67,7 @@ void Program::wire() {
   wireRecords();
   wireCalibration();
   wireArchive();
+  wireArchiveServer();
 
   // The program ends with its main window, whatever other windows are open.
   QObject::connect(main, &TForm1::closed, main, [this] {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/TForm1.h"
+#include "sync/ServerStatus.h"
 
 #include <functional>
 #include <memory>
@@ -12,6 +13,8 @@ class ArchiveRecorder;
 class ArchiveWindow;
 class RecordsCommands;
 class ServiceConsole;
+class ServerDialog;
+class SyncWorker;
 class TAboutBox;
 class TEdytuj_dane;
 class TForm2;
@@ -48,6 +51,9 @@ class Program {
   void wireRecords();         // app/RecordsWiring.cpp
   void wireCalibration();     // app/CalibrationWiring.cpp
   void wireArchive();         // app/ArchiveWiring.cpp, after the settings editor's
+  void wireArchiveServer();   // app/ArchiveServerWiring.cpp, after the archive's
+  // (Re)starts the transfers to the server registry.ini names; none when it names none.
+  void startArchiveServer();
 
   std::unique_ptr<TForm1> form1_;
   std::unique_ptr<TForm3> form3_;
@@ -61,6 +67,9 @@ class Program {
   std::unique_ptr<ArchiveWindow> archiveWindow_;
   ServiceConsole* console_ = nullptr;  // owned by the main window's widgets
   std::function<QString()> archiveDirectory_;
+  std::unique_ptr<SyncWorker> sync_;
+  std::shared_ptr<ServerStatus> serverStatus_ = std::make_shared<ServerStatus>();  // as last shown
+  ServerDialog* serverDialog_ = nullptr;  // the main window's, made on first use
 };
 
 }  // namespace orvel

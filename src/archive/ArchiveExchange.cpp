@@ -203,7 +203,7 @@ void ArchiveExchange::writeEeprom() {
     report_.eeprom = EepromWrite::LinkBroke;
     return reportWrite(WriteEnd::ReadBack);
   }
-  eepromDeadline_ = link_.timerService().now() + kEepromAnswerWait + LinkControl::kByteTime;
+  eepromDeadline_ = link_.timerService().now() + kEepromAnswerWait + 2 * kCharacterTime;
   eepromPoll_->start(kEepromPoll, kEepromPoll);
 }
 

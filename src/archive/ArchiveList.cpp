@@ -160,6 +160,8 @@ QVariant ArchiveListModel::data(const QModelIndex& index, int role) const {
       return r.car.line2;
     case Source:
       return sourceText(r.source);
+    case Site:
+      return r.site;
     case Note:
       return r.note;
     default:

@@ -9,12 +9,13 @@
 
 namespace orvel {
 
-// The archive's list, newest first: local date and time, the car lines, the source and the
-// note. Filtering keeps the rows whose car lines or note contain the text, in any letter case;
-// the rows are formatted only when the view asks for them, so a long archive opens at once.
+// The archive's list, newest first: local date and time, the car lines, the source, the PC or
+// site that took it (empty for this PC) and the note. Filtering keeps the rows whose car lines or
+// note contain the text, in any letter case; the rows are formatted only when the view asks for
+// them, so a long archive opens at once.
 class ArchiveListModel : public QAbstractTableModel {
  public:
-  enum Column { TakenAt, CarLine1, CarLine2, Source, Note, ColumnCount };
+  enum Column { TakenAt, CarLine1, CarLine2, Source, Site, Note, ColumnCount };
 
   // Reads the list's order and the cars; the rows' own texts are read as they are shown.
   void load(ArchiveStore& store);

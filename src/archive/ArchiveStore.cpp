@@ -1,5 +1,7 @@
 #include "archive/ArchiveStore.h"
 
+#include "archive/WriteTurns.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -26,6 +28,8 @@ constexpr int kSqliteNotADatabase = 26;
 
 // The schema's versions, each reached from the one before by its own statements, run in one
 // transaction with the new user_version. A later version adds its step at the end.
+constexpr int kServerIdentityVersion = 3;
+
 struct MigrationStep {
   int version;
   std::vector<const char*> statements;
@@ -62,6 +66,8 @@ const std::vector<MigrationStep>& migrationSteps() {
         "DROP TABLE readouts", "ALTER TABLE readouts_v2 RENAME TO readouts",
         "CREATE INDEX readouts_by_time ON readouts(taken_at, id, car_id)",
         "CREATE INDEX readouts_with_note ON readouts(id, note) WHERE note <> ''"}},
+      // 2 -> 3: identities for the workshop server (addServerIdentity).
+      {kServerIdentityVersion, {}},
   };
   return steps;
 }
@@ -222,20 +228,26 @@ ArchiveStore::MigrationResult ArchiveStore::migrate(QSqlQuery& q) {
     return outcome(false);
   const int version = q.next() ? q.value(0).toInt() : 0;
   q.finish();
+  if (version >= kSchemaVersion) return MigrationResult::Ok;
+  // Every step runs in one transaction, so a file is at its old version or at this program's,
+  // never between. Another connection (the server's worker has its own) may have migrated the
+  // file while this one waited for it.
+  if (!run(QStringLiteral("BEGIN IMMEDIATE")) || !run(QStringLiteral("PRAGMA user_version")))
+    return outcome(false);
+  const int from = q.next() ? q.value(0).toInt() : 0;
+  q.finish();
+  bool ok = true;
   for (const MigrationStep& step : migrationSteps()) {
-    if (step.version <= version) continue;
-    bool ok = run(QStringLiteral("BEGIN IMMEDIATE"));
+    if (!ok || step.version <= from) continue;
     for (const char* statement : step.statements)
       ok = ok && run(QString::fromUtf8(statement));
-    ok = ok && run(QStringLiteral("PRAGMA user_version = %1").arg(step.version)) &&
-         run(QStringLiteral("COMMIT"));
-    if (!ok) {
-      // The step is undone whole; the file stays at the version it had.
-      q.exec(QStringLiteral("ROLLBACK"));
-      return outcome(false);
-    }
+    if (ok && step.version == kServerIdentityVersion) ok = addServerIdentity(run);
+    ok = ok && run(QStringLiteral("PRAGMA user_version = %1").arg(step.version));
   }
-  return MigrationResult::Ok;
+  ok = ok && run(QStringLiteral("COMMIT"));
+  // Undone whole: the file stays at the version it had.
+  if (!ok) QSqlQuery(*db_).exec(QStringLiteral("ROLLBACK"));
+  return outcome(ok);
 }
 
 bool ArchiveStore::startOver() {
@@ -253,6 +265,7 @@ bool ArchiveStore::startOver() {
 std::optional<qint64> ArchiveStore::add(const CarLines& car, ReadoutSource source,
                                         const SettingsBlock& block, const QDateTime& takenAt,
                                         const QString& note) {
+  const WriteTurns::Urgent turn;
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (!open()) return std::nullopt;
     const auto failed = [this](QSqlQuery& q) {
@@ -284,7 +297,9 @@ std::optional<qint64> ArchiveStore::add(const CarLines& car, ReadoutSource sourc
       if (failed(*addReadout_)) continue;
       return std::nullopt;
     }
-    return addReadout_->lastInsertId().toLongLong();
+    const qint64 id = addReadout_->lastInsertId().toLongLong();
+    if (changed_) changed_();
+    return id;
   }
   return std::nullopt;
 }
@@ -294,7 +309,7 @@ std::vector<ReadoutSummary> ArchiveStore::list() {
   if (!open()) return rows;
   QSqlQuery q(*db_);
   q.setForwardOnly(true);
-  if (!q.exec(QStringLiteral("SELECT r.id, r.taken_at, r.source, c.line1, c.line2, r.note "
+  if (!q.exec(QStringLiteral("SELECT r.id, r.taken_at, r.source, c.line1, c.line2, r.note, r.site "
                              "FROM readouts r JOIN cars c ON c.id = r.car_id "
                              "ORDER BY r.taken_at DESC, r.id DESC"))) {
     fail(path_, q.lastError().text(), q.lastError().nativeErrorCode());
@@ -305,7 +320,8 @@ std::vector<ReadoutSummary> ArchiveStore::list() {
                     q.value(1).toString(),
                     q.value(2).toString(),
                     {q.value(3).toString(), q.value(4).toString()},
-                    q.value(5).toString()});
+                    q.value(5).toString(),
+                    q.value(6).toString()});
   }
   return rows;
 }
@@ -372,7 +388,7 @@ std::vector<ReadoutSummary> ArchiveStore::summaries(const std::vector<qint64>& i
     list << QString::number(id);
   QSqlQuery q(*db_);
   q.setForwardOnly(true);
-  if (!q.exec(QStringLiteral("SELECT r.id, r.taken_at, r.source, c.line1, c.line2, r.note "
+  if (!q.exec(QStringLiteral("SELECT r.id, r.taken_at, r.source, c.line1, c.line2, r.note, r.site "
                              "FROM readouts r JOIN cars c ON c.id = r.car_id "
                              "WHERE r.id IN (%1)")
                   .arg(list.join(QLatin1Char(','))))) {
@@ -384,7 +400,8 @@ std::vector<ReadoutSummary> ArchiveStore::summaries(const std::vector<qint64>& i
                    q.value(1).toString(),
                    q.value(2).toString(),
                    {q.value(3).toString(), q.value(4).toString()},
-                   q.value(5).toString()});
+                   q.value(5).toString(),
+                   q.value(6).toString()});
   }
   return out;
 }
@@ -393,7 +410,7 @@ std::optional<Readout> ArchiveStore::readout(qint64 id) {
   if (!open()) return std::nullopt;
   QSqlQuery q(*db_);
   q.prepare(
-      QStringLiteral("SELECT c.line1, c.line2, r.taken_at, r.source, r.block, r.note "
+      QStringLiteral("SELECT c.line1, c.line2, r.taken_at, r.source, r.block, r.note, r.site "
                      "FROM readouts r JOIN cars c ON c.id = r.car_id WHERE r.id = ?"));
   q.addBindValue(id);
   if (!q.exec() || !q.next()) {
@@ -413,16 +430,19 @@ std::optional<Readout> ArchiveStore::readout(qint64 id) {
   }
   std::copy(bytes.begin(), bytes.end(), r.block.begin());
   r.note = q.value(5).toString();
+  r.site = q.value(6).toString();
   return r;
 }
 
 bool ArchiveStore::setNote(qint64 id, const QString& note) {
+  const WriteTurns::Urgent turn;
   if (!open()) return false;
   QSqlQuery q(*db_);
   q.prepare(QStringLiteral("UPDATE readouts SET note = ? WHERE id = ?"));
   q.addBindValue(nonNull(note));
   q.addBindValue(id);
   if (!q.exec()) return fail(path_, q.lastError().text(), q.lastError().nativeErrorCode());
+  if (changed_) changed_();
   return true;
 }
 

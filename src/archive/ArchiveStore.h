@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -48,6 +49,7 @@ struct ReadoutSummary {
   QString source;   // as stored
   CarLines car;
   QString note;
+  QString site;  // the PC or site that took it; empty: this PC
 };
 
 struct Readout {
@@ -57,6 +59,7 @@ struct Readout {
   ReadoutSource source = ReadoutSource::Read;
   SettingsBlock block{};
   QString note;
+  QString site;  // as in ReadoutSummary
 };
 
 // Why the last operation failed, as the fitter is told it.
@@ -70,13 +73,17 @@ enum class StoreFailure {
 // The workshop archive: one SQLite file, every kept settings block with the car it belongs to.
 // The schema is plain so that a workshop's own scripts can read it:
 //   cars(id, line1, line2)  one row per distinct pair of car lines
-//   readouts(id, car_id, taken_at, source, block, note)
+//   readouts(id, car_id, taken_at, source, block, note,
+//            uuid, site, note_changed, change_seq)
+// uuid is a read-out's identity on every PC that shares the archive through a server; site the
+// PC that took it, empty for this one; note_changed when the note was last changed; change_seq
+// orders what this PC has to send (see ArchiveSync).
 // A file that SQLite finds damaged is moved aside, never written over, and a new one started.
 // Only SQLite opens the file and its journal files (see GuardedFiles).
 class ArchiveStore {
  public:
   // PRAGMA user_version; a file of an older version is brought up to this one step by step.
-  static constexpr int kSchemaVersion = 2;
+  static constexpr int kSchemaVersion = 3;
   static QString fileName() { return QStringLiteral("archiwum.sqlite"); }
 
   explicit ArchiveStore(QString path);
@@ -112,11 +119,17 @@ class ArchiveStore {
   std::vector<ReadoutSummary> summaries(const std::vector<qint64>& ids);
   std::optional<Readout> readout(qint64 id);
   bool setNote(qint64 id, const QString& note);
+  // Told after a read-out was added or a note changed, on the thread that did it.
+  void setChangeListener(std::function<void()> listener) { changed_ = std::move(listener); }
 
  private:
   bool openFile();
   enum class MigrationResult { Ok, Damaged, Failed };
   MigrationResult migrate(QSqlQuery& q);
+  // The steps from one schema version to the next, in order; each runs inside the migration's
+  // transaction.
+  using Run = std::function<bool(const QString& sql)>;
+  bool addServerIdentity(const Run& run);  // ArchiveIdentity.cpp
   void close();
   // SQLite called the file damaged: it is moved aside and a new file started.
   bool damaged(const QString& nativeCode) const;
@@ -132,6 +145,7 @@ class ArchiveStore {
   QString movedAside_;
   std::unique_ptr<QSqlDatabase> db_;
   std::unique_ptr<QSqlQuery> addCar_, findCar_, addReadout_;
+  std::function<void()> changed_;
 };
 
 }  // namespace orvel

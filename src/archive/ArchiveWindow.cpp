@@ -23,6 +23,7 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -129,6 +130,11 @@ ArchiveWindow::ArchiveWindow(Context context) : ctx_(std::move(context)) {
   result_->setWordWrap(true);
   result_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+  server_ = new QLabel(this);
+  server_->setObjectName(QStringLiteral("LabelSerwer"));
+  server_->setWordWrap(true);
+  server_->hide();
+
   saveButton_ = button("BtnZapiszPlik", "Zapisz do pliku", this);
   printButton_ = button("BtnDrukuj", "Drukuj", this);
   compareButton_ = button("BtnPorownaj", "Porównaj ze sterownikiem", this);
@@ -157,6 +163,7 @@ ArchiveWindow::ArchiveWindow(Context context) : ctx_(std::move(context)) {
   layout->addWidget(pages_, 3);
   layout->addWidget(result_);
   layout->addLayout(buttons);
+  layout->addWidget(server_);
 
   connect(filter_, &QLineEdit::textChanged, this, [this](const QString& text) {
     model_.setFilter(text);
@@ -290,7 +297,20 @@ void ArchiveWindow::retranslate() {
   model_.setHeaders({pick("Data i godzina", "Date and time", "Data e ora"),
                      pick("Samochód", "Car", "Auto"),
                      pick("Nr rejestracyjny", "Registration number", "Targa"),
-                     pick("Źródło", "Source", "Origine"), pick("Notatka", "Note", "Nota")});
+                     pick("Źródło", "Source", "Origine"),
+                     pick("Stanowisko", "Workstation", "Postazione"), pick("Notatka", "Note", "Nota")});
+}
+
+void ArchiveWindow::showServerStatus(const QString& text, bool trouble) {
+  server_->setText(text);
+  server_->setStyleSheet(trouble ? QStringLiteral("color: #a00000") : QString());
+  server_->setVisible(!text.isEmpty());
+}
+
+void ArchiveWindow::archiveChanged() {
+  // Rows from another PC come in as this PC's own read-outs do; a note being typed is left to
+  // finish first, and the list catches up with the next change.
+  if (!note_->hasFocus()) rowAdded();
 }
 
 void ArchiveWindow::hideEvent(QHideEvent* event) {
@@ -342,6 +362,8 @@ void ArchiveWindow::reload(const QList<qint64>& select) {
 
 void ArchiveWindow::refreshList() {
   const QList<qint64> ids = selectedIds();
+  QScrollBar* scroll = list_->verticalScrollBar();
+  const int position = scroll->value();
   {
     // What the window shows (a listing, a plan, a report) is not the list's to change.
     const QSignalBlocker quiet(list_->selectionModel());
@@ -354,6 +376,7 @@ void ArchiveWindow::refreshList() {
     }
     list_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
   }
+  scroll->setValue(position);
   list_->viewport()->update();
   updateButtons();
 }

@@ -52,6 +52,11 @@ class ArchiveWindow : public QWidget {
   // The ids of the selected rows, in list order.
   QList<qint64> selectedIds() const;
   void selectIds(const QList<qint64>& ids);
+  // Where the archive stands with the workshop server; empty text: no server, no line.
+  void showServerStatus(const QString& text, bool trouble);
+  // Rows came from elsewhere: the list is read again unless the fitter is in the middle of
+  // something in the window.
+  void archiveChanged();
 
  protected:
   // Whatever exchange the window started ends with it: the communication it holds open ends and
@@ -93,6 +98,7 @@ class ArchiveWindow : public QWidget {
   QPlainTextEdit* listing_;
   QTableWidget* table_;
   QLabel* result_;
+  QLabel* server_;
   QPushButton* saveButton_;
   QPushButton* printButton_;
   QPushButton* compareButton_;

@@ -13,6 +13,20 @@ namespace {
 const QString kInstallGroup = QStringLiteral("orvel2001");
 const QString kInstallKey = QStringLiteral("default");
 const QString kPortsGroup = QStringLiteral("ports");
+const QString kServerKey = QStringLiteral("archive/server");
+const QString kSiteKey = QStringLiteral("archive/site");
+
+QString iniText(const QString& key) {
+  const QString path = Registry::filePath();
+  if (!QFileInfo::exists(path)) return QString();
+  QSettings ini(path, QSettings::IniFormat);
+  if (ini.status() != QSettings::NoError) return QString();
+  // A value written by hand with a comma (libpq's list of hosts) reads as a list.
+  const QVariant value = ini.value(key);
+  return value.metaType().id() == QMetaType::QStringList
+             ? value.toStringList().join(QLatin1Char(','))
+             : value.toString();
+}
 
 QString configHome() {
   const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
@@ -91,6 +105,25 @@ QString Registry::overridingVariable(const QString& portName) {
                                                          : nullptr;
   if (!name || qgetenv(name).isEmpty()) return QString();
   return QString::fromLatin1(name);
+}
+
+QString Registry::archiveServer() {
+  return iniText(kServerKey).trimmed();
+}
+
+QString Registry::archiveSite() {
+  return iniText(kSiteKey).trimmed();
+}
+
+bool Registry::setArchiveServer(const QString& connection, const QString& site) {
+  const QString path = filePath();
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QSettings ini(path, QSettings::IniFormat);
+  if (ini.status() != QSettings::NoError) return false;
+  ini.setValue(kServerKey, connection.trimmed());
+  ini.setValue(kSiteKey, site.trimmed());
+  ini.sync();
+  return ini.status() == QSettings::NoError;
 }
 
 QString userDataDirectory() {

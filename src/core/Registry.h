@@ -8,6 +8,8 @@ namespace orvel {
 // $XDG_CONFIG_HOME/orvel2001/registry.ini (~/.config when the variable is unset):
 //   [orvel2001]  default = the installation directory
 //   [ports]      COM1 = /dev/ttyS0, COM2 = /dev/ttyS1 (device paths behind the port names)
+//   [archive]    server = a libpq connection string of the workshop's archive server (empty:
+//                none), site = the name this PC's read-outs carry there
 class Registry {
  public:
   static QString filePath();
@@ -29,6 +31,11 @@ class Registry {
   // The environment variable that overrides the file for this port ("ORVEL_COM1"), empty when
   // none is set.
   static QString overridingVariable(const QString& portName);
+
+  // [archive] server= and site=, empty when unset; false when the file cannot be written.
+  static QString archiveServer();
+  static QString archiveSite();
+  static bool setArchiveServer(const QString& connection, const QString& site);
 
  private:
   // default= of the file; empty when missing (then created empty) or unreadable.
