@@ -392,6 +392,11 @@ class TestMonitorMode : public QObject {
     QCOMPARE(mostOpen, 1);
     QCOMPARE(requestsWhileOpen, (QList<int>{50, 50, 50}));
     QCOMPARE(text("Panel6"), QStringLiteral("1.00"));  // the rest of each frame is shown
+    // The rate the fitter sees at the status bar's end, gone with the mode.
+    auto* rate = form().findChild<QLabel*>(QStringLiteral("StatusLinkRate"));
+    QCOMPARE(rate->text(), QStringLiteral("Łącze: 50 klatek/s, odrzucone: 0"));
+    control<QPushButton>("Koniec")->click();
+    QVERIFY(rate->isHidden());
   }
 
   // Bytes of one frame arriving one by one, and a ninth stray byte: the frame is shown once.

@@ -6,6 +6,9 @@
 #include "ui_Panel1.h"
 #include "ui_TForm1.h"
 
+#include <QLabel>
+#include <QStatusBar>
+
 namespace orvel {
 
 void Program::wireOscilloscope() {
@@ -24,6 +27,18 @@ void Program::wireOscilloscope() {
   scope->speedUnknownChanged = [main](bool unknown) {
     main->setStatusHint(TForm1::StatusHint::SpeedUnknown,
                         unknown ? std::function<QString()>(&speedUnknownHint) : nullptr);
+  };
+
+  // The live rate at the status bar's right end, where it stays in view whatever the panel's
+  // layout; only while the live mode runs.
+  auto* rate = new QLabel(main->ui().StatusBar1);
+  rate->setObjectName(QStringLiteral("StatusLinkRate"));
+  rate->setTextFormat(Qt::PlainText);
+  rate->hide();
+  main->ui().StatusBar1->addPermanentWidget(rate);
+  scope->liveRateChanged = [rate](const QString& text) {
+    rate->setText(text);
+    rate->setVisible(!text.isEmpty());
   };
 
   onEvent(main->ui().Wykresy, &QToolButton::clicked, scope, [scope] { scope->WykresyClick(); });

@@ -219,4 +219,16 @@ QStringList diagnosisLines(const Diagnosis& d, bool compact) {
   return lines;
 }
 
+QString liveRateText(const Diagnosis& d) {
+  if (d.dropped < 0) return QString();
+  // Frames a second between the first and the last frame of the stretch; one frame is no rate.
+  const QString rate = d.frames > 1 && d.spanMs > 0
+                           ? whole((d.frames - 1) * 1000.0 / static_cast<double>(d.spanMs))
+                           : QStringLiteral("–");
+  return tr3("Łącze: %1 klatek/s, odrzucone: %2", "Link: %1 frames/s, dropped: %2",
+             "Linea: %1 fotogrammi/s, scartati: %2")
+      .arg(rate)
+      .arg(d.dropped);
+}
+
 }  // namespace orvel

@@ -117,5 +117,8 @@ Diagnosis diagnose(const DiagnosisSample* first, const DiagnosisSample* last,
 // The figures as text in the interface language: short lines for the panel's narrow column, or
 // a line per figure for the viewer.
 QStringList diagnosisLines(const Diagnosis& d, bool compact);
+// The live loop's frames a second over the stretch and the frames dropped as broken meanwhile,
+// for the status bar while the live mode runs; empty for figures that count no drops (a log).
+QString liveRateText(const Diagnosis& d);
 
 }  // namespace orvel

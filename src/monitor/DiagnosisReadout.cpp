@@ -61,6 +61,7 @@ void DiagnosisReadout::show(const Diagnosis& d) {
   shown_ = d;
   label_->setText(tr3("Ostatnie %1 s:", "Last %1 s:", "Ultimi %1 s:").arg(windowSeconds()) +
                   QLatin1Char('\n') + diagnosisLines(d, true).join(QLatin1Char('\n')));
+  if (rateShown) rateShown(liveRateText(d));
 }
 
 void DiagnosisReadout::follow(const LiveSettings& settings) {

@@ -4,6 +4,7 @@
 #include "monitor/Diagnosis.h"
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 class QLabel;
@@ -36,6 +37,8 @@ class DiagnosisReadout {
 
   // The figures of the samples kept now, with the broken frames of the same window.
   Diagnosis current() const;
+  // Told the live rate's text (liveRateText) whenever the figures are shown again.
+  std::function<void(const QString&)> rateShown;
 
  private:
   void start(Nanos now);

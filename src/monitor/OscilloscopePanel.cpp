@@ -88,6 +88,9 @@ OscilloscopePanel::OscilloscopePanel(QFrame* host, WorkArea& area, LinkView& vie
   // move sideways with the charts.
   diagnosis_ = std::make_unique<DiagnosisReadout>(frame);
   diagnosis_->label()->setGeometry(kDiagnosisArea);
+  diagnosis_->rateShown = [this](const QString& text) {
+    if (liveRateChanged && !replaying_ && link_.oscilloscopeMode) liveRateChanged(text);
+  };
   scaling_ =
       std::make_unique<PanelScaling>(*ui_, frame, charts_->controls() << diagnosis_->label());
   scaling_->widthChanged = [this] { afterWidthChange(); };
@@ -287,6 +290,7 @@ void OscilloscopePanel::KoniecClick() {
   ui_->BtnPauza->setText(resumeCaption());
   link_.EditDane.clear();
   followSpeedReference();
+  if (liveRateChanged) liveRateChanged(QString());
   if (liveModeEnded) liveModeEnded();
 }
 

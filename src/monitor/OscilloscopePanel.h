@@ -78,6 +78,9 @@ class OscilloscopePanel : public QObject {
   // yet): the speed read-out keeps what it showed, which must not pass for a stopped engine.
   // Told whenever that starts (true) or ends (false).
   std::function<void(bool unknown)> speedUnknownChanged;
+  // The live loop's frames a second and the broken frames it dropped, over the figures' window,
+  // while the live mode runs (a fitter sees a noisy line for what it is); empty when it ends.
+  std::function<void(const QString&)> liveRateChanged;
   bool speedUnknown() const { return speedUnknown_; }
 
   // A replay shows recorded frames on the panel as the live mode shows received ones, with the
