@@ -1,6 +1,7 @@
 // The program's own texts in the interface language, one of each window or subsystem, with the
 // windows opened in Polish before the language changes: what is already on the screen follows
 // the change. The controller's own messages keep their Polish and Italian wording.
+#include "app/HelpWindow.h"
 #include "app/TAboutBox.h"
 #include "archive/ArchivedSettings.h"
 #include "core/Dialogs.h"
@@ -14,6 +15,7 @@
 #include "ui_TAboutBox.h"
 #include "ui_TForm1.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -66,6 +68,21 @@ Probe probe(const QString& name) {
                              ->placeholderText()
                              .section(' ', 0, 2)
                        : QString();
+            }};
+  }
+  if (name == "help window") {
+    // No browser: the program's own window shows the page, titled by it.
+    return {[](ProgramFixture& f) {
+              for (const char* page : {"pomoc.html", "help-en.html", "help-it.html"}) {
+                QFile file(f.installDir.filePath(QString::fromLatin1(page)));
+                if (file.open(QIODevice::WriteOnly))
+                  file.write(QByteArray("<title>") + page + "</title><h1 id=\"IDH_5310\">x</h1>");
+              }
+              f.browser = false;
+              f.form().ui().Opis1->trigger();
+            },
+            [](ProgramFixture& f) {
+              return f.form().helpWindow() ? f.form().helpWindow()->windowTitle() : QString();
             }};
   }
   if (name == "about box") {
@@ -131,6 +148,7 @@ class InterfaceTextsTest : public QObject {
     row("archive server dialog",
         {"host=serwer dbname=orvel user=stanowisko1", "host=server dbname=orvel user=workstation1",
          "host=server dbname=orvel user=postazione1"});
+    row("help window", {"pomoc.html", "help-en.html", "help-it.html"});
     row("about box",
         {"Ustawienia, autokalibracja i podgląd pracy silnika przez łącze szeregowe.",
          "Settings, autocalibration and a live view of the engine over a serial line.",

@@ -58,6 +58,13 @@ QPushButton* button(const char* name, const char* caption, QWidget* parent) {
   return b;
 }
 
+// Room around a caption, whichever language and style: a style that measures a button by its
+// text alone leaves the longer captions touching the frame.
+void giveRoom(QPushButton* b) {
+  const QFontMetrics metrics = b->fontMetrics();
+  b->setMinimumWidth(metrics.horizontalAdvance(b->text()) + 3 * metrics.averageCharWidth() + 12);
+}
+
 QTableWidgetItem* cell(const QString& text, bool marked) {
   auto* item = new QTableWidgetItem(text);
   item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
@@ -308,6 +315,9 @@ void ArchiveWindow::retranslate() {
   list_->viewport()->update();
   if (page_) page_();
   if (resultText_) result_->setText(resultText_());
+  for (QPushButton* b : {importButton_, saveButton_, printButton_, compareButton_, writeButton_,
+                         confirmButton_, cancelButton_})
+    giveRoom(b);
 }
 
 void ArchiveWindow::showPage(std::function<void()> draw) {
@@ -550,6 +560,7 @@ void ArchiveWindow::drawPlan(const WritePlan& plan) {
   pages_->setCurrentWidget(table_);
   // With nothing to send, the one thing left to do is the EEPROM write, and the button says so.
   confirmButton_->setText(writeBackConfirmCaptions().value(plan.sendsAnything() ? 0 : 1));
+  giveRoom(confirmButton_);
 }
 
 void ArchiveWindow::showWriteReport(const WriteReport& report) {
