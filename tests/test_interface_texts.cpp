@@ -7,7 +7,6 @@
 #include "core/Dialogs.h"
 #include "link/PortDeviceDialog.h"
 #include "records/TForm2.h"
-#include "service/ConsoleLogic.h"
 #include "support/ProgramFixture.h"
 #include "support/SettingsBlocks.h"
 #include "sync/ServerDialog.h"
@@ -109,9 +108,6 @@ Probe probe(const QString& name) {
               return settingText(Setting::TpsDirection, block);
             }};
   }
-  if (name == "service console") {
-    return {nothing, [](ProgramFixture&) { return droppedBytesText(3); }};
-  }
   if (name == "invalid entry") {
     // The controller's wording, then the values allowed in the interface language.
     return {nothing, [](ProgramFixture&) {
@@ -160,9 +156,6 @@ class InterfaceTextsTest : public QObject {
                             "Warning: This is not a regular file; it cannot be shown:",
                             "Attenzione: Non è un file normale, impossibile visualizzarlo:"});
     row("archive settings", {"Malejący", "Down", "Calante"});
-    row("service console",
-        {"(3 wcześniejszych bajtów usunięto z listy)", "(3 earlier bytes removed from the list)",
-         "(3 byte precedenti tolti dalla lista)"});
     row("invalid entry", {"Uwaga: Nieprawidłowa wartość | Dozwolone: 0...255",
                           "Errore: Dati fuori limiti | Allowed values: 0...255",
                           "Errore: Dati fuori limiti | Valori ammessi: 0...255"});
