@@ -77,7 +77,7 @@ void Program::startArchiveServer() {
     const QString problem = serverProblemText(s);
     if (s.state == ServerStatus::State::Refused && *told != problem) {
       *told = problem;
-      main->setStatusText(problem);
+      main->setStatusTextFrom([s] { return serverProblemText(s); });
     }
   };
   if (line.isEmpty()) {

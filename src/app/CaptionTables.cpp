@@ -328,6 +328,14 @@ QList<CaptionRow> additionalCaptions(Language language) {
        pick("Edytuj dane warsztatu", "Edit workshop data", "Modifica dati officina")},
       {"TForm3", "LabelCar1", pick("Samochód", "Car", "Auto")},
       {"TForm3", "LabelCar2", pick("Nr rejestracyjny", "Registration number", "Targa")},
+      {"TForm1", "GroupBox1", pick("Tryb serwisowy", "Service mode", "Modalità assistenza")},
+      {"TAboutBox", "Copyright",
+       pick("Program serwisowy sterownika LPG", "Service program for the LPG controller",
+            "Programma di assistenza centralina GPL")},
+      {"TAboutBox", "Comments",
+       pick("Ustawienia, autokalibracja i podgląd pracy silnika przez łącze szeregowe.",
+            "Settings, autocalibration and a live view of the engine over a serial line.",
+            "Parametri, autotaratura e motore visto in tempo reale sulla linea seriale.")},
   };
 }
 

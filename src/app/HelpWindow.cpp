@@ -42,6 +42,13 @@ void HelpWindow::showPage(const QString& path, const QString& topic) {
   activateWindow();
 }
 
+void HelpWindow::replacePage(const QString& path) {
+  const QUrl url = QUrl::fromLocalFile(path);
+  if (browser_->source().adjusted(QUrl::RemoveFragment) == url) return;
+  browser_->setSource(url);
+  setWindowTitle(browser_->documentTitle());
+}
+
 namespace {
 
 // xdg-open hands a page to the desktop's choice for web pages, else to the first browser on its

@@ -18,6 +18,8 @@ class HelpWindow : public QWidget {
 
   // Shows the page at the anchor of `topic` and brings the window forward.
   void showPage(const QString& path, const QString& topic);
+  // Another page in its place (the help in another language), where the window stands.
+  void replacePage(const QString& path);
   QTextBrowser& browser() { return *browser_; }
 
  private:

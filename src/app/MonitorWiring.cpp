@@ -57,6 +57,7 @@ void Program::wireOscilloscope() {
   QObject::connect(main, &TForm1::commandsChanged, replay, followScope);
   followScope();
   QObject::connect(main, &TForm1::closed, driveLog, [driveLog] { driveLog->shutdown(); });
+  main->addCaptionTable([driveLog](Language) { driveLog->retranslate(); });
   wireLogViewer(*main, *driveLog);
 }
 

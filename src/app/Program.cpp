@@ -60,6 +60,7 @@ void Program::wire() {
     faults << applyCaptions(additionalCaptions(language), windows);
     for (const QString& fault : faults)
       qWarning("caption table: %s", qPrintable(fault));
+    aboutBox_->retranslate();
   });
   wireSettingsEditor();
   wireOscilloscope();

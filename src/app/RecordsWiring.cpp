@@ -50,7 +50,9 @@ void Program::wireRecords() {
     userWindow->showUserData();
   });
 
-  const auto status = [main](const QString& text) { main->setStatusText(text); };
+  const auto status = [main](std::function<QString()> make) {
+    main->setStatusTextFrom(std::move(make));
+  };
   viewer->setStatusText(status);
 
   RecordsCommands::Context context;

@@ -22,6 +22,10 @@ TAboutBox::TAboutBox(QWidget* parent)
 
 TAboutBox::~TAboutBox() = default;
 
+void TAboutBox::retranslate() {
+  ui_->ProgramIcon->setPixmap(aboutPicture());
+}
+
 void TAboutBox::hideEvent(QHideEvent* event) {
   QDialog::hideEvent(event);
   Q_EMIT hidden();

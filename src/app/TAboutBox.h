@@ -20,6 +20,8 @@ class TAboutBox : public QDialog {
   explicit TAboutBox(QWidget* parent = nullptr);
   ~TAboutBox() override;
   Ui::TAboutBox& ui() { return *ui_; }
+  // The picture again, in the interface language (the captions come from the caption tables).
+  void retranslate();
 
  Q_SIGNALS:
   void hidden();

@@ -313,7 +313,13 @@ void TForm1::changeEvent(QEvent* event) {
 // Main window state seen by the link
 
 void TForm1::setStatusText(const QString& text) {
+  statusMaker_ = nullptr;
   statusPanel_->setText(text);
+}
+
+void TForm1::setStatusTextFrom(std::function<QString()> make) {
+  statusMaker_ = std::move(make);
+  statusPanel_->setText(statusMaker_ ? statusMaker_() : QString());
 }
 QString TForm1::statusText() const {
   return statusPanel_->text();
@@ -417,10 +423,10 @@ void TForm1::Opis1Click() {
     const QString expected = QDir::toNativeSeparators(
         QFileInfo(installationFile(installDir_, helpPageName(Language::Polish)))
             .absoluteFilePath());
-    showMessage(plIt(QStringLiteral("Nie znaleziono pliku pomocy:\r\n%1"),
-                     QStringLiteral("File di aiuto non trovato:\r\n%1"))
+    showMessage(tr3("Nie znaleziono pliku pomocy:\r\n%1", "Help file not found:\r\n%1",
+                    "File di aiuto non trovato:\r\n%1")
                     .arg(expected),
-                attentionTitle(), MessageIcon::Warning);
+                warningTitle(), MessageIcon::Warning);
     return;
   }
   QUrl url = QUrl::fromLocalFile(found);
@@ -454,7 +460,16 @@ void TForm1::selectLanguage(Language language) {
   qtTexts_->apply(language);
   for (const CaptionTable& table : captionTables_)
     table(language);
+  if (statusMaker_) statusPanel_->setText(statusMaker_());
   showHint();
+  ui_->Image1->setPixmap(logoPicture(ui_->Image1->size()));
+  if (portDialog_) portDialog_->retranslate();
+  // A help window left open turns to the page of the new language.
+  if (help_ && help_->isVisible()) {
+    const QString found =
+        findHelpPage(language, helpFolders(installDir_, QCoreApplication::applicationDirPath()));
+    if (!found.isEmpty()) help_->replacePage(found);
+  }
 }
 
 void TForm1::Polski1Click() {

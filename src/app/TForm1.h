@@ -60,6 +60,7 @@ class TForm1 : public QMainWindow, public LinkView, public WorkArea {
 
   // ---- LinkView
   void setStatusText(const QString& text) override;
+  void setStatusTextFrom(std::function<QString()> make) override;
   void setCommandsEnabled(MainCommands commands, bool enabled) override;
   bool calibrationPanelVisible() const override;
   bool oscilloscopePanelVisible() const override;
@@ -142,6 +143,7 @@ class TForm1 : public QMainWindow, public LinkView, public WorkArea {
   std::unique_ptr<LinkControl> link_;
   std::unique_ptr<WindowTimer> Timer7;
   QLabel* statusPanel_ = nullptr;
+  std::function<QString()> statusMaker_;
   QLabel* hintPanel_ = nullptr;
   std::map<StatusHint, std::function<QString()>> hints_;
   QString statusTip_;

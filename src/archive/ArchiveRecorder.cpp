@@ -20,6 +20,11 @@ namespace {
 constexpr Millis kRetryEvery{1000};
 constexpr qint64 kMaxWaitingFileBytes = 16 * 1024 * 1024;
 
+// The title of news about the archive that asks nothing of the fitter.
+QString archiveTitle() {
+  return tr3("Archiwum", "Archive", "Archivio");
+}
+
 QString reasonText(StoreFailure failure) {
   switch (failure) {
     case StoreFailure::Busy:
@@ -121,7 +126,7 @@ std::optional<qint64> ArchiveRecorder::keep(const CarLines& car, ReadoutSource s
                     "Il programma la conserva e la salva appena l'archivio è libero. %2\r\n"
                     "Il lavoro con la centralina continua.")
                     .arg(problemText(store_), held),
-                attentionTitle(), MessageIcon::Warning);
+                warningTitle(), MessageIcon::Warning);
   }
   return std::nullopt;
 }
@@ -151,7 +156,7 @@ bool ArchiveRecorder::writeWaiting() {
                   "The read-outs that were waiting for the archive (%1) are now stored in it.",
                   "Le letture in attesa dell'archivio (%1) sono ora salvate.")
                   .arg(written),
-              attentionTitle(), MessageIcon::Information);
+              archiveTitle(), MessageIcon::Information);
   return true;
 }
 
@@ -199,7 +204,7 @@ void ArchiveRecorder::tellProblems() {
   if (!notice_.isEmpty()) {
     const QString text = notice_;
     notice_.clear();
-    showMessage(text, attentionTitle(), MessageIcon::Information);
+    showMessage(text, archiveTitle(), MessageIcon::Information);
   }
   if (store_.movedAside().isEmpty() || damageTold_) return;
   damageTold_ = true;
@@ -210,7 +215,7 @@ void ArchiveRecorder::tellProblems() {
                   "Il file dell'archivio era danneggiato; è stato spostato in\r\n"
                   "%1\r\ne un nuovo archivio è stato creato.")
                   .arg(store_.movedAside()),
-              attentionTitle(), MessageIcon::Warning);
+              warningTitle(), MessageIcon::Warning);
 }
 
 }  // namespace orvel

@@ -22,12 +22,14 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
-#include <QSignalBlocker>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace orvel {
 
@@ -54,6 +56,13 @@ QPushButton* button(const char* name, const char* caption, QWidget* parent) {
   auto* b = new QPushButton(QString::fromUtf8(caption), parent);
   b->setObjectName(QLatin1String(name));
   return b;
+}
+
+// Room around a caption, whichever language and style: a style that measures a button by its
+// text alone leaves the longer captions touching the frame.
+void giveRoom(QPushButton* b) {
+  const QFontMetrics metrics = b->fontMetrics();
+  b->setMinimumWidth(metrics.horizontalAdvance(b->text()) + 3 * metrics.averageCharWidth() + 12);
 }
 
 QTableWidgetItem* cell(const QString& text, bool marked) {
@@ -190,7 +199,9 @@ ArchiveWindow::ArchiveWindow(Context context) : ctx_(std::move(context)) {
     confirmButton_->hide();
     cancelButton_->hide();
     setBusy(false);
-    setResult(tr3("Nic nie zostało wysłane.", "Nothing was sent.", "Niente è stato inviato."));
+    setResult([] {
+      return tr3("Nic nie zostało wysłane.", "Nothing was sent.", "Niente è stato inviato.");
+    });
   });
 
   ArchiveExchange* exchange = ctx_.exchange;
@@ -209,17 +220,17 @@ ArchiveWindow::ArchiveWindow(Context context) : ctx_(std::move(context)) {
     showWriteReport(report);
     // Cut off, or finished behind a closed window: the fitter is told in a box as well.
     if (writeSummaryNeedsBox(report) || !isVisible())
-      showMessage(writeSummaryText(report, ctx_.caption), attentionTitle(), MessageIcon::Warning);
+      showMessage(writeSummaryText(report, ctx_.caption), warningTitle(), MessageIcon::Warning);
   };
   exchange->failed = [this](const QString& text) {
     setBusy(false);
     confirmButton_->hide();
     cancelButton_->hide();
-    setResult(text + QLatin1Char(' ') +
-              tr3("Nic nie zostało zapisane w sterowniku.",
-                  "Nothing was written to the "
-                  "controller.",
-                  "Niente è stato scritto nella centralina."));
+    setResult([text] {
+      return text + QLatin1Char(' ') +
+             tr3("Nic nie zostało zapisane w sterowniku.", "Nothing was written to the controller.",
+                 "Niente è stato scritto nella centralina.");
+    });
   };
   retranslate();
   selectionChanged();
@@ -234,14 +245,16 @@ void ArchiveWindow::startExchange(bool write) {
                     "controller sends now.",
                     "La console di servizio è aperta: chiuderla prima, perché ora riceve tutto "
                     "ciò che la centralina invia."),
-                attentionTitle());
+                warningTitle());
     return;
   }
   const auto record = selectedReadout();
   if (!record) return;
   const auto car = carForNewRows(*record);
   if (!car) {
-    setResult(tr3("Nic nie zostało wysłane.", "Nothing was sent.", "Niente è stato inviato."));
+    setResult([] {
+      return tr3("Nic nie zostało wysłane.", "Nothing was sent.", "Niente è stato inviato.");
+    });
     return;
   }
   // Whatever the page showed before belongs to an earlier exchange.
@@ -277,7 +290,7 @@ std::optional<CarLines> ArchiveWindow::carForNewRows(const Readout& record) {
           "della lettura torna nella centralina solo se è il veicolo della lettura.\r\nNiente "
           "è stato ancora inviato.")
           .arg(carLinesText(record.car), carLinesText(now)),
-      attentionTitle(),
+      warningTitle(),
       {tr3("Samochód z odczytu", "The read-out's car", "Veicolo della lettura"),
        tr3("Samochód z okna F2", "The F2 window's car", "Veicolo della finestra F2"),
        tr3("Anuluj", "Cancel", "Annulla")});
@@ -294,11 +307,22 @@ std::optional<CarLines> ArchiveWindow::carForNewRows(const Readout& record) {
 
 void ArchiveWindow::retranslate() {
   // The car columns are captioned as the F2 window's two car lines.
-  model_.setHeaders({pick("Data i godzina", "Date and time", "Data e ora"),
-                     pick("Samochód", "Car", "Auto"),
-                     pick("Nr rejestracyjny", "Registration number", "Targa"),
-                     pick("Źródło", "Source", "Origine"),
-                     pick("Stanowisko", "Workstation", "Postazione"), pick("Notatka", "Note", "Nota")});
+  model_.setHeaders(
+      {pick("Data i godzina", "Date and time", "Data e ora"), pick("Samochód", "Car", "Auto"),
+       pick("Nr rejestracyjny", "Registration number", "Targa"),
+       pick("Źródło", "Source", "Origine"), pick("Stanowisko", "Workstation", "Postazione"),
+       pick("Notatka", "Note", "Nota")});
+  list_->viewport()->update();
+  if (page_) page_();
+  if (resultText_) result_->setText(resultText_());
+  for (QPushButton* b : {importButton_, saveButton_, printButton_, compareButton_, writeButton_,
+                         confirmButton_, cancelButton_})
+    giveRoom(b);
+}
+
+void ArchiveWindow::showPage(std::function<void()> draw) {
+  page_ = std::move(draw);
+  if (page_) page_();
 }
 
 void ArchiveWindow::showServerStatus(const QString& text, bool trouble) {
@@ -432,8 +456,10 @@ void ArchiveWindow::selectionChanged() {
     const auto right = ctx_.recorder->store().readout(ids.at(1));
     if (left && right) showComparison(*left, *right);
   } else {
-    listing_->clear();
-    pages_->setCurrentWidget(listing_);
+    showPage([this] {
+      listing_->clear();
+      pages_->setCurrentWidget(listing_);
+    });
   }
 }
 
@@ -448,11 +474,34 @@ QStringList ArchiveWindow::listingOf(const Readout& readout) const {
 }
 
 void ArchiveWindow::showListing(const Readout& readout) {
-  listing_->setPlainText(listingOf(readout).join(QLatin1Char('\n')));
-  pages_->setCurrentWidget(listing_);
+  showPage([this, readout] {
+    listing_->setPlainText(listingOf(readout).join(QLatin1Char('\n')));
+    pages_->setCurrentWidget(listing_);
+  });
 }
 
 void ArchiveWindow::showComparison(const Readout& left, const Readout& right) {
+  showPage([this, left, right] { drawComparison(left, right); });
+  const std::vector<ComparisonRow> rows = compareReadouts(left, right, ctx_.caption);
+  const auto differing =
+      std::count_if(rows.begin(), rows.end(), [](const ComparisonRow& row) { return row.differs; });
+  const auto bytesOnly = std::count_if(
+      rows.begin(), rows.end(), [](const ComparisonRow& row) { return !row.byteNote.isEmpty(); });
+  setResult([differing, bytesOnly] {
+    QString result =
+        tr3("Różnych ustawień: %1", "Settings that differ: %1", "Parametri diversi: %1")
+            .arg(differing);
+    if (bytesOnly > 0) {
+      result += QStringLiteral("; ") + tr3("na ekranie takich samych, w bajtach innych: %1",
+                                           "shown alike but stored differently: %1",
+                                           "uguali a video ma con byte diversi: %1")
+                                           .arg(bytesOnly);
+    }
+    return result;
+  });
+}
+
+void ArchiveWindow::drawComparison(const Readout& left, const Readout& right) {
   const std::vector<ComparisonRow> rows = compareReadouts(left, right, ctx_.caption);
   table_->clear();
   table_->setColumnCount(4);
@@ -463,12 +512,8 @@ void ArchiveWindow::showComparison(const Readout& left, const Readout& right) {
   };
   table_->setHorizontalHeaderLabels({pick("Ustawienie", "Setting", "Parametro"), heading(left),
                                      heading(right), pick("Uwagi", "Notes", "Note")});
-  int differing = 0;
-  int bytesOnly = 0;
   for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
     const ComparisonRow& row = rows[static_cast<std::size_t>(i)];
-    differing += row.differs ? 1 : 0;
-    bytesOnly += row.byteNote.isEmpty() ? 0 : 1;
     table_->setItem(i, 0, cell(row.caption, row.differs));
     table_->setItem(i, 1, cell(row.left, row.differs));
     table_->setItem(i, 2, cell(row.right, row.differs));
@@ -476,18 +521,25 @@ void ArchiveWindow::showComparison(const Readout& left, const Readout& right) {
   }
   table_->resizeColumnsToContents();
   pages_->setCurrentWidget(table_);
-  QString result = tr3("Różnych ustawień: %1", "Settings that differ: %1", "Parametri diversi: %1")
-                       .arg(differing);
-  if (bytesOnly > 0) {
-    result += QStringLiteral("; ") + tr3("na ekranie takich samych, w bajtach innych: %1",
-                                         "shown alike but stored differently: %1",
-                                         "uguali a video ma con byte diversi: %1")
-                                         .arg(bytesOnly);
-  }
-  setResult(result);
 }
 
 void ArchiveWindow::showPlan(const WritePlan& plan) {
+  showPage([this, plan] { drawPlan(plan); });
+  confirmButton_->show();
+  cancelButton_->show();
+  setResult([plan, car = ctx_.exchange->carOfNewRows()] {
+    const QString check =
+        plan.sendsAnything()
+            ? tr3("Sprawdź zmiany i potwierdź, aby je wysłać do sterownika.",
+                  "Check the changes and confirm to send them to the controller.",
+                  "Controllare le modifiche e confermare per inviarle alla centralina.") +
+                  QLatin1Char(' ')
+            : QString();
+    return check + writePlanText(plan, car);
+  });
+}
+
+void ArchiveWindow::drawPlan(const WritePlan& plan) {
   table_->clear();
   table_->setColumnCount(4);
   table_->setRowCount(static_cast<int>(plan.steps.size()));
@@ -508,19 +560,15 @@ void ArchiveWindow::showPlan(const WritePlan& plan) {
   pages_->setCurrentWidget(table_);
   // With nothing to send, the one thing left to do is the EEPROM write, and the button says so.
   confirmButton_->setText(writeBackConfirmCaptions().value(plan.sendsAnything() ? 0 : 1));
-  confirmButton_->show();
-  cancelButton_->show();
-  const QString check =
-      plan.sendsAnything()
-          ? tr3("Sprawdź zmiany i potwierdź, aby je wysłać do sterownika.",
-                "Check the changes and confirm to send them to the controller.",
-                "Controllare le modifiche e confermare per inviarle alla centralina.") +
-                QLatin1Char(' ')
-          : QString();
-  setResult(check + writePlanText(plan, ctx_.exchange->carOfNewRows()));
+  giveRoom(confirmButton_);
 }
 
 void ArchiveWindow::showWriteReport(const WriteReport& report) {
+  showPage([this, report] { drawWriteReport(report); });
+  setResult([this, report] { return writeSummaryText(report, ctx_.caption); });
+}
+
+void ArchiveWindow::drawWriteReport(const WriteReport& report) {
   const std::vector<WriteStep>& steps = report.plan.steps;
   const std::vector<ByteDifferenceRow> bytes = byteDifferencesAfterWrite(report);
   table_->clear();
@@ -564,7 +612,6 @@ void ArchiveWindow::showWriteReport(const WriteReport& report) {
   table_->resizeColumnsToContents();
   table_->horizontalHeader()->setStretchLastSection(true);
   pages_->setCurrentWidget(table_);
-  setResult(writeSummaryText(report, ctx_.caption));
 }
 
 void ArchiveWindow::saveToFile() {
@@ -591,7 +638,7 @@ void ArchiveWindow::print() {
   printPlainText(printer, windowTitle() + QStringLiteral(" %1").arg(readout->id),
                  reportLines(listingOf(*readout)), printFont(kReportPointSize));
   const QString target = pdfTarget(printer);
-  if (!target.isEmpty()) setResult(pdfWrittenText(target));
+  if (!target.isEmpty()) setResult([target] { return pdfWrittenText(target); });
 }
 
 void ArchiveWindow::importFile() {
@@ -610,14 +657,14 @@ void ArchiveWindow::importFile() {
                     "programma (oltre %2 KB); niente è stato salvato nell'archivio.")
                     .arg(QDir::toNativeSeparators(path))
                     .arg(kMaxSmallFileBytes / 1024),
-                attentionTitle(), MessageIcon::Warning);
+                warningTitle(), MessageIcon::Warning);
     return;
   }
   if (!content.ok()) throw AppError(QStringLiteral("Cannot open file %1").arg(path));
   const QStringList lines = splitLines(decodeCp1250(content.bytes));
   const ImportResult imported = parseSettingsListing(lines);
   if (!imported.settings) {
-    showMessage(importRefusalText(imported), attentionTitle(), MessageIcon::Warning);
+    showMessage(importRefusalText(imported), warningTitle(), MessageIcon::Warning);
     return;
   }
   const auto id =
@@ -649,8 +696,10 @@ void ArchiveWindow::setBusy(bool busy) {
 }
 
 void ArchiveWindow::storeProblem() {
-  setResult(tr3("Archiwum: ", "Archive: ", "Archivio: ") +
-            ArchiveRecorder::problemText(ctx_.recorder->store()));
+  setResult([this] {
+    return tr3("Archiwum: ", "Archive: ", "Archivio: ") +
+           ArchiveRecorder::problemText(ctx_.recorder->store());
+  });
 }
 
 bool ArchiveWindow::controllerTaken() {
@@ -658,12 +707,17 @@ bool ArchiveWindow::controllerTaken() {
   showMessage(tr3("Sterownik jest zajęty: zakończ najpierw bieżącą pracę z nim.",
                   "The controller is busy: finish the current work with it first.",
                   "La centralina è occupata: terminare prima il lavoro in corso."),
-              attentionTitle());
+              warningTitle());
   return true;
 }
 
+void ArchiveWindow::setResult(std::function<QString()> text) {
+  resultText_ = std::move(text);
+  result_->setText(resultText_ ? resultText_() : QString());
+}
+
 void ArchiveWindow::setResult(const QString& text) {
-  result_->setText(text);
+  setResult(text.isEmpty() ? std::function<QString()>() : [text] { return text; });
 }
 
 }  // namespace orvel

@@ -46,7 +46,8 @@ class ArchiveWindow : public QWidget {
   void open();
   // A read-out reached the archive: an open window lists it at once, keeping what it shows.
   void rowAdded();
-  // Column headings and the like, after the interface language changed.
+  // After the interface language changed: the headings, the page and the result line are told
+  // again in it.
   void retranslate();
   ArchiveListModel& listModel() { return model_; }
   // The ids of the selected rows, in list order.
@@ -77,6 +78,9 @@ class ArchiveWindow : public QWidget {
   void showComparison(const Readout& left, const Readout& right);
   void showPlan(const WritePlan& plan);
   void showWriteReport(const WriteReport& report);
+  void drawComparison(const Readout& left, const Readout& right);
+  void drawPlan(const WritePlan& plan);
+  void drawWriteReport(const WriteReport& report);
   std::optional<Readout> selectedReadout();
   QStringList listingOf(const Readout& readout) const;
   void saveToFile();
@@ -87,7 +91,11 @@ class ArchiveWindow : public QWidget {
   void storeProblem();
   // Another exchange (the editor, the wizard) holds the controller: the fitter is told so.
   bool controllerTaken();
+  // The result line; a text made here is made again when the language changes.
+  void setResult(std::function<QString()> text);
   void setResult(const QString& text);
+  // Draws the page and remembers how, so that a change of language draws it again.
+  void showPage(std::function<void()> draw);
 
   Context ctx_;
   ArchiveListModel model_;
@@ -106,6 +114,8 @@ class ArchiveWindow : public QWidget {
   QPushButton* writeButton_;
   QPushButton* confirmButton_;
   QPushButton* cancelButton_;
+  std::function<void()> page_;
+  std::function<QString()> resultText_;
   qint64 noteId_ = 0;
   bool busy_ = false;
   QString lastDirectory_;

@@ -35,7 +35,8 @@ QString pair(const QString& a, const QString& b) {
   return a + QStringLiteral("; ") + b;
 }
 
-// The listing's words for a flag, which are the same in every interface language.
+// The words for a flag, in the interface language; English and Italian as the editor's items say
+// them.
 QString flagWord(Setting setting, const DecodedSettings& d) {
   const auto item = [&d](FlagRadio radio) {
     for (std::size_t i = 0; i < kFlagRadios.size(); ++i)
@@ -44,15 +45,18 @@ QString flagWord(Setting setting, const DecodedSettings& d) {
   };
   switch (setting) {
     case Setting::TpsDirection:
-      return item(FlagRadio::Tps) == 0 ? QStringLiteral("Rosnący") : QStringLiteral("Malejący");
+      return item(FlagRadio::Tps) == 0 ? tr3("Rosnący", "Up", "Crescente")
+                                       : tr3("Malejący", "Down", "Calante");
     case Setting::SpeedSignal:
-      return item(FlagRadio::SpeedSignal) == 0 ? QStringLiteral("Rosnące")
-                                               : QStringLiteral("Malejące");
+      return item(FlagRadio::SpeedSignal) == 0 ? tr3("Rosnące", "Up", "Crescenti")
+                                               : tr3("Malejące", "Down", "Calanti");
     case Setting::OperatingMode:
-      return item(FlagRadio::OperatingMode) == 0 ? QStringLiteral("Praca dynamiczna")
-                                                 : QStringLiteral("Praca ekonomiczna");
+      return item(FlagRadio::OperatingMode) == 0
+                 ? tr3("Praca dynamiczna", "Dynamic", "Lavoro dinamico")
+                 : tr3("Praca ekonomiczna", "Economic", "Lavoro economico");
     case Setting::GasSensor:
-      return item(FlagRadio::GasSensor) == 0 ? QStringLiteral("Brak") : QStringLiteral("Obecny");
+      return item(FlagRadio::GasSensor) == 0 ? tr3("Brak", "None", "Assente")
+                                             : tr3("Obecny", "Present", "Presente");
     case Setting::Cutoff:
       return d.cutoffOn ? QStringLiteral("ON") : QStringLiteral("OFF");
     default:
@@ -274,14 +278,8 @@ bool applyToBlock(SettingsBlock& block, const Command& command) {
 QString settingCaption(Setting setting, const CaptionLookup& caption) {
   const QStringList controls = captionControls(setting);
   if (controls.isEmpty()) {
-    switch (CurrentLanguage::get()) {
-      case Language::Polish:
-        return QStringLiteral("Okres obrotów biegu jałowego (800 rpm)");
-      case Language::English:
-        return QStringLiteral("Idle period reference (800 rpm)");
-      case Language::Italian:
-        return QStringLiteral("Periodo del minimo (800 rpm)");
-    }
+    return tr3("Okres obrotów biegu jałowego (800 rpm)", "Idle period reference (800 rpm)",
+               "Periodo del minimo (800 rpm)");
   }
   QStringList pieces;
   for (const QString& control : controls)

@@ -163,10 +163,12 @@ ImportResult parseSettingsListing(const QStringList& lines) {
 
 QString importRefusalText(const ImportResult& result) {
   const QString line = QString::number(result.badLine + 1);
-  return plIt(QStringLiteral("To nie jest plik ustawień tego programu: wiersz %1 nie pasuje "
-                             "(\"%2\").\r\nNic nie zostało zapisane w archiwum."),
-              QStringLiteral("Non è un file di parametri di questo programma: la riga %1 non "
-                             "corrisponde (\"%2\").\r\nNiente è stato salvato nell'archivio."))
+  return tr3("To nie jest plik ustawień tego programu: wiersz %1 nie pasuje (\"%2\").\r\nNic "
+             "nie zostało zapisane w archiwum.",
+             "This is not a settings file of this program: line %1 does not match "
+             "(\"%2\").\r\nNothing has been stored in the archive.",
+             "Non è un file di parametri di questo programma: la riga %1 non corrisponde "
+             "(\"%2\").\r\nNiente è stato salvato nell'archivio.")
       .arg(line, result.badText.size() > kQuotedLength
                      ? result.badText.left(kQuotedLength) + QStringLiteral("...")
                      : result.badText);

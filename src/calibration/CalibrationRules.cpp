@@ -25,7 +25,7 @@ ProbeType probeType(int item) {
       {255, 0, 255, 0x00},  // "0..5 V (-)"
       {255, 0, 255, 0x00},  // "5..0 V (+)"
       {0, 255, 255, 0x00},  // "5..0 V (-)"
-      {41, 82, 82, 0x02},   // "0,8..1,6 V"
+      {41, 82, 82, 0x02},   // "0.8..1.6 V"
   }};
   return kTypes[static_cast<std::size_t>(item >= 0 && item < kProbeTypes ? item : 0)];
 }

@@ -41,13 +41,13 @@ bool CalibrationSampler::startRun(bool idle) {
   if (link_.serviceMode) {
     // Every byte goes to the console while it is open: the run would wait for replies it never
     // gets.
-    showMessage(
-        plIt(QStringLiteral("Pomiar czeka: konsola serwisowa jest otwarta i odbiera "
-                            "odpowiedzi sterownika.\r\nZamknij konsolę i uruchom pomiar "
-                            "ponownie."),
-             QStringLiteral("La misura attende: la console di servizio è aperta e riceve "
-                            "le risposte del sistema.\r\nChiudere la console e riprovare.")),
-        attentionTitle(), MessageIcon::Warning);
+    showMessage(tr3("Pomiar czeka: konsola serwisowa jest otwarta i odbiera odpowiedzi "
+                    "sterownika.\r\nZamknij konsolę i uruchom pomiar ponownie.",
+                    "The measurement waits: the service console is open and takes the controller's "
+                    "replies.\r\nClose the console and start the measurement again.",
+                    "La misura attende: la console di servizio è aperta e riceve le risposte della "
+                    "centralina.\r\nChiudere la console e riprovare."),
+                warningTitle(), MessageIcon::Warning);
     return false;
   }
   // A run started again while its pacing tick is still due would have two requests in flight.
@@ -149,24 +149,28 @@ void CalibrationSampler::refuseRun(bool idle) {
   view_.setStatusText(QString());
   QString text;
   if (spent.likelyCause() == SampleRun::Cause::Line) {
-    text = plIt(QStringLiteral("Zakłócenia na linii: pomiar nieudany.\r\nUszkodzone odpowiedzi "
-                               "sterownika: %1 z %2. Sprawdź przewody i złącze sterownika i "
-                               "spróbuj ponownie."),
-                QStringLiteral("Disturbi sulla linea: misura non riuscita.\r\nRisposte del "
-                               "sistema danneggiate: %1 su %2. Controllare i cavi e il "
-                               "connettore del sistema e riprovare."))
+    text = tr3("Zakłócenia na linii: pomiar nieudany.\r\nUszkodzone odpowiedzi sterownika: %1 "
+               "z %2. Sprawdź przewody i złącze sterownika i spróbuj ponownie.",
+               "Interference on the line: the measurement failed.\r\nBroken replies from the "
+               "controller: %1 of %2. Check the cables and the controller's connector and try "
+               "again.",
+               "Disturbi sulla linea: misura non riuscita.\r\nRisposte della centralina "
+               "danneggiate: %1 su %2. Controllare i cavi e il connettore della centralina e "
+               "riprovare.")
                .arg(spent.broken())
                .arg(spent.replies());
   } else {
     text =
-        plIt(QStringLiteral("Pomiar nieudany: silnik nie pracował równo.\r\nObroty lub "
-                            "przepustnica zmieniały się zbyt mocno między odczytami. Utrzymaj "
-                            "stałe obroty i spróbuj ponownie."),
-             QStringLiteral("Misura non riuscita: il motore non girava regolarmente.\r\nI giri o "
-                            "la farfalla cambiavano troppo tra le letture. Mantenere i giri "
-                            "costanti e riprovare."));
+        tr3("Pomiar nieudany: silnik nie pracował równo.\r\nObroty lub przepustnica "
+            "zmieniały się zbyt mocno między odczytami. Utrzymaj stałe obroty i spróbuj "
+            "ponownie.",
+            "The measurement failed: the engine did not run steadily.\r\nThe speed or the "
+            "throttle changed too much between readings. Hold the speed steady and try "
+            "again.",
+            "Misura non riuscita: il motore non girava regolarmente.\r\nI giri o la farfalla "
+            "cambiavano troppo tra le letture. Mantenere i giri costanti e riprovare.");
   }
-  showMessage(text, attentionTitle(), MessageIcon::Warning);
+  showMessage(text, warningTitle(), MessageIcon::Warning);
   view_.setCommandsEnabled(kAllButtons | kItemScope | kItemScaling, true);
 }
 
@@ -210,9 +214,12 @@ void CalibrationSampler::endIdleRun(long long tpsLow) {
 }
 
 void CalibrationSampler::rpmScalingEnded() {
-  view_.setStatusText(plIt(QStringLiteral("Skalowanie obrotów: okres %1 przyjęty jako 800 obr/min"),
-                           QStringLiteral("Taratura giri: periodo %1 preso come 800 giri/min"))
-                          .arg(state_.idlePeriodReference));
+  view_.setStatusTextFrom([reference = state_.idlePeriodReference] {
+    return tr3("Skalowanie obrotów: okres %1 przyjęty jako 800 obr/min",
+               "Rpm scaling: period %1 taken as 800 rpm",
+               "Taratura giri: periodo %1 preso come 800 giri/min")
+        .arg(reference);
+  });
 }
 
 void CalibrationSampler::takeHighRpmSample() {

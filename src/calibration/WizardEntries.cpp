@@ -24,7 +24,7 @@ QString range(long long lowest, long long highest, const QString& unit) {
 }
 
 QString rpmUnit() {
-  return plIt(QStringLiteral("obr/min"), QStringLiteral("giri/min"));
+  return tr3("obr/min", "rpm", "giri/min");
 }
 
 // The highest speed the four-character field takes.
@@ -54,10 +54,7 @@ QString startDelay() {
 }  // namespace wizard::allowed
 
 void CalibrationWizard::invalidEntry(std::initializer_list<Entry> entries, const QString& allowed) {
-  showMessage(plIt(QStringLiteral("Nieprawidłowa wartość"), QStringLiteral("Dati fuori limiti")) +
-                  QStringLiteral("\r\n") +
-                  plIt(QStringLiteral("Dozwolone: "), QStringLiteral("Valori ammessi: ")) + allowed,
-              plIt(QStringLiteral("Uwaga"), QStringLiteral("Errore")), MessageIcon::Warning);
+  showMessage(invalidEntryText(allowed), invalidEntryTitle(), MessageIcon::Warning);
   for (Entry e : entries)
     view_.setText(e, QString());
 }

@@ -1,5 +1,7 @@
 #include "core/Artwork.h"
 
+#include "core/Language.h"
+
 #include <QFont>
 #include <QLinearGradient>
 #include <QPainter>
@@ -74,8 +76,10 @@ QPixmap logoPicture(const QSize& size) {
   sub.setPixelSize(static_cast<int>(h * 0.075));
   p.setFont(sub);
   p.setPen(QColor(170, 195, 240));
-  p.drawText(QRectF(r.left(), r.top() + h * 0.31, w, h * 0.12), Qt::AlignCenter,
-             QStringLiteral("sterownik instalacji LPG  ·  wersja 2.2"));
+  p.drawText(
+      QRectF(r.left(), r.top() + h * 0.31, w, h * 0.12), Qt::AlignCenter,
+      tr3("sterownik instalacji LPG  ·  wersja 2.2", "LPG conversion controller  ·  version 2.2",
+          "centralina impianto GPL  ·  versione 2.2"));
   return pixmap;
 }
 

@@ -6,7 +6,7 @@
 namespace orvel {
 
 // The program's pictures are drawn, not shipped: they stay sharp at any scale and need no
-// binary assets in the repository.
+// binary assets in the repository. The logo's line under the name is in the interface language.
 QPixmap logoPicture(const QSize& size);
 QPixmap aboutPicture();
 

@@ -143,9 +143,10 @@ Answer askQuestion(const QString& text, const QString& title, const QStringList&
 
 QString invalidEntryText(const QString& allowed) {
   QString text = plIt(QStringLiteral("Nieprawidłowa wartość"), QStringLiteral("Dati fuori limiti"));
+  // The values allowed are the program's own addition, in the interface language.
   if (!allowed.isEmpty())
-    text +=
-        plIt(QStringLiteral("\r\nDozwolone: "), QStringLiteral("\r\nValori ammessi: ")) + allowed;
+    text += QStringLiteral("\r\n") + tr3("Dozwolone: ", "Allowed values: ", "Valori ammessi: ") +
+            allowed;
   return text;
 }
 

@@ -96,8 +96,8 @@ void showMessage(const QString& text, const QString& title, MessageIcon icon = M
 Answer askQuestion(const QString& text, const QString& title, const QStringList& buttons);
 
 // A number typed where the program cannot take it: "Nieprawidłowa wartość" (Italian "Dati fuori
-// limiti") and the values that are allowed, in the interface's language, titled "Uwaga"
-// ("Errore").
+// limiti") titled "Uwaga" ("Errore"), then the values that are allowed, told in the interface
+// language.
 QString invalidEntryText(const QString& allowed);
 QString invalidEntryTitle();
 void showInvalidEntry(const QString& allowed);

@@ -109,7 +109,7 @@ class GuardingFileDialogs : public FileDialogs {
  private:
   static bool allowed(const QString& path) {
     if (path.isEmpty() || !GuardedFiles::isGuarded(path)) return true;
-    showMessage(GuardedFiles::refusalText(path), attentionTitle(), MessageIcon::Warning);
+    showMessage(GuardedFiles::refusalText(path), warningTitle(), MessageIcon::Warning);
     return false;
   }
 };

@@ -49,9 +49,14 @@ inline QString tr3(const char* polish, const char* english, const char* italian)
   return QString::fromUtf8(polish);
 }
 
-// The title of the program's own warnings (the link's and the like).
+// The title of the controller's and the link's warnings, which fitters know by it.
 inline QString attentionTitle() {
   return plIt(QStringLiteral("Uwaga"), QStringLiteral("!!!"));
+}
+
+// The title of every other warning: the program's own boxes speak the interface language whole.
+inline QString warningTitle() {
+  return tr3("Uwaga", "Warning", "Attenzione");
 }
 
 }  // namespace orvel

@@ -59,12 +59,12 @@ void LinkControl::ensureOpen() {
       link_.setPortName(tried);
     }
     if (chosenError != 0) {
-      throw AppError(QStringList{e.text(),
-                                 portFailureLine(tried, link_.deviceFor(tried), e.osError()),
-                                 portFailureLine(chosen, link_.deviceFor(chosen), chosenError),
-                                 plIt(QStringLiteral("Port wybiera się w menu Opcje"),
-                                      QStringLiteral("La porta si sceglie nel menu Opzioni"))}
-                         .join(QStringLiteral("\r\n")));
+      throw AppError(
+          QStringList{e.text(), portFailureLine(tried, link_.deviceFor(tried), e.osError()),
+                      portFailureLine(chosen, link_.deviceFor(chosen), chosenError),
+                      tr3("Port wybiera się w menu Opcje", "The port is chosen in the Options menu",
+                          "La porta si sceglie nel menu Opzioni")}
+              .join(QStringLiteral("\r\n")));
     }
     chosenPort_.clear();
     if (hooks.portChanged) hooks.portChanged(chosen);
@@ -387,8 +387,10 @@ void LinkControl::Timer6Timer() {
   Timer6.stop();
   abandonSettingsExchange();
   view_.setCommandsEnabled(kAllButtons | kAllItems, true);
-  view_.setStatusText(plIt(QStringLiteral("Sterownik nie odpowiada"),
-                           QStringLiteral("Il controllore non risponde")));
+  view_.setStatusTextFrom([] {
+    return tr3("Sterownik nie odpowiada", "The controller does not answer",
+               "La centralina non risponde");
+  });
   if (hooks.settingsExchangeGaveUp) hooks.settingsExchangeGaveUp();
 }
 

@@ -39,6 +39,10 @@ class LinkView {
  public:
   virtual ~LinkView() = default;
   virtual void setStatusText(const QString& text) = 0;
+  // A text of the program's own, made again by `make` when the interface language changes.
+  virtual void setStatusTextFrom(std::function<QString()> make) {
+    setStatusText(make ? make() : QString());
+  }
   virtual void setCommandsEnabled(MainCommands commands, bool enabled) = 0;
   virtual bool calibrationPanelVisible() const = 0;
   virtual bool oscilloscopePanelVisible() const = 0;

@@ -29,10 +29,13 @@ QString linkFailureText(LinkFailure failure) {
 }
 
 QString permissionHint() {
-  return plIt(QStringLiteral("Brak dostępu do portu: użytkownik musi należeć do grupy dialout "
-                             "(sudo usermod -aG dialout <użytkownik>, potem ponowne zalogowanie)"),
-              QStringLiteral("Accesso alla porta negato: l'utente deve appartenere al gruppo "
-                             "dialout (sudo usermod -aG dialout <utente>, poi un nuovo accesso)"));
+  return tr3(
+      "Brak dostępu do portu: użytkownik musi należeć do grupy dialout "
+      "(sudo usermod -aG dialout <użytkownik>, potem ponowne zalogowanie)",
+      "No access to the port: the user must belong to the dialout group "
+      "(sudo usermod -aG dialout <user>, then log in again)",
+      "Accesso alla porta negato: l'utente deve appartenere al gruppo "
+      "dialout (sudo usermod -aG dialout <utente>, poi un nuovo accesso)");
 }
 
 namespace {

@@ -31,6 +31,7 @@ QString pick(const Caption& c) {
 }
 
 const Caption kTitle{"Urządzenie portu", "Port device", "Dispositivo porta"};
+const Caption kPort{"Port:", "Port:", "Porta:"};
 const Caption kList{"Urządzenia szeregowe w systemie:", "Serial devices of this machine:",
                     "Dispositivi seriali nel sistema:"};
 const Caption kPath{"Ścieżka urządzenia:", "Device path:", "Percorso del dispositivo:"};
@@ -114,6 +115,7 @@ QString PortDeviceDialog::devicePath() const {
 
 void PortDeviceDialog::retranslate() {
   setWindowTitle(pick(kTitle));
+  ui_->PortLabel->setText(pick(kPort));
   ui_->ListLabel->setText(pick(kList));
   ui_->PathLabel->setText(pick(kPath));
   ui_->Refresh->setText(pick(kRefresh));
@@ -122,6 +124,7 @@ void PortDeviceDialog::retranslate() {
   for (const Caption& c : kColumns)
     headers << pick(c);
   ui_->DeviceList->setHeaderLabels(headers);
+  showNote();
   showLatency();
 }
 
@@ -144,8 +147,14 @@ void PortDeviceDialog::refresh() {
   }
   for (int c = 0; c < ui_->DeviceList->columnCount(); ++c)
     ui_->DeviceList->resizeColumnToContents(c);
-  ui_->Note->setText(devices.isEmpty() ? pick(kNone) : QString());
   showMapping();
+}
+
+void PortDeviceDialog::showNote() {
+  const QString variable = Registry::overridingVariable(portName());
+  ui_->Note->setText(!variable.isEmpty()                         ? pick(kOverride).arg(variable)
+                     : ui_->DeviceList->topLevelItemCount() == 0 ? pick(kNone)
+                                                                 : QString());
 }
 
 void PortDeviceDialog::showMapping() {
@@ -159,8 +168,7 @@ void PortDeviceDialog::showMapping() {
       ui_->DeviceList->setCurrentItem(item);
     }
   }
-  const QString variable = Registry::overridingVariable(port);
-  if (!variable.isEmpty()) ui_->Note->setText(pick(kOverride).arg(variable));
+  showNote();
 }
 
 }  // namespace orvel

@@ -33,10 +33,13 @@ class PortDeviceDialog : public QDialog {
   using LatencyReader = std::function<std::optional<int>(const QString& devicePath)>;
   void setLatencyReader(LatencyReader reader) { latencyOf_ = std::move(reader); }
 
+  // Every text again in the interface language, as it is now.
+  void retranslate();
+
  private:
   void refresh();
   void showMapping();
-  void retranslate();
+  void showNote();
   void showLatency();
 
   std::unique_ptr<Ui::PortDeviceDialog> ui_;

@@ -62,15 +62,16 @@ int liveRateWithLatency(int latencyMs) {
 
 QString adaptersLine(const QList<SerialDevice>& devices) {
   if (devices.isEmpty()) {
-    return plIt(QStringLiteral("W systemie nie ma żadnego adaptera portu szeregowego"),
-                QStringLiteral("Nel sistema non c'è nessun adattatore di porta seriale"));
+    return tr3("W systemie nie ma żadnego adaptera portu szeregowego",
+               "This machine has no serial port adapter",
+               "Nel sistema non c'è nessun adattatore di porta seriale");
   }
   QStringList names;
   for (const SerialDevice& d : devices) {
     names << (d.description.isEmpty() ? d.path
                                       : QStringLiteral("%1 (%2)").arg(d.path, d.description));
   }
-  return plIt(QStringLiteral("Adaptery w systemie: "), QStringLiteral("Adattatori nel sistema: ")) +
+  return tr3("Adaptery w systemie: ", "Adapters of this machine: ", "Adattatori nel sistema: ") +
          names.join(QStringLiteral(", "));
 }
 

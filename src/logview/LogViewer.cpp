@@ -143,7 +143,7 @@ void LogViewer::openWithDialog(const QString& folder) {
 bool LogViewer::openFile(const QString& path) {
   LogLoad load = loadDriveLog(path);
   if (!load.data) {
-    showMessage(load.refusal, attentionTitle(), MessageIcon::Warning);
+    showMessage(load.refusal, warningTitle(), MessageIcon::Warning);
     return false;
   }
   chart_->setLog(nullptr);
@@ -285,7 +285,7 @@ void LogViewer::saveImage() {
     showMessage(tr3("Nie można zapisać obrazu %1", "Cannot save the image %1",
                     "Impossibile salvare l'immagine %1")
                     .arg(QDir::toNativeSeparators(path)),
-                attentionTitle(), MessageIcon::Warning);
+                warningTitle(), MessageIcon::Warning);
   }
 }
 

@@ -38,7 +38,7 @@ QString shown(const QString& path) {
 }
 
 void warn(const QString& text) {
-  showMessage(text, attentionTitle(), MessageIcon::Warning);
+  showMessage(text, warningTitle(), MessageIcon::Warning);
 }
 
 }  // namespace
@@ -97,23 +97,24 @@ QString DriveLog::refusal(const FileContent& content, const QString& path, Use u
     case Failure::None:
       break;
     case Failure::Missing:
-      return plIt(QStringLiteral("Nie znaleziono pliku %1"), QStringLiteral("File %1 non trovato"))
+      return tr3("Nie znaleziono pliku %1", "File %1 not found", "File %1 non trovato")
           .arg(shown(path));
     case Failure::NotRegular:
-      return plIt(QStringLiteral("%1 nie jest zwykłym plikiem"),
-                  QStringLiteral("%1 non è un file regolare"))
+      return tr3("%1 nie jest zwykłym plikiem", "%1 is not a regular file",
+                 "%1 non è un file regolare")
           .arg(shown(path));
     case Failure::TooLarge:
-      return (use == Use::Replay
-                  ? plIt(QStringLiteral("Plik %1 jest za duży do odtworzenia (ponad %2 MB)"),
-                         QStringLiteral("Il file %1 è troppo grande da riprodurre (oltre %2 MB)"))
-                  : plIt(QStringLiteral("Plik %1 jest za duży (ponad %2 MB)"),
-                         QStringLiteral("Il file %1 è troppo grande (oltre %2 MB)")))
+      return (use == Use::Replay ? tr3("Plik %1 jest za duży do odtworzenia (ponad %2 MB)",
+                                       "The file %1 is too large to replay (over %2 MB)",
+                                       "Il file %1 è troppo grande da riprodurre (oltre %2 MB)")
+                                 : tr3("Plik %1 jest za duży (ponad %2 MB)",
+                                       "The file %1 is too large (over %2 MB)",
+                                       "Il file %1 è troppo grande (oltre %2 MB)"))
           .arg(shown(path))
           .arg(kMaxLogBytes / (1024 * 1024));
     case Failure::Unreadable:
-      return plIt(QStringLiteral("Nie można odczytać pliku %1:\r\n%2"),
-                  QStringLiteral("Impossibile leggere il file %1:\r\n%2"))
+      return tr3("Nie można odczytać pliku %1:\r\n%2", "Cannot read the file %1:\r\n%2",
+                 "Impossibile leggere il file %1:\r\n%2")
           .arg(shown(path), QString::fromLocal8Bit(std::strerror(content.osError)));
   }
   return {};
@@ -147,10 +148,12 @@ void DriveLog::record(const RawLiveFrame& raw, const LiveSettings& settings) {
   if (!recorder_.isRecording()) return;
   if (recorder_.record(timers_.now(), raw, settings)) return;
   showRecordingState();
-  showErrorBox(plIt(QStringLiteral("Błąd zapisu do pliku %1:\r\n%2\r\nZapis przerwano; to, co "
-                                   "zapisano wcześniej, pozostaje w pliku"),
-                    QStringLiteral("Errore di scrittura nel file %1:\r\n%2\r\nRegistrazione "
-                                   "interrotta; quanto già scritto resta nel file"))
+  showErrorBox(tr3("Błąd zapisu do pliku %1:\r\n%2\r\nZapis przerwano; to, co zapisano "
+                   "wcześniej, pozostaje w pliku",
+                   "Error writing to the file %1:\r\n%2\r\nRecording stopped; what was written "
+                   "before stays in the file",
+                   "Errore di scrittura nel file %1:\r\n%2\r\nRegistrazione interrotta; quanto "
+                   "già scritto resta nel file")
                    .arg(shown(recorder_.filePath()), recorder_.errorText()));
 }
 
@@ -160,9 +163,10 @@ void DriveLog::stopRecording() {
   showRecordingState();
   // Where the log went, said where the fitter looks.
   if (was) {
-    view_.setStatusText(
-        plIt(QStringLiteral("Zapis zakończony: %1"), QStringLiteral("Registrazione terminata: %1"))
-            .arg(shown(QFileInfo(recorder_.filePath()).absoluteFilePath())));
+    view_.setStatusTextFrom([path = QFileInfo(recorder_.filePath()).absoluteFilePath()] {
+      return tr3("Zapis zakończony: %1", "Recording finished: %1", "Registrazione terminata: %1")
+          .arg(shown(path));
+    });
   }
 }
 
@@ -180,15 +184,15 @@ void DriveLog::showRecordingState() {
   toggle_->setPalette(palette);
   if (on) {
     toggle_->setToolTip(
-        plIt(QStringLiteral("Zapis do pliku %1"), QStringLiteral("Registrazione nel file %1"))
+        tr3("Zapis do pliku %1", "Recording to the file %1", "Registrazione nel file %1")
             .arg(shown(recorder_.filePath())));
   } else if (!recorder_.filePath().isEmpty()) {
-    toggle_->setToolTip(
-        plIt(QStringLiteral("Ostatni zapis: %1"), QStringLiteral("Ultima registrazione: %1"))
-            .arg(shown(recorder_.filePath())));
+    toggle_->setToolTip(tr3("Ostatni zapis: %1", "Last recording: %1", "Ultima registrazione: %1")
+                            .arg(shown(recorder_.filePath())));
   } else {
-    toggle_->setToolTip(plIt(QStringLiteral("Zapis przebiegów do pliku CSV w folderze %1"),
-                             QStringLiteral("Registra i dati in un file CSV nella cartella %1"))
+    toggle_->setToolTip(tr3("Zapis przebiegów do pliku CSV w folderze %1",
+                            "Records the traces to a CSV file in the folder %1",
+                            "Registra i dati in un file CSV nella cartella %1")
                             .arg(shown(QFileInfo(logsFolder(installDir_)).absoluteFilePath())));
   }
 }
@@ -201,9 +205,9 @@ void DriveLog::Odtworzzapis1Click() {
   const QString folder = logsFolder(installDir_);
   const QString path = FileDialogs::current().openFileName(
       dialogParent_, DialogFolder::start(QFileInfo(folder).isDir() ? folder : installDir_),
-      plIt(QStringLiteral("Zapisy jazdy (*.csv);;Wszystkie pliki (*)"),
-           QStringLiteral("Registrazioni (*.csv);;Tutti i file (*)")),
-      plIt(QStringLiteral("Odtwórz zapis"), QStringLiteral("Riproduci registrazione")));
+      tr3("Zapisy jazdy (*.csv);;Wszystkie pliki (*)", "Drive logs (*.csv);;All files (*)",
+          "Registrazioni (*.csv);;Tutti i file (*)"),
+      tr3("Odtwórz zapis", "Replay log", "Riproduci registrazione"));
   if (path.isEmpty()) return;
   DialogFolder::remember(path);
   replayFile(path);
@@ -224,7 +228,7 @@ void DriveLog::replayFile(const QString& path) {
 void DriveLog::loadInBackground(const QString& path) {
   loading_ = true;
   view_.setStatusText(
-      plIt(QStringLiteral("Wczytywanie pliku %1..."), QStringLiteral("Lettura del file %1..."))
+      tr3("Wczytywanie pliku %1...", "Reading the file %1...", "Lettura del file %1...")
           .arg(shown(path)));
   if (loader_.joinable()) loader_.join();
   loader_ = std::thread([this, path] {
@@ -253,8 +257,8 @@ void DriveLog::startReplay(const QString& path, Loaded loaded) {
   ParsedDriveLog log = std::move(loaded.log);
   const QString name = QFileInfo(path).fileName();
   if (!log.recognised) {
-    warn(plIt(QStringLiteral("Plik %1 nie jest zapisem jazdy"),
-              QStringLiteral("Il file %1 non è una registrazione di guida"))
+    warn(tr3("Plik %1 nie jest zapisem jazdy", "The file %1 is not a drive log",
+             "Il file %1 non è una registrazione di guida")
              .arg(shown(path)));
     return;
   }
@@ -306,13 +310,13 @@ void DriveLog::showReplayStatus() {
   QString state;
   switch (player_.state()) {
     case DriveLogPlayer::State::Playing:
-      state = plIt(QStringLiteral("Odtwarzanie"), QStringLiteral("Riproduzione"));
+      state = tr3("Odtwarzanie", "Replaying", "Riproduzione");
       break;
     case DriveLogPlayer::State::Paused:
-      state = plIt(QStringLiteral("Pauza"), QStringLiteral("Pausa"));
+      state = tr3("Pauza", "Paused", "Pausa");
       break;
     case DriveLogPlayer::State::Finished:
-      state = plIt(QStringLiteral("Koniec zapisu"), QStringLiteral("Fine registrazione"));
+      state = tr3("Koniec zapisu", "End of the log", "Fine registrazione");
       break;
     case DriveLogPlayer::State::Idle:
       return;
@@ -323,13 +327,18 @@ void DriveLog::showReplayStatus() {
       QStringLiteral("%1: %2  %3 / %4")
           .arg(state, replayName_, clockText(player_.logTimeMs()), clockText(player_.logEndMs()));
   if (player_.gaps() > 0)
-    text += plIt(QStringLiteral("  (przerwy: %1)"), QStringLiteral("  (interruzioni: %1)"))
-                .arg(player_.gaps());
+    text += tr3("  (przerwy: %1)", "  (gaps: %1)", "  (interruzioni: %1)").arg(player_.gaps());
   // Fifty rows a second, but the text changes once a second: the status bar is repainted only
   // then.
   if (text == replayStatus_) return;
   replayStatus_ = text;
   view_.setStatusText(text);
+}
+
+void DriveLog::retranslate() {
+  showRecordingState();
+  replayStatus_.clear();
+  showReplayStatus();
 }
 
 void DriveLog::shutdown() {

@@ -52,6 +52,8 @@ class DriveLog : public QObject {
   bool canReplay() const;
   // The program is closing: a recording is closed and a replay ends.
   void shutdown();
+  // The interface language changed: the record button's tip and a replay's status say so.
+  void retranslate();
 
   bool isRecording() const { return recorder_.isRecording(); }
   bool isReplaying() const { return player_.isActive(); }

@@ -34,13 +34,15 @@ void DriveLogRecorder::start(const QString& folder, const QDateTime& stamp, Nano
   complete_ = 0;
   const QString dir = folder.isEmpty() ? QStringLiteral(".") : folder;
   if (!QDir().mkpath(dir)) {
-    throw AppError(plIt(QStringLiteral("Nie można utworzyć folderu zapisów %1"),
-                        QStringLiteral("Impossibile creare la cartella delle registrazioni %1"))
+    throw AppError(tr3("Nie można utworzyć folderu zapisów %1",
+                       "Cannot create the folder of the logs %1",
+                       "Impossibile creare la cartella delle registrazioni %1")
                        .arg(shown(QFileInfo(dir).absoluteFilePath())));
   }
   const auto failure = [](const QString& path, const QString& reason) {
-    return AppError(plIt(QStringLiteral("Nie można rozpocząć zapisu do pliku %1:\r\n%2"),
-                         QStringLiteral("Impossibile avviare la registrazione nel file %1:\r\n%2"))
+    return AppError(tr3("Nie można rozpocząć zapisu do pliku %1:\r\n%2",
+                        "Cannot start recording to the file %1:\r\n%2",
+                        "Impossibile avviare la registrazione nel file %1:\r\n%2")
                         .arg(shown(path), reason));
   };
   // Two recordings within one second get a suffix rather than one overwriting the other.

@@ -61,8 +61,8 @@ void RecordsCommands::Drukowanieparametrw1Click() {
 
   // A dane.cfg that cannot be read leaves the lines the store holds; the status bar says so.
   // With none ever read there is no workshop to head the report: it is not printed without.
-  const QString fallback = loadUserData();
-  if (!fallback.isEmpty() && !ctx_.userData->everRead())
+  const std::function<QString()> fallback = loadUserData();
+  if (fallback && !ctx_.userData->everRead())
     throw AppError(QStringLiteral("Cannot open file %1").arg(userDataFile()));
   const QStringList report = reportLines(parameterListing(ctx_.userData->lines(), ctx_.editor()));
 
@@ -71,17 +71,21 @@ void RecordsCommands::Drukowanieparametrw1Click() {
   printPlainText(printer, QFileInfo(reportPath).absoluteFilePath(), report,
                  printFont(kReportPointSize));
   const QString pdf = pdfTarget(printer);
-  QStringList status;
-  if (!pdf.isEmpty()) status << pdfWrittenText(pdf);
-  if (!fallback.isEmpty()) status << fallback;
-  if (!status.isEmpty() && ctx_.setStatusText)
-    ctx_.setStatusText(status.join(QStringLiteral("; ")));
+  if ((pdf.isEmpty() && !fallback) || !ctx_.setStatusText) return;
+  ctx_.setStatusText([pdf, fallback] {
+    QStringList status;
+    if (!pdf.isEmpty()) status << pdfWrittenText(pdf);
+    if (fallback) status << fallback();
+    return status.join(QStringLiteral("; "));
+  });
 }
 
-QString RecordsCommands::loadUserData() {
+std::function<QString()> RecordsCommands::loadUserData() {
   const QString path = userDataFile();
-  const FileContent content = ctx_.userData->load(path);
-  return content.ok() ? QString() : userDataFallbackText(path, content);
+  FileContent content = ctx_.userData->load(path);
+  if (content.ok()) return {};
+  content.bytes.clear();
+  return [path, content] { return userDataFallbackText(path, content); };
 }
 
 QString unsentBeforeSavingText(const QString& fields) {
@@ -108,7 +112,7 @@ void RecordsCommands::Zapiszdopliku1Click() {
   }
   const QStringList unsent = ctx_.unsentEdits ? ctx_.unsentEdits() : QStringList();
   if (!unsent.isEmpty()) {
-    showMessage(unsentBeforeSavingText(unsent.join(QStringLiteral("\r\n"))), attentionTitle());
+    showMessage(unsentBeforeSavingText(unsent.join(QStringLiteral("\r\n"))), warningTitle());
     return;
   }
   const QString chosen = FileDialogs::current().saveFileName(ctx_.dialogParent, startDirectory(),
@@ -118,13 +122,15 @@ void RecordsCommands::Zapiszdopliku1Click() {
   DialogFolder::remember(path);
 
   // A dane.cfg that cannot be read leaves the lines the store holds.
-  const QString fallback = loadUserData();
+  const std::function<QString()> fallback = loadUserData();
   writeTextLines(path, parameterListing(ctx_.userData->lines(), ctx_.editor()));
   if (ctx_.setStatusText) {
-    QString status = plIt(QStringLiteral("Zapisano %1"), QStringLiteral("Salvato %1"))
-                         .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
-    if (!fallback.isEmpty()) status += QStringLiteral("; ") + fallback;
-    ctx_.setStatusText(status);
+    ctx_.setStatusText([saved = QFileInfo(path).absoluteFilePath(), fallback] {
+      QString status =
+          tr3("Zapisano %1", "Saved %1", "Salvato %1").arg(QDir::toNativeSeparators(saved));
+      if (fallback) status += QStringLiteral("; ") + fallback();
+      return status;
+    });
   }
 }
 

@@ -27,8 +27,9 @@ class RecordsCommands {
     QString installationDirectory;
     UserData* userData = nullptr;  // the user-data window's store of dane.cfg
     TForm2* viewer = nullptr;
-    std::function<EditorSnapshot()> editor;             // what the settings editor shows now
-    std::function<void(const QString&)> setStatusText;  // the main window's status bar
+    std::function<EditorSnapshot()> editor;  // what the settings editor shows now
+    // The main window's status bar; the text is made again in a new interface language.
+    std::function<void(std::function<QString()>)> setStatusText;
     QWidget* dialogParent = nullptr;
     // The open editor's fields whose edits have not been sent; none while it is closed.
     std::function<QStringList()> unsentEdits;
@@ -61,7 +62,8 @@ class RecordsCommands {
  private:
   QString startDirectory() const;
   // Reads dane.cfg into the store; the status text naming it when it could not be read.
-  QString loadUserData();
+  // Nothing when dane.cfg was read; otherwise what the status bar says about it.
+  std::function<QString()> loadUserData();
 
   Context ctx_;
 };

@@ -86,16 +86,18 @@ void TForm2::showFile(const QString& path) {
     case FileContent::Failure::None:
       break;
     case FileContent::Failure::NotRegular:
-      showMessage(plIt(QStringLiteral("To nie jest zwykły plik, nie można go wyświetlić:\r\n%1"),
-                       QStringLiteral("Non è un file normale, impossibile visualizzarlo:\r\n%1"))
+      showMessage(tr3("To nie jest zwykły plik, nie można go wyświetlić:\r\n%1",
+                      "This is not a regular file; it cannot be shown:\r\n%1",
+                      "Non è un file normale, impossibile visualizzarlo:\r\n%1")
                       .arg(shown),
-                  attentionTitle(), MessageIcon::Warning);
+                  warningTitle(), MessageIcon::Warning);
       return;
     case FileContent::Failure::TooLarge:
-      showMessage(plIt(QStringLiteral("Plik jest za duży, aby go wyświetlić (ponad 1 MB):\r\n%1"),
-                       QStringLiteral("File troppo grande da visualizzare (oltre 1 MB):\r\n%1"))
+      showMessage(tr3("Plik jest za duży, aby go wyświetlić (ponad 1 MB):\r\n%1",
+                      "The file is too large to be shown (over 1 MB):\r\n%1",
+                      "File troppo grande da visualizzare (oltre 1 MB):\r\n%1")
                       .arg(shown),
-                  attentionTitle(), MessageIcon::Warning);
+                  warningTitle(), MessageIcon::Warning);
       return;
     case FileContent::Failure::Missing:
     case FileContent::Failure::Unreadable:
@@ -118,7 +120,7 @@ void TForm2::SpeedButton1Click() {
   aimPrinter(printer, FileDialogs::current().defaultPrinter(), fileName_ + QStringLiteral(".pdf"));
   printPlainText(printer, fileName_, printed, printFont(kViewerPointSize));
   const QString pdf = pdfTarget(printer);
-  if (!pdf.isEmpty() && statusText_) statusText_(pdfWrittenText(pdf));
+  if (!pdf.isEmpty() && statusText_) statusText_([pdf] { return pdfWrittenText(pdf); });
 }
 
 }  // namespace orvel

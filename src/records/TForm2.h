@@ -26,8 +26,10 @@ class TForm2 : public QWidget {
   ~TForm2() override;
   Ui::TForm2& ui() { return *ui_; }
 
-  // Where a print's status goes (the main window's status bar). Set once by the wiring.
-  void setStatusText(std::function<void(const QString&)> sink) { statusText_ = std::move(sink); }
+  // Where a print's status goes (the main window's status bar, which makes the text again in a
+  // new interface language). Set once by the wiring.
+  using StatusSink = std::function<void(std::function<QString()>)>;
+  void setStatusText(StatusSink sink) { statusText_ = std::move(sink); }
 
   // Loads the file into the text area, replacing what it showed, and shows the window. A file
   // that cannot be shown (missing, unreadable, not a regular file, too big) leaves the viewer as
@@ -50,7 +52,7 @@ class TForm2 : public QWidget {
   void nameFileInTitle();
 
   std::unique_ptr<Ui::TForm2> ui_;
-  std::function<void(const QString&)> statusText_;
+  StatusSink statusText_;
   QString fileName_;
 };
 

@@ -109,12 +109,14 @@ void TForm3::SpeedButton2aClick() {
   const FileContent& failed = unreplaceable(lastLoad_) ? lastLoad_ : now;
   if (unreplaceable(failed)) {
     showMessage(
-        plIt(QStringLiteral("Nie zapisano pliku %1: nie można go odczytać (%2), a zapis zastąpiłby "
-                            "dane warsztatu.\r\nPlik pozostaje bez zmian."),
-             QStringLiteral("File %1 non salvato: non si può leggere (%2) e il salvataggio "
-                            "sostituirebbe i dati dell'officina.\r\nIl file resta invariato."))
+        tr3("Nie zapisano pliku %1: nie można go odczytać (%2), a zapis zastąpiłby dane "
+            "warsztatu.\r\nPlik pozostaje bez zmian.",
+            "File %1 not saved: it cannot be read (%2), and saving would replace the workshop's "
+            "data.\r\nThe file is left as it was.",
+            "File %1 non salvato: non si può leggere (%2) e il salvataggio sostituirebbe i dati "
+            "dell'officina.\r\nIl file resta invariato.")
             .arg(userDataFile_, userDataFailureReason(failed)),
-        attentionTitle(), MessageIcon::Warning);
+        warningTitle(), MessageIcon::Warning);
     hide();
     return;
   }

@@ -39,8 +39,8 @@ QString pdfTarget(const QPrinter& printer) {
 }
 
 QString pdfWrittenText(const QString& pdfFile) {
-  return plIt(QStringLiteral("Wydruk zapisany do pliku %1"),
-              QStringLiteral("Stampa salvata nel file %1"))
+  return tr3("Wydruk zapisany do pliku %1", "Printout saved to the file %1",
+             "Stampa salvata nel file %1")
       .arg(QDir::toNativeSeparators(pdfFile));
 }
 
@@ -101,7 +101,9 @@ void printPlainText(QPrinter& printer, const QString& title, const QStringList& 
     const QPageLayout layout = printer.pageLayout();
     printer.setPageMargins(layout.minimumMargins(), layout.units());
     if (!paintPages(printer, printer.pageRect(QPrinter::DevicePixel), lines, font))
-      throw AppError(QStringLiteral("Cannot print on %1").arg(printer.printerName()));
+      throw AppError(
+          tr3("Nie można drukować na %1", "Cannot print on %1", "Impossibile stampare su %1")
+              .arg(printer.printerName()));
     return;
   }
 

@@ -59,25 +59,23 @@ QString userDataFailureReason(const FileContent& content) {
     case Failure::None:
       return QString();
     case Failure::Missing:
-      return plIt(QStringLiteral("brak pliku"), QStringLiteral("file mancante"));
+      return tr3("brak pliku", "no such file", "file mancante");
     case Failure::NotRegular:
-      return plIt(QStringLiteral("to nie jest zwykły plik"),
-                  QStringLiteral("non è un file normale"));
+      return tr3("to nie jest zwykły plik", "not a regular file", "non è un file normale");
     case Failure::TooLarge:
-      return plIt(QStringLiteral("plik większy niż 1 MB"),
-                  QStringLiteral("file più grande di 1 MB"));
+      return tr3("plik większy niż 1 MB", "file larger than 1 MB", "file più grande di 1 MB");
     case Failure::Unreadable:
       break;
   }
   if (content.osError == EACCES || content.osError == EPERM)
-    return plIt(QStringLiteral("brak prawa odczytu"), QStringLiteral("lettura non permessa"));
-  return plIt(QStringLiteral("błąd odczytu %1"), QStringLiteral("errore di lettura %1"))
-      .arg(content.osError);
+    return tr3("brak prawa odczytu", "no permission to read it", "lettura non permessa");
+  return tr3("błąd odczytu %1", "read error %1", "errore di lettura %1").arg(content.osError);
 }
 
 QString userDataFallbackText(const QString& path, const FileContent& content) {
-  return plIt(QStringLiteral("Nie odczytano %1 (%2): użyto zapamiętanych danych warsztatu"),
-              QStringLiteral("%1 non letto (%2): usati i dati dell'officina memorizzati"))
+  return tr3("Nie odczytano %1 (%2): użyto zapamiętanych danych warsztatu",
+             "%1 not read (%2): the workshop data kept in memory were used",
+             "%1 non letto (%2): usati i dati dell'officina memorizzati")
       .arg(path, userDataFailureReason(content));
 }
 

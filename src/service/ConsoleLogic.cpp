@@ -23,8 +23,8 @@ std::optional<std::uint8_t> consoleByte(const QString& text) {
 }
 
 QString droppedBytesText(long long dropped) {
-  return plIt(QStringLiteral("(%1 wcześniejszych bajtów usunięto z listy)"),
-              QStringLiteral("(%1 byte precedenti tolti dalla lista)"))
+  return tr3("(%1 wcześniejszych bajtów usunięto z listy)",
+             "(%1 earlier bytes removed from the list)", "(%1 byte precedenti tolti dalla lista)")
       .arg(dropped);
 }
 

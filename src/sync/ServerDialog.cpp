@@ -35,9 +35,6 @@ ServerDialog::ServerDialog(QWidget* parent) : QDialog(parent) {
   lineLabel_ = new QLabel(this);
   line_ = new QLineEdit(this);
   line_->setObjectName(QStringLiteral("EditSerwer"));
-  line_->setPlaceholderText(
-      QStringLiteral("host=serwer dbname=orvel user=stanowisko1 sslmode=verify-full"));
-  line_->setMinimumWidth(line_->fontMetrics().horizontalAdvance(line_->placeholderText()) + 24);
   siteLabel_ = new QLabel(this);
   site_ = new QLineEdit(this);
   site_->setObjectName(QStringLiteral("EditStanowisko"));
@@ -78,6 +75,10 @@ ServerDialog::~ServerDialog() {
 void ServerDialog::retranslate() {
   setWindowTitle(tr3("Serwer archiwum", "Archive server", "Server dell'archivio"));
   lineLabel_->setText(tr3("Połączenie (libpq):", "Connection (libpq):", "Connessione (libpq):"));
+  line_->setPlaceholderText(tr3("host=serwer dbname=orvel user=stanowisko1 sslmode=verify-full",
+                                "host=server dbname=orvel user=workstation1 sslmode=verify-full",
+                                "host=server dbname=orvel user=postazione1 sslmode=verify-full"));
+  line_->setMinimumWidth(line_->fontMetrics().horizontalAdvance(line_->placeholderText()) + 24);
   siteLabel_->setText(tr3("Nazwa stanowiska:", "Name of this PC:", "Nome della postazione:"));
   hint_->setText(
       tr3("Puste pole: bez serwera, archiwum tylko na tym komputerze. Hasło nie jest "
@@ -87,6 +88,11 @@ void ServerDialog::retranslate() {
           "Vuoto: nessun server, l'archivio resta su questo PC. Nessuna password "
           "qui: usare ~/.pgpass o un certificato."));
   testButton_->setText(tr3("Sprawdź połączenie", "Test connection", "Verifica connessione"));
+  // Room around the caption whichever language: a style that measures the button by its text
+  // alone leaves the longer ones touching the frame.
+  const QFontMetrics metrics = testButton_->fontMetrics();
+  testButton_->setMinimumWidth(metrics.horizontalAdvance(testButton_->text()) +
+                               3 * metrics.averageCharWidth() + 12);
   okButton_->setText(QStringLiteral("OK"));
   cancelButton_->setText(tr3("Anuluj", "Cancel", "Annulla"));
 }
