@@ -42,7 +42,7 @@ void readOut(ProgramFixture& f, const QByteArray& block) {
   f.control().startSettingsExchange();
   f.link.inject({0x01});
   f.timers.advanceMs(1100);
-  f.link.inject(block);
+  f.answerReadOut(block);
   f.program->editor().close();
 }
 
@@ -484,7 +484,7 @@ class ArchiveTest : public QObject {
                                                                            "122DF0"
                                                                            "0B51"
                                                                            "0A"
-                                                                           "AA09"
+                                                                           "AA0909"
                                                                            "11"
                                                                            "0A"));
     QVERIFY(p.dialogs.boxes.isEmpty());

@@ -56,7 +56,7 @@ QPushButton* buttonOf(ArchiveWindow& w, const char* name) {
 void answerReadOut(ProgramFixture& f, const QByteArray& block) {
   f.link.inject({0x01});
   f.timers.advanceMs(1100);
-  if (!block.isEmpty()) f.link.inject(block);
+  if (!block.isEmpty()) f.answerReadOut(block);
 }
 
 // A read-out of `block` archived by F5, the editor closed, and the archive open on it.
@@ -96,11 +96,11 @@ class ArchiveExchangeTest : public QObject {
     const QByteArray offLimit = test::typicalBlock(0x51, 1);
     const QStringList confirmed{"zapisane i potwierdzone"};
     QTest::newRow("confirmed, EEPROM answers, from oscilloscope mode")
-        << offLimit << typical << -1 << offLimit << 1 << true << "14 01 00 0A AA 09 11 0A 02"
+        << offLimit << typical << -1 << offLimit << 1 << true << "14 01 00 0A AA 09 09 11 0A 02"
         << confirmed << QStringList{"bajt po bajcie z tym, co wysłano", "11h, odpowiedź 01h"}
         << "write" << 0;
     QTest::newRow("confirmed, EEPROM silent")
-        << offLimit << typical << -1 << offLimit << -1 << false << "14 01 00 0A AA 09 11 0A"
+        << offLimit << typical << -1 << offLimit << -1 << false << "14 01 00 0A AA 09 09 11 0A"
         << confirmed << QStringList{"bajt po bajcie", "nie odpowiedział w ciągu 1 s"} << "write"
         << 0;
     // 900 rpm with the delta still 200 rpm: the controller keeps the delta as a period
@@ -111,11 +111,12 @@ class ArchiveExchangeTest : public QObject {
     test::setWord(moved, 6, 978);
     test::setWord(moved, 17, 279);
     QTest::newRow("changeover takes the delta along")
-        << changeover << typical << -1 << moved << 1 << false << "08 D2 03 16 17 01 0A AA 09 11 0A"
+        << changeover << typical << -1 << moved << 1 << false
+        << "08 D2 03 16 17 01 0A AA 09 09 11 0A"
         << QStringList{confirmed.first(), confirmed.first()} << QStringList{"bajt po bajcie"}
         << "write" << 0;
     QTest::newRow("read back differs")
-        << offLimit << typical << -1 << typical << 1 << false << "14 01 00 0A AA 09 0A"
+        << offLimit << typical << -1 << typical << 1 << false << "14 01 00 0A AA 09 09 0A"
         << QStringList{"inne po zapisie"}
         << QStringList{"różni się", "(bajty bloku: 13)", "nie zapisano w pamięci EEPROM",
                        "zapis niepotwierdzony"}
@@ -128,14 +129,14 @@ class ArchiveExchangeTest : public QObject {
     const QString through = "niepotwierdzone: wartość przeliczono przez „Okres obrotów";
     QTest::newRow("reference not taken")
         << own << typical << -1 << keptOwn << 1 << false
-        << "1F E8 03 08 E8 03 14 A0 00 16 4D 01 18 D7 02 0A AA 09 0A"
+        << "1F E8 03 08 E8 03 14 A0 00 16 4D 01 18 D7 02 0A AA 09 09 0A"
         << QStringList{"inne po zapisie", through, through, through, through}
         << QStringList{"różni się", "(bajty bloku: 32, 33)", "Niepotwierdzone: Okres"}
         << "write-unconfirmed" << 0;
     QByteArray steps60 = offLimit;
     steps60[27] = 60;
     QTest::newRow("a value the editor cannot send")
-        << steps60 << typical << -1 << offLimit << 1 << false << "14 01 00 0A AA 09 11 0A"
+        << steps60 << typical << -1 << offLimit << 1 << false << "14 01 00 0A AA 09 09 11 0A"
         << QStringList{confirmed.first(), "nie wysłane: Nieprawidłowa wartość; Dozwolone: 2...50"}
         << QStringList{"bajt po bajcie", "Nie wysłano (edytor nie przyjmuje tych wartości)"}
         << "write" << 0;
@@ -147,7 +148,7 @@ class ArchiveExchangeTest : public QObject {
     QByteArray lambda60 = typical;
     lambda60[9] = 31;  // 0.60 V
     QTest::newRow("display rounding")
-        << rounded << lambda60 << -1 << typical << 1 << false << "0F 19 0A AA 09 11 0A"
+        << rounded << lambda60 << -1 << typical << 1 << false << "0F 19 0A AA 09 09 11 0A"
         << QStringList{"zapisane i potwierdzone; na ekranie to samo, w sterowniku inne bajty "
                        "(26 / 25): zaokrąglenie wyświetlania",
                        "na ekranie to samo, w sterowniku inne bajty (77 4 / 76 4): zaokrąglenie "
@@ -236,16 +237,16 @@ class ArchiveExchangeTest : public QObject {
       int boxes;
     } rows[] = {
         {"compare", "start", "port gone", "", 1},
-        {"compare", "read", "uncalibrated", "09 0A", 1},
+        {"compare", "read", "uncalibrated", "09 09 0A", 1},
         {"compare", "read", "silent", "", 0},
         {"compare", "read", "closed", "0A", 0},
         {"compare", "read", "console", "0A", 0},
-        {"write", "read", "uncalibrated", "09 0A", 1},
+        {"write", "read", "uncalibrated", "09 09 0A", 1},
         {"write", "read", "lost link", "", 1},
         {"write", "read", "closed", "0A", 0},
         {"write", "plan", "closed", "0A", 0},
         {"write", "plan", "console", "0A", 0},
-        {"write", "read-back", "uncalibrated", "09 0A", 2},
+        {"write", "read-back", "uncalibrated", "09 09 0A", 2},
         {"write", "read-back", "silent", "", 1},
         {"write", "read-back", "lost link", "", 2},
         {"write", "read-back", "closed", "0A", 1},
@@ -312,7 +313,7 @@ class ArchiveExchangeTest : public QObject {
     f.control().startSettingsExchange();
     answerReadOut(f, test::typicalBlock());
     QVERIFY(f.program->editor().isVisible());
-    QCOMPARE(f.link.written().mid(next).toHex(' '), hex("AA 09").toHex(' '));
+    QCOMPARE(f.link.written().mid(next).toHex(' '), hex("AA 09 09").toHex(' '));
   }
 
   // The new rows of an exchange belong to the car the fitter says the controller is fitted to,
@@ -389,10 +390,10 @@ class ArchiveExchangeTest : public QObject {
     QTest::addColumn<QString>("wire");
     QTest::addColumn<QString>("result");
     QTest::newRow("EEPROM written") << "BtnPotwierdz"
-                                    << "AA 09 11 0A"
+                                    << "AA 09 09 11 0A"
                                     << "nic poza zapisem";
     QTest::newRow("called off") << "BtnAnuluj"
-                                << "AA 09 0A"
+                                << "AA 09 09 0A"
                                 << "Nic nie zostało wysłane";
   }
   void nothingDiffers() {

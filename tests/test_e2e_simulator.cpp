@@ -81,19 +81,19 @@ class EndToEndTest : public QObject {
     form.ui().SpeedButton3->click();
     QVERIFY(!form.ui().SpeedButton3->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(editor.isVisible(), 5000);
-    // The simulator flushes its log a little after the line falls quiet: AAh, 09h and four
-    // times 0Bh with the flags, its acknowledgements and the 37 bytes of the block.
-    auto log = sim.waitForLog(1 + 1 + 8 + 1 + 37 + 4);
+    // The simulator flushes its log a little after the line falls quiet: AAh, 09h twice and four
+    // times 0Bh with the flags, its acknowledgements and the 37 bytes of each block.
+    auto log = sim.waitForLog(1 + 2 + 8 + 1 + 2 * 37 + 4);
     const QByteArray rx = SimProcess::bytes(log, true);
-    // AAh, the read-out, then the installation flags once for each of the four radio groups that
-    // got their first selection.
-    QVERIFY2(rx.startsWith("\xAA\x09\x0B\x51\x0B\x51\x0B\x51\x0B\x51"), rx.toHex().constData());
+    // AAh, the read-out and the read that confirms it, then the installation flags once for each
+    // of the four radio groups that got their first selection.
+    QVERIFY2(rx.startsWith("\xAA\x09\x09\x0B\x51\x0B\x51\x0B\x51\x0B\x51"), rx.toHex().constData());
     // From the controller's answer to AAh to the read-out request: 1.1 s.
     double answered = -1;
     double requested = -1;
     for (const auto& e : log) {
       if (!e.rx && answered < 0) answered = e.t;
-      if (e.rx && e.byte == 0x09) requested = e.t;
+      if (e.rx && e.byte == 0x09 && requested < 0) requested = e.t;
     }
     const double delay = requested - answered;
     QVERIFY2(delay > 1.09 && delay < 1.4, qPrintable(QString::number(delay)));

@@ -120,6 +120,13 @@ struct Rig {
     };
   }
   std::unique_ptr<TimerService::Handle> reply;
+
+  // A settings block, and the same block again for the read that confirms it.
+  void answerReadOut(const QByteArray& b) {
+    line.inject(b);
+    clock.advance(LinkControl::kBlockRereadDelay);
+    line.inject(b);
+  }
 };
 
 }  // namespace
@@ -236,6 +243,9 @@ class LinkControlTest : public QObject {
     } else {
       r.link.startSettingsExchange();
       r.line.inject({0x01});
+      r.clock.advanceMs(1100);
+      r.line.inject(block());  // the first read; the row's reply is the one that confirms it
+      r.clock.advance(LinkControl::kBlockRereadDelay);
       reply = block();
     }
     r.clock.advanceMs(arrivesAt - r.clock.now().count() / 1e6);
@@ -254,8 +264,8 @@ class LinkControlTest : public QObject {
     QTest::addColumn<int>("heldReply");  // which reply (from 1) waits 500 ms
     QTest::addColumn<QString>("outcome");
     QTest::newRow("F6 sampling, the fifth sample") << false << 5 << "10 samples, 11 requests";
-    QTest::newRow("F5, the answer to AAh") << true << 1 << "editor, AA 09";
-    QTest::newRow("F5, the settings block") << true << 2 << "editor, AA 09";
+    QTest::newRow("F5, the answer to AAh") << true << 1 << "editor, AA 09 09";
+    QTest::newRow("F5, the settings block") << true << 2 << "editor, AA 09 09";
   }
   void stallBetweenReplyAndItsHandlingChangesNothing() {
     QFETCH(bool, exchange);
@@ -377,6 +387,10 @@ class LinkControlTest : public QObject {
     r.clock.advanceMs(1);
     QCOMPARE(r.writesOf(0x09), QList<double>{1205.0});
     r.line.inject(block());
+    QCOMPARE(r.editorShown, 0);
+    r.clock.advance(LinkControl::kBlockRereadDelay);
+    QCOMPARE(r.writesOf(0x09), (QList<double>{1205.0, 1250.0}));
+    r.line.inject(block());
     QCOMPARE(r.state.idlePeriodReference, 1100);
     QCOMPARE(r.decoded, 1);
     QCOMPARE(r.editorShown, 1);
@@ -414,6 +428,59 @@ class LinkControlTest : public QObject {
     QVERIFY(r.writesOf(0x09).isEmpty());
     QCOMPARE(r.line.written(), QByteArray("\xAA"));
     QVERIFY(r.dialogs.boxes.isEmpty());
+  }
+
+  // The line has no checksum: a block becomes the settings only when a second read gives it
+  // again, byte for byte. Each row: what the controller's answers to 09h look like on the line
+  // (one entry per 09h; "clean", "stray byte ahead", "flipped": a bit of the reference,
+  // "flipped setting": a bit of byte 5; the last entry repeats), then the outcome.
+  void blockIsTakenWhenTwoReadsAgree_data() {
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<int>("reads");
+    QTest::addColumn<bool>("editor");
+    QTest::addColumn<int>("boxes");
+    QTest::newRow("clean line") << QStringList{"clean"} << 2 << true << 0;
+    QTest::newRow("stray byte ahead of the first")
+        << QStringList{"stray byte ahead", "clean"} << 3 << true << 0;
+    QTest::newRow("bit flipped in the first's reference")
+        << QStringList{"flipped", "clean"} << 3 << true << 0;
+    QTest::newRow("bit flipped in the second's setting")
+        << QStringList{"clean", "flipped setting", "clean"} << 4 << true << 0;
+    QTest::newRow("no two alike") << QStringList{"clean", "flipped", "flipped setting", "stray"}
+                                  << 0 << false << 1;
+    QTest::newRow("one block, then silence") << QStringList{"clean", "none"} << 2 << false << 0;
+  }
+  void blockIsTakenWhenTwoReadsAgree() {
+    QFETCH(QStringList, answers);
+    QFETCH(int, reads);
+    QFETCH(bool, editor);
+    QFETCH(int, boxes);
+    Rig r;
+    int taken = 0;
+    r.link.hooks.decodeSettings = [&] { ++taken; };
+    r.reply = r.clock.createHandle([&] {
+      const QString kind = answers.at(std::min(r.writesOf(0x09).size(), answers.size()) - 1);
+      QByteArray b = block();
+      if (kind == "none") return;
+      if (kind == "stray byte ahead") b.prepend('\x55');
+      if (kind == "flipped") b[32] = char(b[32] ^ 0x04);
+      if (kind == "flipped setting") b[5] = char(b[5] ^ 0x40);
+      // Each read differs from every other one.
+      if (kind == "stray") b[r.writesOf(0x09).size() % 30] = char(r.writesOf(0x09).size());
+      r.line.inject(b);
+    });
+    r.line.onWrite = [&](std::uint8_t b) {
+      if (b == 0xAA) r.line.inject({0x01});
+      if (b == 0x09) r.reply->start(Millis(30), Nanos(0));
+    };
+    r.link.startSettingsExchange();
+    r.clock.advanceMs(7000);
+    QCOMPARE(r.editorShown == 1, editor);
+    QCOMPARE(taken, editor ? 1 : 0);
+    if (editor) QCOMPARE(r.state.idlePeriodReference, 1100);
+    if (reads) QCOMPARE(r.writesOf(0x09).size(), reads);
+    QCOMPARE(r.dialogs.boxes.size(), boxes);
+    if (!editor) QCOMPARE(r.view.status, QString("Sterownik nie odpowiada"));
   }
 
   // The controller answers AAh but the block never comes complete: the give-up brings the
@@ -455,7 +522,7 @@ class LinkControlTest : public QObject {
     r.link.startSettingsExchange();
     r.line.inject({0x01});
     r.clock.advanceMs(1100);
-    r.line.inject(block(1, 1) + QByteArray(5, '\x01'));
+    r.answerReadOut(block(1, 1) + QByteArray(5, '\x01'));
     QCOMPARE(r.dialogs.boxes.size(), 1);
     QCOMPARE(r.dialogs.boxes.first().text,
              polish ? QString("Sterownik nie ma skalibrowanych wolnych obrotów.\r\n"
@@ -468,7 +535,7 @@ class LinkControlTest : public QObject {
     // The exchange is over: the controls come back at once, and nothing was sent after 09h.
     QCOMPARE(r.view.disabledSet(), MainCommands(0));
     r.clock.advanceMs(6200);
-    QCOMPARE(r.line.written(), QByteArray("\xAA\x09"));
+    QCOMPARE(r.line.written(), QByteArray("\xAA\x09\x09"));
   }
 
   void settingsExchangeFromOscilloscopeModeResumesIt() {
@@ -480,7 +547,7 @@ class LinkControlTest : public QObject {
     QVERIFY(r.link.resumeOscilloscope);
     r.line.inject({0x01});
     r.clock.advanceMs(1100);
-    r.line.inject(block());
+    r.answerReadOut(block());
     QCOMPARE(r.editorShown, 1);
     const int before = r.writesOf(0x02).size();
     r.link.endSettingsExchange();
@@ -538,7 +605,8 @@ class LinkControlTest : public QObject {
       r.clock.advanceMs(1200);
       r.link.endSettingsExchange();
       QVERIFY(!r.view.scopeVisible);
-      QCOMPARE(r.writesOf(0x09).size(), readOuts + 1);
+      QCOMPARE(r.editorShown, 1);
+      QCOMPARE(r.writesOf(0x09).size(), readOuts + 2);
       return;
     }
     r.clock.advanceMs(5000);

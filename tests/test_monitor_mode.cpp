@@ -650,7 +650,7 @@ class TestMonitorMode : public QObject {
     block[32] = 0x4C;
     block[33] = 0x04;
     block[36] = 0x01;
-    f->link.inject(block);
+    f->answerReadOut(block);
     QVERIFY(f->program->editor().isVisible());
     advanceMs(2000);
     QCOMPARE(requests(), before);  // no live frames while the editor is open

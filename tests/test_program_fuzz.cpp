@@ -24,6 +24,7 @@ bool isKnownMessage(const QString& text) {
       "Pojawiły się zakłócenia",
       "Sterownik nie został włączony",
       "Sistema non acceso",
+      "Odczyt ustawień nieudany",
   };
   for (const QString& k : known) {
     if (text.startsWith(k)) return true;

@@ -155,7 +155,7 @@ class TestRecordsProgram : public QObject {
     f->control().startSettingsExchange();
     f->link.inject({0x01});
     f->timers.advanceMs(1100);
-    f->link.inject(typicalBlock());
+    f->answerReadOut(typicalBlock());
     QVERIFY(f->program->editor().isVisible());
     // The fitter closes the editor; its fields keep the settings.
     f->program->editor().close();

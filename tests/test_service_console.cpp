@@ -404,6 +404,9 @@ class ServiceConsoleTest : public QObject {
     QCOMPARE(console.replies().storedBytes(), during);
     console.ui().SpeedButton7->click();
     f.link.inject(block.mid(before + during, after));
+    // The read that confirms the block.
+    f.timers.advance(LinkControl::kBlockRereadDelay);
+    f.link.inject(block);
     QCOMPARE(decodes, decoded);
     QCOMPARE(f.program->editor().isVisible(), decoded == 1);
   }

@@ -29,6 +29,11 @@ LinkControl::LinkControl(SerialTransport& link, TimerService& timers, LinkView& 
       timers_(timers),
       view_(view),
       state_(state) {
+  reread_ = timers_.createHandle([this] {
+    guarded([this] {
+      if (settingsExchangeRunning()) settingsReadOutRequest();
+    });
+  });
   link_.setRxHandler([this](int count) { ComPort1RxChar(count); });
   link_.setLossHandler([this](const QString& text) { linkFailed(text); });
 }
@@ -268,6 +273,25 @@ void LinkControl::EditDaneChange() {
 
 void LinkControl::settingsBlockArrived() {
   settingsReadOut = false;
+  ++blocksRead_;
+  // The line has no checksum: stray bytes shift a block and a flipped bit changes a setting
+  // without a trace. A block is taken only when it closes with 01h and a second read gives it
+  // again byte for byte; until then, or until the exchange gives up, the controller is asked
+  // again.
+  QByteArray block;
+  for (int k = 0; k < kSettingsBlockLength; ++k)
+    block.append(static_cast<char>(byte(k)));
+  const bool whole = byte(kSettingsBlockLength - 1) == kAcknowledge;
+  if (!whole || block != candidateBlock_) {
+    candidateBlock_ = whole ? block : QByteArray();
+    // Whatever is still coming of this read answers nothing; the next read starts once it has
+    // had the time to come and be thrown away.
+    awaiting_ = Awaiting::Nothing;
+    reread_->start(kBlockRereadDelay, Nanos(0));
+    return;
+  }
+  candidateBlock_.clear();
+  blocksRead_ = 0;
   const int reference = word(32);
   if (reference == 0x0101) {
     // The exchange is over: the commands come back with the message rather than 6.2 s later.
@@ -385,6 +409,7 @@ void LinkControl::Timer4Timer() {
 void LinkControl::Timer6Timer() {
   if (answeredMeanwhile(Timer6)) return;
   Timer6.stop();
+  const int reads = blocksRead_;
   abandonSettingsExchange();
   view_.setCommandsEnabled(kAllButtons | kAllItems, true);
   view_.setStatusTextFrom([] {
@@ -392,10 +417,28 @@ void LinkControl::Timer6Timer() {
                "La centralina non risponde");
   });
   if (hooks.settingsExchangeGaveUp) hooks.settingsExchangeGaveUp();
+  // The controller did answer, more than once, but no two of its blocks agreed: that is the
+  // line, and the fitter is told so rather than shown settings that may not be the car's.
+  if (reads > 1) {
+    showMessage(tr3("Odczyt ustawień nieudany: żadne dwa z %1 odczytów ze sterownika nie były "
+                    "zgodne.\r\nZakłócenia na linii: sprawdź przewody i złącze sterownika i "
+                    "spróbuj ponownie.",
+                    "Reading the settings failed: no two of the controller's %1 read-outs "
+                    "agreed.\r\nNoise on the line: check the controller's wiring and connector "
+                    "and try again.",
+                    "Lettura dei parametri non riuscita: nessuna delle %1 letture della "
+                    "centralina coincideva con un'altra.\r\nDisturbi sulla linea: controllare i "
+                    "cavi e il connettore della centralina e riprovare.")
+                    .arg(reads),
+                warningTitle(), MessageIcon::Warning);
+  }
 }
 
 void LinkControl::abandonSettingsExchange() {
   Timer4.stop();
+  reread_->stop();
+  candidateBlock_.clear();
+  blocksRead_ = 0;
   readSettingsOnReply = false;
   settingsReadOut = false;
   resumeOscilloscope = false;

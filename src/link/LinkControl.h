@@ -5,10 +5,12 @@
 #include "link/SerialTransport.h"
 #include "link/Timers.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace orvel {
 
@@ -132,6 +134,10 @@ class LinkControl {
   // watchdog, start no read-out and count towards no reply.
   bool replyWindowOpen() const { return awaiting_ != Awaiting::Nothing; }
 
+  // A settings block is taken when a second read gives it again; the second 09h goes this long
+  // after the first block, once what may still come of it has come.
+  static constexpr Millis kBlockRereadDelay{45};
+
   // The settings exchange runs from F5 until its block is handled or it is given up.
   bool settingsExchangeRunning() const { return Timer6.isRunning(); }
 
@@ -226,6 +232,11 @@ class LinkControl {
   // A loop's own tick is running: its request continues what the fitter started.
   bool inLoopTick_ = false;
   bool communicationOpen_ = false;
+  // The settings read-out's check: the last whole block read, the reads so far in this
+  // exchange, and the next read's start.
+  QByteArray candidateBlock_;
+  int blocksRead_ = 0;
+  std::unique_ptr<TimerService::Handle> reread_;
 };
 
 }  // namespace orvel

@@ -27,4 +27,10 @@ void ProgramFixture::start() {
   program = std::make_unique<Program>(std::move(env));
 }
 
+void ProgramFixture::answerReadOut(const QByteArray& block) {
+  link.inject(block);
+  timers.advance(LinkControl::kBlockRereadDelay);
+  link.inject(block);
+}
+
 }  // namespace orvel::test

@@ -29,6 +29,9 @@ struct ProgramFixture {
   void writeConfig(const QStringList& lines);
   void start();
   TForm1& form() { return program->form1(); }
+  // The controller's answer to a settings read-out: the block, then the same block again for
+  // the read that confirms it.
+  void answerReadOut(const QByteArray& block);
   LinkControl& control() { return program->form1().link(); }
 };
 
