@@ -480,7 +480,9 @@ class LinkControlTest : public QObject {
     if (editor) QCOMPARE(r.state.idlePeriodReference, 1100);
     if (reads) QCOMPARE(r.writesOf(0x09).size(), reads);
     QCOMPARE(r.dialogs.boxes.size(), boxes);
-    if (!editor) QCOMPARE(r.view.status, QString("Sterownik nie odpowiada"));
+    if (!editor)
+      QCOMPARE(r.view.status, boxes ? QString("Zakłócenia na linii: ustawienia nieodczytane")
+                                    : QString("Sterownik nie odpowiada"));
   }
 
   // The controller answers AAh but the block never comes complete: the give-up brings the

@@ -412,7 +412,11 @@ void LinkControl::Timer6Timer() {
   const int reads = blocksRead_;
   abandonSettingsExchange();
   view_.setCommandsEnabled(kAllButtons | kAllItems, true);
-  view_.setStatusTextFrom([] {
+  view_.setStatusTextFrom([reads] {
+    if (reads > 1)
+      return tr3("Zakłócenia na linii: ustawienia nieodczytane",
+                 "Noise on the line: the settings were not read",
+                 "Disturbi sulla linea: parametri non letti");
     return tr3("Sterownik nie odpowiada", "The controller does not answer",
                "La centralina non risponde");
   });
