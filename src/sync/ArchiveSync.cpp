@@ -58,6 +58,23 @@ const char* const kFetchColumns =
     "CASE WHEN isfinite(note_changed) THEN to_char(note_changed AT TIME ZONE 'UTC', "
     "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"') ELSE '' END FROM readouts ";
 
+// A read-out as both sides select it: order, uuid, taken, source, block, car lines, site, note
+// and its change.
+ArchiveSync::Row rowAt(const QSqlQuery& q) {
+  ArchiveSync::Row r;
+  r.order = q.value(0).toLongLong();
+  r.uuid = q.value(1).toString();
+  r.takenAt = q.value(2).toString();
+  r.source = q.value(3).toString();
+  r.block = q.value(4).toByteArray();
+  r.line1 = q.value(5).toString();
+  r.line2 = q.value(6).toString();
+  r.site = q.value(7).toString();
+  r.note = q.value(8).toString();
+  r.noteChanged = q.value(9).toString();
+  return r;
+}
+
 }  // namespace
 
 ArchiveSync::ArchiveSync(QString archivePath, const QString& line, QString site,
@@ -361,18 +378,9 @@ bool ArchiveSync::pending(std::vector<Row>& rows) {
   q.addBindValue(uploadRows);
   if (!q.exec()) return failedHere(q);
   while (q.next()) {
-    Row r;
-    r.order = q.value(0).toLongLong();
-    r.uuid = q.value(1).toString();
-    r.takenAt = q.value(2).toString();
-    r.source = q.value(3).toString();
-    r.block = q.value(4).toByteArray();
-    r.line1 = q.value(5).toString();
-    r.line2 = q.value(6).toString();
+    Row r = rowAt(q);
     // A row taken here carries this PC's name from the moment it leaves.
-    r.site = q.value(7).toString().isEmpty() ? site_ : q.value(7).toString();
-    r.note = q.value(8).toString();
-    r.noteChanged = q.value(9).toString();
+    if (r.site.isEmpty()) r.site = site_;
     rows.push_back(std::move(r));
   }
   return !q.lastError().isValid() || failedHere(q);
@@ -433,18 +441,7 @@ bool ArchiveSync::fetch(std::vector<Row>& rows) {
     return false;
   }
   while (q.next()) {
-    Row r;
-    r.order = q.value(0).toLongLong();
-    r.uuid = q.value(1).toString();
-    r.takenAt = q.value(2).toString();
-    r.source = q.value(3).toString();
-    r.block = q.value(4).toByteArray();
-    r.line1 = q.value(5).toString();
-    r.line2 = q.value(6).toString();
-    r.site = q.value(7).toString();
-    r.note = q.value(8).toString();
-    r.noteChanged = q.value(9).toString();
-    rows.push_back(std::move(r));
+    rows.push_back(rowAt(q));
   }
   return true;
 }
