@@ -79,7 +79,9 @@ class RegistryTest : public QObject {
                              << "data/orvel2001";
     QTest::newRow("empty default") << QByteArray("[orvel2001]\ndefault=\n") << "/usr/bin"
                                    << "data/orvel2001";
-    QTest::newRow("damaged file") << QByteArray("\xff\xfe[[[\x00\x01 = = \n[orvel2001\ndefault", 31)
+    // Not the next row's length: Qt keeps a file's settings while its size and time are the same,
+    // and both rows may write in the same second.
+    QTest::newRow("damaged file") << QByteArray("\xff\xfe[[[\x00\x01 = = \n[orvel2001\ndef", 27)
                                   << "/usr/bin"
                                   << "data/orvel2001";
     QTest::newRow("default named") << QByteArray("[orvel2001]\ndefault=/opt/orvel\n") << "/usr/bin"
