@@ -28,7 +28,7 @@ constexpr int kSqliteNotADatabase = 26;
 
 // The schema's versions, each reached from the one before by its own statements, run in one
 // transaction with the new user_version. A later version adds its step at the end.
-constexpr int kServerIdentityVersion = 3;
+constexpr int kServerIdentityVersion = ArchiveStore::kServerIdentityVersion;
 
 struct MigrationStep {
   int version;

@@ -84,6 +84,8 @@ class ArchiveStore {
  public:
   // PRAGMA user_version; a file of an older version is brought up to this one step by step.
   static constexpr int kSchemaVersion = 3;
+  // The version that gave every read-out the identity and change order a server transfer uses.
+  static constexpr int kServerIdentityVersion = 3;
   static QString fileName() { return QStringLiteral("archiwum.sqlite"); }
 
   explicit ArchiveStore(QString path);

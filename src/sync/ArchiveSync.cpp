@@ -24,8 +24,7 @@ namespace orvel {
 namespace {
 
 // The archive's own schema version that first had what a pass reads and writes.
-constexpr int kLocalVersion = 3;
-constexpr int kReachMs = 10000;
+constexpr int kLocalVersion = ArchiveStore::kServerIdentityVersion;
 const QString kChannel = QStringLiteral("orvel_archive");
 
 QString nextName(const char* kind) {
@@ -180,29 +179,8 @@ ServerStatus ArchiveSync::serverFailed(const QSqlError& error) {
 ServerStatus ArchiveSync::openServer() {
   if (server_ && server_->isOpen()) return {};
   closeServer();
-  ServerStatus s;
-  s.state = ServerStatus::State::Refused;
-  if (line_.kind != ServerLine::Problem::None) {
-    s.refusal = line_.kind == ServerLine::Problem::Password ? ServerStatus::Refusal::Password
-                                                            : ServerStatus::Refusal::Setting;
-    s.detail = line_.problem;
-    return s;
-  }
-  if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
-    s.refusal = ServerStatus::Refusal::NoDriver;
-    return s;
-  }
-  // Reached first with a connection that can be given up at once: Qt's own connect cannot.
-  const Reach reach = reachServer(line_.connection, *cutter_, kReachMs);
-  if (reach.outcome != Reach::Outcome::Connected) {
-    s.detail = reach.detail;
-    if (reach.outcome == Reach::Outcome::Refused) {
-      s.refusal = ServerStatus::Refusal::Login;
-    } else {
-      s.state = ServerStatus::State::Unreachable;
-    }
-    return s;
-  }
+  const ServerStatus reached = reachArchiveServer(line_, *cutter_);
+  if (reached.state != ServerStatus::State::Off) return reached;
   server_ = std::make_unique<QSqlDatabase>(
       QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), serverName_));
   server_->setConnectOptions(line_.connection);
@@ -212,6 +190,8 @@ ServerStatus ArchiveSync::openServer() {
     cutter_->attach(PQsocket(*static_cast<PGconn* const*>(handle.data())));
 
   const ServerSchema schema = prepareServerSchema(*server_);
+  ServerStatus s;
+  s.state = ServerStatus::State::Refused;
   switch (schema.state) {
     case ServerSchema::State::Ready:
       break;
@@ -375,7 +355,7 @@ bool ArchiveSync::pending(std::vector<Row>& rows) {
       "r.note, r.note_changed FROM readouts r JOIN cars c ON c.id = r.car_id "
       "WHERE r.change_seq > ? ORDER BY r.change_seq LIMIT ?"));
   q.addBindValue(sent_);
-  q.addBindValue(uploadRows);
+  q.addBindValue(kUploadRows);
   if (!q.exec()) return failedHere(q);
   while (q.next()) {
     Row r = rowAt(q);
@@ -436,7 +416,7 @@ bool ArchiveSync::fetch(std::vector<Row>& rows) {
   QSqlQuery q(*server_);
   if (!q.exec(
           QLatin1String(kFetchColumns) +
-          QStringLiteral("WHERE rev > %1 ORDER BY rev LIMIT %2").arg(fetched_).arg(fetchRows))) {
+          QStringLiteral("WHERE rev > %1 ORDER BY rev LIMIT %2").arg(fetched_).arg(kFetchRows))) {
     serverError_ = q.lastError();
     return false;
   }
@@ -459,15 +439,14 @@ bool ArchiveSync::store(std::vector<Row>& rows, int* stored) {
   // coming back) cost no write at all.
   QHash<QString, std::pair<QString, QString>> known;  // uuid: note_changed, note
   {
-    QStringList uuids;
-    for (const Row& r : rows)
-      uuids << literal(r.uuid);
     QSqlQuery q(*local_);
     q.setForwardOnly(true);
-    if (!uuids.isEmpty() &&
-        !q.exec(QStringLiteral("SELECT uuid, note_changed, note FROM readouts WHERE uuid IN (%1)")
-                    .arg(uuids.join(QLatin1Char(',')))))
-      return failedHere(q);
+    q.prepare(QStringLiteral("SELECT uuid, note_changed, note FROM readouts WHERE uuid IN (%1)")
+                  .arg(QStringList(static_cast<int>(rows.size()), QStringLiteral("?"))
+                           .join(QLatin1Char(','))));
+    for (const Row& r : rows)
+      q.addBindValue(r.uuid);
+    if (!rows.empty() && !q.exec()) return failedHere(q);
     while (q.next())
       known.insert(q.value(0).toString(), {q.value(1).toString(), q.value(2).toString()});
   }
@@ -507,7 +486,7 @@ bool ArchiveSync::store(std::vector<Row>& rows, int* stored) {
     };
     std::size_t i = next;
     bool yielded = false;
-    for (; i < changes.size() && i - next < static_cast<std::size_t>(storeRows); ++i) {
+    for (; i < changes.size() && i - next < static_cast<std::size_t>(kStoreRows); ++i) {
       // A read-out to be kept goes first: this transaction is given up at once, to be done
       // again after it, rather than committed while the fitter waits.
       if ((yielded = WriteTurns::othersWaiting())) break;

@@ -49,11 +49,11 @@ class ArchiveSync {
   // Told, on this object's thread, when the server says another PC sent something.
   std::function<void()> notified;
 
-  int uploadRows = 500;  // rows in one statement to the server
-  int fetchRows = 500;   // rows asked for, and stored, at once
+  static constexpr int kUploadRows = 500;  // rows in one statement to the server
+  static constexpr int kFetchRows = 500;   // rows asked for, and stored, at once
   // Fetched rows stored in one transaction at most; a read-out the fitter keeps meanwhile
   // waits for one row, not for the transaction.
-  int storeRows = 100;
+  static constexpr int kStoreRows = 100;
 
   struct Row {
     qint64 order = 0;  // change_seq here, rev on the server

@@ -74,28 +74,37 @@ ServerSchema prepareServerSchema(QSqlDatabase& db, bool create) {
   return out;
 }
 
-ServerCheck checkServer(const QString& line, const LineCutter& cutter) {
-  ServerCheck out;
-  ServerStatus& s = out.status;
+ServerStatus reachArchiveServer(const ServerLine& line, const LineCutter& cutter) {
+  ServerStatus s;
   s.state = ServerStatus::State::Refused;
-  const ServerLine checked = checkServerLine(line);
-  if (checked.kind != ServerLine::Problem::None) {
-    s.refusal = checked.kind == ServerLine::Problem::Password ? ServerStatus::Refusal::Password
-                                                              : ServerStatus::Refusal::Setting;
-    s.detail = checked.problem;
-    return out;
+  if (line.kind != ServerLine::Problem::None) {
+    s.refusal = line.kind == ServerLine::Problem::Password ? ServerStatus::Refusal::Password
+                                                           : ServerStatus::Refusal::Setting;
+    s.detail = line.problem;
+    return s;
   }
   if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
     s.refusal = ServerStatus::Refusal::NoDriver;
-    return out;
+    return s;
   }
-  const Reach reach = reachServer(checked.connection, cutter, 10000);
+  // Reached first with a connection that can be given up at once: Qt's own connect cannot.
+  const Reach reach = reachServer(line.connection, cutter, 10000);
+  if (reach.outcome == Reach::Outcome::Connected) return {};
   s.detail = reach.detail;
-  if (reach.outcome == Reach::Outcome::Refused) s.refusal = ServerStatus::Refusal::Login;
-  if (reach.outcome != Reach::Outcome::Connected) {
-    if (reach.outcome != Reach::Outcome::Refused) s.state = ServerStatus::State::Unreachable;
-    return out;
+  if (reach.outcome == Reach::Outcome::Refused) {
+    s.refusal = ServerStatus::Refusal::Login;
+  } else {
+    s.state = ServerStatus::State::Unreachable;
   }
+  return s;
+}
+
+ServerCheck checkServer(const QString& line, const LineCutter& cutter) {
+  ServerCheck out;
+  ServerStatus& s = out.status;
+  const ServerLine checked = checkServerLine(line);
+  s = reachArchiveServer(checked, cutter);
+  if (s.state != ServerStatus::State::Off) return out;
   static std::atomic<int> serial{0};
   const QString name = QStringLiteral("orvel-server-check-%1").arg(++serial);
   {
@@ -114,10 +123,10 @@ ServerCheck checkServer(const QString& line, const LineCutter& cutter) {
         s.refusal = ServerStatus::Refusal::Newer;
       } else if (schema.state == ServerSchema::State::Missing) {
         out.tablesMissing = true;
-        out.canCreate = q.exec(QStringLiteral("SELECT has_schema_privilege(current_schema(), "
-                                              "'CREATE')")) &&
-                        q.next() && q.value(0).toBool();
-        if (!out.canCreate) {
+        const bool canCreate = q.exec(QStringLiteral("SELECT has_schema_privilege("
+                                                     "current_schema(), 'CREATE')")) &&
+                               q.next() && q.value(0).toBool();
+        if (!canCreate) {
           s.state = ServerStatus::State::Refused;
           s.refusal = ServerStatus::Refusal::NoSchema;
         }

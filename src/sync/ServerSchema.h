@@ -30,10 +30,14 @@ ServerSchema prepareServerSchema(QSqlDatabase& db, bool create = true);
 struct ServerCheck {
   ServerStatus status;  // Synced when the archive can be used from this PC
   bool tablesMissing = false;
-  bool canCreate = false;  // the tables are missing and this PC's role may make them
   qint64 readouts = 0;
 };
 class LineCutter;
 ServerCheck checkServer(const QString& line, const LineCutter& cutter);
+
+// Whether the server takes this PC on this line: Off when it does, otherwise why not (a line that
+// cannot be used, no driver, a refused login, or no server there).
+struct ServerLine;
+ServerStatus reachArchiveServer(const ServerLine& line, const LineCutter& cutter);
 
 }  // namespace orvel

@@ -7,17 +7,13 @@ namespace orvel {
 QString waitingText(int count) {
   const int tens = count % 100;
   const bool few = count % 10 >= 2 && count % 10 <= 4 && (tens < 12 || tens > 14);
-  const QString polish = count == 1 ? QStringLiteral("%1 odczyt czeka")
-                         : few      ? QStringLiteral("%1 odczyty czekają")
-                                    : QStringLiteral("%1 odczytów czeka");
-  const Language language = CurrentLanguage::get();
-  const QString text =
-      language == Language::English   ? (count == 1 ? QStringLiteral("%1 read-out waiting")
-                                                    : QStringLiteral("%1 read-outs waiting"))
-      : language == Language::Italian ? (count == 1 ? QStringLiteral("%1 lettura in attesa")
-                                                    : QStringLiteral("%1 letture in attesa"))
-                                      : polish;
-  return text.arg(count);
+  const bool one = count == 1;
+  return tr3(one   ? QStringLiteral("%1 odczyt czeka")
+             : few ? QStringLiteral("%1 odczyty czekają")
+                   : QStringLiteral("%1 odczytów czeka"),
+             one ? QStringLiteral("%1 read-out waiting") : QStringLiteral("%1 read-outs waiting"),
+             one ? QStringLiteral("%1 lettura in attesa") : QStringLiteral("%1 letture in attesa"))
+      .arg(count);
 }
 
 namespace {
