@@ -28,6 +28,15 @@ std::optional<bool> onOff(std::string_view word) {
   return std::nullopt;
 }
 
+// A whole word that is a number from lo to hi.
+std::optional<int> numberIn(std::string_view word, int lo, int hi) {
+  int n = 0;
+  const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), n);
+  if (ec != std::errc() || end != word.data() + word.size() || n < lo || n > hi)
+    return std::nullopt;
+  return n;
+}
+
 }  // namespace
 
 std::optional<SteadyState> parseSteadyState(std::string_view word) {
@@ -77,30 +86,17 @@ std::optional<ControlCommand> parseControlLine(std::string_view line, std::strin
     } else if (verb == "bit-errors" && flag == false) {
       cmd = {Kind::BitErrors, false, 0};
     } else if (verb == "bit-errors") {
-      int n = -1;
-      const auto [end, ec] = std::from_chars(w[1].data(), w[1].data() + w[1].size(), n);
-      if (ec == std::errc() && end == w[1].data() + w[1].size() && n >= kMinBitErrorSpacing &&
-          n <= kMaxBitErrorSpacing) {
-        cmd = {Kind::BitErrors, true, n};
-      }
+      if (const auto n = numberIn(w[1], kMinBitErrorSpacing, kMaxBitErrorSpacing))
+        cmd = {Kind::BitErrors, true, *n};
     } else if ((verb == "short" || verb == "noise") && flag == false) {
       cmd = {verb == "short" ? Kind::Short : Kind::Noise, false, 0};
+    } else if (verb == "latency" && flag == false) {
+      cmd = {Kind::Latency, false, 0};
     } else if (verb == "latency") {
-      int ms = -1;
-      const auto [end, ec] = std::from_chars(w[1].data(), w[1].data() + w[1].size(), ms);
-      if (flag == false) {
-        cmd = {Kind::Latency, false, 0};
-      } else if (ec == std::errc() && end == w[1].data() + w[1].size() && ms >= 0 &&
-                 ms <= kMaxLatencyMs) {
-        cmd = {Kind::Latency, ms > 0, ms};
-      }
+      if (const auto ms = numberIn(w[1], 0, kMaxLatencyMs)) cmd = {Kind::Latency, *ms > 0, *ms};
     } else if (verb == "short" || verb == "noise") {
-      const int limit = verb == "short" ? 1000 : kMaxNoiseRate;
-      int n = -1;
-      const auto [end, ec] = std::from_chars(w[1].data(), w[1].data() + w[1].size(), n);
-      if (ec == std::errc() && end == w[1].data() + w[1].size() && n >= 0 && n <= limit) {
-        cmd = {verb == "short" ? Kind::Short : Kind::Noise, verb == "short" || n > 0, n};
-      }
+      if (const auto n = numberIn(w[1], 0, verb == "short" ? 1000 : kMaxNoiseRate))
+        cmd = {verb == "short" ? Kind::Short : Kind::Noise, verb == "short" || *n > 0, *n};
     }
   }
   if (cmd.kind == Kind::Blank) {

@@ -2,16 +2,16 @@
 
 namespace orvel {
 
-SampleRun::Verdict SampleRun::offer(const SampleFrame& frame) {
+void SampleRun::offer(const SampleFrame& frame) {
   ++replies_;
   if (!wellFormedSample(frame)) {
     ++broken_;
-    return Verdict::Broken;
+    return;
   }
   if (count_ == 0 || samplesAgree(frame, samples_[static_cast<std::size_t>(count_ - 1)])) {
     held_.reset();
     if (count_ < kSamples) samples_[static_cast<std::size_t>(count_++)] = frame;
-    return Verdict::Counted;
+    return;
   }
   ++disagreements_;
   if (held_ && samplesAgree(frame, *held_)) {
@@ -19,10 +19,9 @@ SampleRun::Verdict SampleRun::offer(const SampleFrame& frame) {
     samples_[1] = frame;
     count_ = 2;
     held_.reset();
-    return Verdict::Restarted;
+    return;
   }
   held_ = frame;
-  return Verdict::Held;
 }
 
 void SampleRun::offerBroken() {

@@ -28,18 +28,14 @@ class SampleRun {
   // is no line to calibrate on, and an engine that has not settled in that time will not.
   static constexpr int kMaxReplies = 40;
 
-  enum class Verdict {
-    Counted,    // the sample counts
-    Held,       // set aside until the next reply tells whether it was noise
-    Restarted,  // it confirmed the held sample: the run goes on from the two
-    Broken,     // no reply a controller gives
-  };
   // Why a run could not collect ten: replies that were broken point at the line; whole replies
   // that disagreed, at an engine that did not hold its speed or throttle.
   enum class Cause { Line, Engine };
 
   void reset() { *this = SampleRun(); }
-  Verdict offer(const SampleFrame& frame);
+  // Counts the sample, holds it until the next reply tells whether it was noise, restarts the
+  // run from it and the held one when they agree, or counts it broken.
+  void offer(const SampleFrame& frame);
   // A reply that did not close with 01h where it should (the dispatch drops it unread).
   void offerBroken();
 
@@ -49,7 +45,6 @@ class SampleRun {
   bool exhausted() const { return !complete() && replies_ >= kMaxReplies; }
   int replies() const { return replies_; }
   int broken() const { return broken_; }
-  int disagreements() const { return disagreements_; }
   Cause likelyCause() const { return broken_ >= disagreements_ ? Cause::Line : Cause::Engine; }
 
  private:

@@ -7,7 +7,6 @@
 #include "link/PortProbe.h"
 #include "link/SerialTransport.h"
 
-#include <QScopedValueRollback>
 #include <QStringList>
 
 namespace orvel {
@@ -108,7 +107,7 @@ void LinkControl::endCommunicationOnClose() {
 void LinkControl::sendRequest(const Command& command) {
   // A request that no loop's tick sends starts a run the fitter asked for (a wizard step's
   // sampling): a link still down answers it again.
-  if (!inLoopTick_) reportedAt_ = -1;
+  if (!wykres_on1.inTick() && !Timerznak.inTick()) reportedAt_ = -1;
   try {
     sendInConversation(command);
   } catch (const ReportedError&) {
@@ -222,7 +221,7 @@ void LinkControl::EditDaneChange() {
   if (n == kLiveFrameLength) Timer1.stop();
   // The line has no checksum; a frame that does not close with 01h where it should had bytes of
   // noise counted into it (or lost one of its own), and every field of it is suspect.
-  const bool whole = n == kLiveFrameLength && wholeLiveFrame();
+  const bool whole = wholeLiveFrame();
   if (n == kLiveFrameLength && oscilloscopeMode) {
     Timer2.stop();
     if (whole) {
@@ -295,11 +294,7 @@ void LinkControl::settingsBlockArrived() {
   const int reference = word(32);
   if (reference == 0x0101) {
     // The exchange is over: the commands come back with the message rather than 6.2 s later.
-    Timer6.resetCount();
-    Timer6.stop();
-    abandonSettingsExchange();
-    view_.setCommandsEnabled(kAllButtons | kAllItems, true);
-    view_.setStatusText(QString());
+    closeSettingsExchange();
     showMessage(plIt(QStringLiteral("Sterownik nie ma skalibrowanych wolnych obrotów.\r\n"
                                     "Wciśnij przycisk autokalibracji."),
                      QStringLiteral("Sistema non calibrate giri.\r\nScalare giri.")),
@@ -438,6 +433,14 @@ void LinkControl::Timer6Timer() {
   }
 }
 
+void LinkControl::closeSettingsExchange() {
+  Timer6.resetCount();
+  Timer6.stop();
+  abandonSettingsExchange();
+  view_.setCommandsEnabled(kAllButtons | kAllItems, true);
+  view_.setStatusText(QString());
+}
+
 void LinkControl::abandonSettingsExchange() {
   Timer4.stop();
   reread_->stop();
@@ -453,13 +456,11 @@ void LinkControl::abandonSettingsExchange() {
 
 void LinkControl::wykres_on1Timer() {
   wykres_on1.stop();
-  const QScopedValueRollback<bool> tick(inLoopTick_, true);
   if (!sweepPaused) liveFrameRequest();
 }
 
 void LinkControl::TimerznakTimer() {
   Timerznak.stop();
-  const QScopedValueRollback<bool> tick(inLoopTick_, true);
   sampleRequest();
 }
 
@@ -492,11 +493,7 @@ void LinkControl::endSettingsExchange() {
   // The exchange is over whatever the closing send does: a lost link leaves nothing behind, and
   // one ended before its block came gives up nothing later.
   const bool resume = resumeOscilloscope;
-  Timer6.resetCount();
-  Timer6.stop();
-  abandonSettingsExchange();
-  view_.setCommandsEnabled(kAllButtons | kAllItems, true);
-  view_.setStatusText(QString());
+  closeSettingsExchange();
   sendInConversation(commands::endCommunication());
   if (resume) {
     delay(100);

@@ -149,9 +149,6 @@ class LinkControl {
   void send(const Command& command);
   SerialTransport& transport() { return link_; }
 
-  // The controller is in its setting mode: AAh went out (from F5, the wizard, the archive or the
-  // console) and no 0Ah since.
-  bool communicationOpen() const { return communicationOpen_; }
   // The program closes in the middle of an exchange: 0Ah ends it, as the exchange's own end does,
   // so that the controller is not left in its setting mode. Nothing when none is open; a link
   // that fails here is not reported (the program is going).
@@ -202,6 +199,8 @@ class LinkControl {
   // Nothing of an exchange that ended without its editor may act later: no read-out, no block
   // taken from bytes that answer something else, no oscilloscope restart.
   void abandonSettingsExchange();
+  // The same, with its watchdog stopped and the commands back, for an exchange that ends now.
+  void closeSettingsExchange();
   void settingsBlockArrived();
   void Timer4Timer();
   // A send inside a conversation that nobody asked for just now (a loop's request, the
@@ -229,8 +228,6 @@ class LinkControl {
   int reportedAt_ = -1;
   QString chosenPort_;
   Awaiting awaiting_ = Awaiting::Nothing;
-  // A loop's own tick is running: its request continues what the fitter started.
-  bool inLoopTick_ = false;
   bool communicationOpen_ = false;
   // The settings read-out's check: the last whole block read, the reads so far in this
   // exchange, and the next read's start.

@@ -93,10 +93,11 @@ class PacedTimer {
   void stop();
   bool isRunning() const { return running_; }
   int intervalMs() const { return static_cast<int>(interval_ / Millis(1)); }
-  Nanos minimumGap() const { return minimumGap_; }
   // The loop's request went out now. Without a tick (the first of a run) the grid starts here;
   // from the tick the next one keeps its minimum gap from this moment.
   void requestSent();
+  // Its tick's handler is running.
+  bool inTick() const { return inTick_; }
 
  private:
   void fire();

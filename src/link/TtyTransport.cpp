@@ -55,16 +55,14 @@ bool setLine(int fd) {
 // Asks the driver to hand received bytes over at once. A USB adapter otherwise holds them until
 // its latency timer runs out (16 ms on common chips), which is longer than a live frame's turn.
 // Devices without the request (a pseudo-terminal) or refusing it are used as they are.
-// Returns whether the flag is on, and in *changed whether this call set it.
-bool askLowLatency(int fd, bool on, bool* changed) {
+// Tells in *changed whether this call set the flag.
+void askLowLatency(int fd, bool on, bool* changed) {
   if (changed) *changed = false;
   serial_struct serial{};
-  if (::ioctl(fd, TIOCGSERIAL, &serial) != 0) return false;
-  if (((serial.flags & ASYNC_LOW_LATENCY) != 0) == on) return on;
+  if (::ioctl(fd, TIOCGSERIAL, &serial) != 0) return;
+  if (((serial.flags & ASYNC_LOW_LATENCY) != 0) == on) return;
   serial.flags = on ? serial.flags | ASYNC_LOW_LATENCY : serial.flags & ~ASYNC_LOW_LATENCY;
-  if (::ioctl(fd, TIOCSSERIAL, &serial) != 0) return !on;
-  if (changed) *changed = true;
-  return on;
+  if (::ioctl(fd, TIOCSSERIAL, &serial) == 0 && changed) *changed = true;
 }
 
 }  // namespace
@@ -154,7 +152,7 @@ void TtyTransport::openDevice(const QString& portName) {
   // modem lines; that is no reason to refuse the port.
   int lines = TIOCM_DTR | TIOCM_RTS;
   ::ioctl(fd, TIOCMBIC, &lines);
-  lowLatency_ = askLowLatency(fd, true, &lowLatencyOurs_);
+  askLowLatency(fd, true, &lowLatencyOurs_);
   // Whatever a previous user of the device left in its queues is not ours.
   ::tcflush(fd, TCIOFLUSH);
 
@@ -198,7 +196,6 @@ void TtyTransport::release() {
   fd_ = -1;
   received_.clear();
   lock_.reset();
-  lowLatency_ = false;
 }
 
 void TtyTransport::watch() {

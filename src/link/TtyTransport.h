@@ -46,8 +46,6 @@ class TtyTransport : public QObject, public SerialTransport {
   // How often a wake-up to read found nothing to read or a report was found to be no loss of
   // the device (for tests and benchmarks).
   int spuriousErrors() const { return spuriousErrors_; }
-  // The driver of the open device took the request for low latency.
-  bool lowLatency() const { return lowLatency_; }
 
  protected:
   void openDevice(const QString& portName) override;
@@ -88,7 +86,6 @@ class TtyTransport : public QObject, public SerialTransport {
   int hangupChecks_ = 0;
   int cleanLooks_ = 0;  // looks since the last bytes read that found the device well
   int spuriousErrors_ = 0;
-  bool lowLatency_ = false;
   bool lowLatencyOurs_ = false;  // asked for by this link, given back when it closes
   bool gathering_ = false;
   bool checking_ = false;

@@ -16,16 +16,6 @@ Nanos DriveLogPlayer::offset(std::size_t row) const {
   return Millis(dueMs_[row]);
 }
 
-qint64 DriveLogPlayer::positionMs() const {
-  if (next_ == 0) return 0;
-  return rows_[next_ - 1].timeMs - rows_.front().timeMs;
-}
-
-qint64 DriveLogPlayer::spanMs() const {
-  if (rows_.empty()) return 0;
-  return rows_.back().timeMs - rows_.front().timeMs;
-}
-
 qint64 DriveLogPlayer::logTimeMs() const {
   if (rows_.empty()) return 0;
   return rows_[next_ == 0 ? 0 : next_ - 1].timeMs;

@@ -39,10 +39,7 @@ class DriveLogPlayer {
 
   State state() const { return state_; }
   bool isActive() const { return state_ != State::Idle; }
-  // Recorded time of the row shown last, from the first row.
-  qint64 positionMs() const;
-  qint64 spanMs() const;
-  // The same in the log's own time, as the viewer shows it: the recorded time of the row shown
+  // In the log's own time, as the viewer shows it: the recorded time of the row shown
   // last (of the first before any), and of the last row.
   qint64 logTimeMs() const;
   qint64 logEndMs() const;
