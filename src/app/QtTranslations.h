@@ -25,7 +25,6 @@ class QtTranslations {
   // Puts the language's catalogue on the application in place of the previous one; false when
   // that language has none there.
   bool apply(Language language);
-  bool installed() const { return translator_ != nullptr; }
 
  private:
   QString folder_;

@@ -85,7 +85,8 @@ class ArchiveExchange {
   void cancelWriteBack();
   // The archive window closed: whatever runs ends now.
   void windowClosed();
-  // The program ends: nothing more is sent (no 0Ah at program end, as for the editor).
+  // The program ends: the archive's part ends here; the link's own close sends the 0Ah that
+  // ends an exchange still open.
   void programEnds();
 
   // ---- Outcomes

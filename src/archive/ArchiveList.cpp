@@ -19,21 +19,15 @@ QString localTimeText(const QString& storedUtc) {
 QString sourceText(const QString& storedSource) {
   const auto source = sourceFromCode(storedSource);
   if (!source) return storedSource;
-  const Language language = CurrentLanguage::get();
-  const auto pick = [language](const char* pl, const char* en, const char* it) {
-    return QString::fromUtf8(language == Language::English   ? en
-                             : language == Language::Italian ? it
-                                                             : pl);
-  };
   switch (*source) {
     case ReadoutSource::Read:
-      return pick("odczyt", "read-out", "lettura");
+      return tr3("odczyt", "read-out", "lettura");
     case ReadoutSource::Import:
-      return pick("import .orv", ".orv import", "import .orv");
+      return tr3("import .orv", ".orv import", "import .orv");
     case ReadoutSource::Write:
-      return pick("zapis", "written", "scrittura");
+      return tr3("zapis", "written", "scrittura");
     case ReadoutSource::WriteUnconfirmed:
-      return pick("zapis niepotwierdzony", "write not confirmed", "scrittura non confermata");
+      return tr3("zapis niepotwierdzony", "write not confirmed", "scrittura non confermata");
   }
   return storedSource;
 }

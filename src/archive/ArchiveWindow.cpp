@@ -2,6 +2,7 @@
 
 #include "archive/OrvImport.h"
 #include "archive/WriteReportText.h"
+#include "core/ButtonRoom.h"
 #include "core/Dialogs.h"
 #include "core/FileDialogs.h"
 #include "core/Handlers.h"
@@ -39,15 +40,11 @@ constexpr int kReportPointSize = 12;
 const QColor kDifferent(255, 214, 214);
 const QColor kBytesOnly(255, 244, 200);
 
-QString pick(const char* pl, const char* en, const char* it) {
-  return tr3(pl, en, it);
-}
-
 }  // namespace
 
 QStringList writeBackConfirmCaptions() {
-  return {pick("Wyślij zmiany", "Send changes", "Invia modifiche"),
-          pick("Zapisz w EEPROM", "Write to EEPROM", "Scrivi nella EEPROM")};
+  return {tr3("Wyślij zmiany", "Send changes", "Invia modifiche"),
+          tr3("Zapisz w EEPROM", "Write to EEPROM", "Scrivi nella EEPROM")};
 }
 
 namespace {
@@ -56,13 +53,6 @@ QPushButton* button(const char* name, const char* caption, QWidget* parent) {
   auto* b = new QPushButton(QString::fromUtf8(caption), parent);
   b->setObjectName(QLatin1String(name));
   return b;
-}
-
-// Room around a caption, whichever language and style: a style that measures a button by its
-// text alone leaves the longer captions touching the frame.
-void giveRoom(QPushButton* b) {
-  const QFontMetrics metrics = b->fontMetrics();
-  b->setMinimumWidth(metrics.horizontalAdvance(b->text()) + 3 * metrics.averageCharWidth() + 12);
 }
 
 QTableWidgetItem* cell(const QString& text, bool marked) {
@@ -206,17 +196,13 @@ ArchiveWindow::ArchiveWindow(Context context) : ctx_(std::move(context)) {
 
   ArchiveExchange* exchange = ctx_.exchange;
   exchange->compared = [this](const Readout& controller, const Readout& record) {
+    // The read-out it kept is in the list already: keeping it refreshed the list.
     setBusy(false);
-    refreshList();
     showComparison(record, controller);
   };
-  exchange->planReady = [this](const WritePlan& plan) {
-    refreshList();
-    showPlan(plan);
-  };
+  exchange->planReady = [this](const WritePlan& plan) { showPlan(plan); };
   exchange->writeFinished = [this](const WriteReport& report) {
     setBusy(false);
-    refreshList();
     showWriteReport(report);
     // Cut off, or finished behind a closed window: the fitter is told in a box as well.
     if (writeSummaryNeedsBox(report) || !isVisible())
@@ -308,10 +294,9 @@ std::optional<CarLines> ArchiveWindow::carForNewRows(const Readout& record) {
 void ArchiveWindow::retranslate() {
   // The car columns are captioned as the F2 window's two car lines.
   model_.setHeaders(
-      {pick("Data i godzina", "Date and time", "Data e ora"), pick("Samochód", "Car", "Auto"),
-       pick("Nr rejestracyjny", "Registration number", "Targa"),
-       pick("Źródło", "Source", "Origine"), pick("Stanowisko", "Workstation", "Postazione"),
-       pick("Notatka", "Note", "Nota")});
+      {tr3("Data i godzina", "Date and time", "Data e ora"), tr3("Samochód", "Car", "Auto"),
+       tr3("Nr rejestracyjny", "Registration number", "Targa"), tr3("Źródło", "Source", "Origine"),
+       tr3("Stanowisko", "Workstation", "Postazione"), tr3("Notatka", "Note", "Nota")});
   list_->viewport()->update();
   if (page_) page_();
   if (resultText_) result_->setText(resultText_());
@@ -510,8 +495,8 @@ void ArchiveWindow::drawComparison(const Readout& left, const Readout& right) {
     return localTimeText(r.takenAt.toString(Qt::ISODate)) + QLatin1Char(' ') +
            sourceText(sourceCode(r.source));
   };
-  table_->setHorizontalHeaderLabels({pick("Ustawienie", "Setting", "Parametro"), heading(left),
-                                     heading(right), pick("Uwagi", "Notes", "Note")});
+  table_->setHorizontalHeaderLabels({tr3("Ustawienie", "Setting", "Parametro"), heading(left),
+                                     heading(right), tr3("Uwagi", "Notes", "Note")});
   for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
     const ComparisonRow& row = rows[static_cast<std::size_t>(i)];
     table_->setItem(i, 0, cell(row.caption, row.differs));
@@ -543,10 +528,10 @@ void ArchiveWindow::drawPlan(const WritePlan& plan) {
   table_->clear();
   table_->setColumnCount(4);
   table_->setRowCount(static_cast<int>(plan.steps.size()));
-  table_->setHorizontalHeaderLabels({pick("Ustawienie", "Setting", "Parametro"),
-                                     pick("W sterowniku", "In the controller", "Nella centralina"),
-                                     pick("Do zapisania", "To be written", "Da scrivere"),
-                                     pick("Uwagi", "Notes", "Note")});
+  table_->setHorizontalHeaderLabels({tr3("Ustawienie", "Setting", "Parametro"),
+                                     tr3("W sterowniku", "In the controller", "Nella centralina"),
+                                     tr3("Do zapisania", "To be written", "Da scrivere"),
+                                     tr3("Uwagi", "Notes", "Note")});
   for (int i = 0; i < static_cast<int>(plan.steps.size()); ++i) {
     const WriteStep& step = plan.steps[static_cast<std::size_t>(i)];
     const bool sendable = step.command.has_value();
@@ -574,11 +559,11 @@ void ArchiveWindow::drawWriteReport(const WriteReport& report) {
   table_->clear();
   table_->setColumnCount(5);
   table_->setRowCount(static_cast<int>(steps.size() + bytes.size()));
-  table_->setHorizontalHeaderLabels({pick("Ustawienie", "Setting", "Parametro"),
-                                     pick("W sterowniku", "In the controller", "Nella centralina"),
-                                     pick("Do zapisania", "To be written", "Da scrivere"),
-                                     pick("Odczyt kontrolny", "Read back", "Riletto"),
-                                     pick("Wynik", "Result", "Risultato")});
+  table_->setHorizontalHeaderLabels({tr3("Ustawienie", "Setting", "Parametro"),
+                                     tr3("W sterowniku", "In the controller", "Nella centralina"),
+                                     tr3("Do zapisania", "To be written", "Da scrivere"),
+                                     tr3("Odczyt kontrolny", "Read back", "Riletto"),
+                                     tr3("Wynik", "Result", "Risultato")});
   const auto readBackText = [&report](Setting setting) {
     return report.readBack ? settingText(setting, *report.readBack) : QStringLiteral("—");
   };

@@ -459,14 +459,4 @@ std::vector<StepOutcome> stepOutcomes(const WritePlan& plan, const std::vector<S
   return out;
 }
 
-std::vector<bool> confirmedSteps(const WritePlan& plan, const SettingsBlock& readBack) {
-  std::vector<Setting> sent;
-  for (const WriteStep& step : plan.steps)
-    sent.push_back(step.setting);
-  std::vector<bool> out;
-  for (StepOutcome outcome : stepOutcomes(plan, sent, readBack))
-    out.push_back(outcome == StepOutcome::Confirmed);
-  return out;
-}
-
 }  // namespace orvel

@@ -114,7 +114,6 @@ struct WriteStep {
 struct WritePlan {
   std::vector<WriteStep> steps;  // in the order they are sent
   SettingsBlock expected{};      // the controller's block once every step has been sent
-  bool empty() const { return steps.empty(); }
   // Some step has bytes to send.
   bool sendsAnything() const {
     for (const WriteStep& step : steps)
@@ -140,7 +139,5 @@ enum class StepOutcome {
 // bytes went out.
 std::vector<StepOutcome> stepOutcomes(const WritePlan& plan, const std::vector<Setting>& sent,
                                       const std::optional<SettingsBlock>& readBack);
-// For each step: it was confirmed by the block read back.
-std::vector<bool> confirmedSteps(const WritePlan& plan, const SettingsBlock& readBack);
 
 }  // namespace orvel

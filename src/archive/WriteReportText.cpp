@@ -4,8 +4,6 @@
 
 namespace orvel {
 
-namespace {}  // namespace
-
 QString carLinesText(const CarLines& car) {
   QStringList lines;
   for (const QString& line : {car.line1.trimmed(), car.line2.trimmed()})

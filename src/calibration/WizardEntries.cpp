@@ -23,10 +23,6 @@ QString range(long long lowest, long long highest, const QString& unit) {
          (unit.isEmpty() ? QString() : QLatin1Char(' ') + unit);
 }
 
-QString rpmUnit() {
-  return tr3("obr/min", "rpm", "giri/min");
-}
-
 // The highest speed the four-character field takes.
 constexpr long long kMaxTypedRpm = 9999;
 
@@ -34,7 +30,7 @@ constexpr long long kMaxTypedRpm = 9999;
 
 namespace wizard::allowed {
 QString changeover() {
-  return range(1000, 9000, rpmUnit());
+  return range(1000, 9000, rpmUnitText());
 }
 QString lambdaThreshold() {
   return QStringLiteral("0.0...5.0 V");
@@ -94,14 +90,14 @@ QString CalibrationWizard::rpmRange() const {
     ++lowest;
   while (lowest > 1 && period(lowest - 1))
     --lowest;
-  return range(lowest, kMaxTypedRpm, rpmUnit());
+  return range(lowest, kMaxTypedRpm, rpmUnitText());
 }
 
 QString CalibrationWizard::deltaRange() const {
   long long highest = changeoverRpm_ - 1;
   while (highest > 0 && !fallingDelta(highest))
     --highest;
-  return range(0, std::max(0LL, highest), rpmUnit());
+  return range(0, std::max(0LL, highest), rpmUnitText());
 }
 
 }  // namespace orvel

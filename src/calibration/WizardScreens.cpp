@@ -15,8 +15,7 @@ QString wizardStepText(int step) {
 }
 
 WizardUnits wizardUnits(int step) {
-  const QString rpm =
-      tr3(QStringLiteral("obr/min"), QStringLiteral("rpm"), QStringLiteral("giri/min"));
+  const QString rpm = rpmUnitText();
   // Stepper positions have no unit; their range says what they are.
   const QString position = tr3(QStringLiteral("poz. 1..255"), QStringLiteral("pos. 1..255"),
                                QStringLiteral("pos. 1..255"));

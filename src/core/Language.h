@@ -59,4 +59,9 @@ inline QString warningTitle() {
   return tr3("Uwaga", "Warning", "Attenzione");
 }
 
+// The unit of engine speed beside a number.
+inline QString rpmUnitText() {
+  return tr3("obr/min", "rpm", "giri/min");
+}
+
 }  // namespace orvel

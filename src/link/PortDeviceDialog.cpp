@@ -19,15 +19,7 @@ struct Caption {
 };
 
 QString pick(const Caption& c) {
-  switch (CurrentLanguage::get()) {
-    case Language::English:
-      return QString::fromUtf8(c.en);
-    case Language::Italian:
-      return QString::fromUtf8(c.it);
-    case Language::Polish:
-      break;
-  }
-  return QString::fromUtf8(c.pl);
+  return tr3(c.pl, c.en, c.it);
 }
 
 const Caption kTitle{"Urządzenie portu", "Port device", "Dispositivo porta"};

@@ -43,7 +43,7 @@ QString laneName(Lane lane) {
 QString laneUnit(Lane lane) {
   switch (lane) {
     case Lane::Speed:
-      return tr3("obr/min", "rpm", "giri/min");
+      return rpmUnitText();
     case Lane::Valve:
       return tr3("kroki", "steps", "passi");
     default:

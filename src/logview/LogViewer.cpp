@@ -1,5 +1,6 @@
 #include "logview/LogViewer.h"
 
+#include "core/ButtonRoom.h"
 #include "core/Dialogs.h"
 #include "core/FileDialogs.h"
 #include "core/Handlers.h"
@@ -102,11 +103,8 @@ void LogViewer::retranslate() {
     laneBoxes_[static_cast<std::size_t>(lane)]->setText(laneName(lane));
   replayButton_->setText(tr3("Odtwórz stąd", "Replay from here", "Riproduci da qui"));
   saveButton_->setText(tr3("Zapisz obraz...", "Save image...", "Salva immagine..."));
-  // Room around each caption, whichever language and style: a style that measures a button
-  // by its text alone leaves the longer captions touching the frame, or cut off.
   for (QPushButton* b : {replayButton_, saveButton_})
-    b->setMinimumWidth(b->fontMetrics().horizontalAdvance(b->text()) +
-                       3 * b->fontMetrics().averageCharWidth() + 12);
+    giveRoom(b);
   help_->setText(tr3(
       "Kółko: powiększenie, przeciąganie: przesuwanie, dwuklik lub Home: cały zapis, kliknięcie: "
       "ustawienie kursora, Shift + przeciąganie: zaznaczenie odcinka, Esc: zwolnienie kursora.",

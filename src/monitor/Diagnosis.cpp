@@ -169,10 +169,10 @@ QStringList diagnosisLines(const Diagnosis& d, bool compact) {
   // takes a line of its own under its name.
   const QString perSecond = any ? oneDecimal(d.crossingsPerSecond) : dash;
   const QString switchUnit = tr3("przeł./s", "switches/s", "comm./s");
-  const QString idle = d.idleFrames > 0 ? QStringLiteral("%1 ± %2 %3")
-                                              .arg(whole(d.idleRpmMean), whole(d.idleRpmStdDev),
-                                                   tr3("obr/min", "rpm", "giri/min"))
-                                        : dash;
+  const QString idle = d.idleFrames > 0
+                           ? QStringLiteral("%1 ± %2 %3")
+                                 .arg(whole(d.idleRpmMean), whole(d.idleRpmStdDev), rpmUnitText())
+                           : dash;
   if (compact) {
     lines << QStringLiteral("λ1: %1 %2").arg(perSecond, switchUnit)
           << tr3("Bogata: %1", "Rich: %1", "Ricca: %1").arg(any ? percent(d.richShare) : dash)

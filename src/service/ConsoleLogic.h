@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/Protocol.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -28,12 +30,13 @@ inline QString consoleByteRange() {
 // live frames with their acknowledgement (259 x 8), so that in a stream of either the numbers
 // 01: on still start at a reply's first byte.
 constexpr int kMaxListedBytes = 20000;
-constexpr int kListTrimBlock = 2072;
+constexpr int kListTrimBlock = 56 * kSettingsBlockLength;
+static_assert(kListTrimBlock % kLiveFrameLength == 0, "trimmed whole live frames too");
 QString droppedBytesText(long long dropped);
 
 // The numbers beside the reply list, one per line: the settings block, the longest reply, has 37
 // bytes, so its bytes can be looked up by number in the command reference.
-constexpr int kNumberedLines = 37;
+constexpr int kNumberedLines = kSettingsBlockLength;
 QString lineNumbersText();  // "01: 02: ... 37:", one word per line of the list
 
 }  // namespace orvel

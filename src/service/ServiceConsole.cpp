@@ -170,7 +170,7 @@ void ServiceConsole::serviceByte(std::uint8_t value) {
 
 void ServiceConsole::dropOldest() {
   QTextDocument* document = ui_->RichEdit2->document();
-  const int note = dropped_ > 0 ? 1 : 0;
+  const int note = firstByteLine();
   QTextCursor cursor(document->findBlockByNumber(note));
   cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, kListTrimBlock);
   cursor.removeSelectedText();

@@ -51,7 +51,7 @@ QString unsentQuestionText(const QString& fields) {
 }
 
 QString unsentQuestionTitle() {
-  return tr3(QStringLiteral("Uwaga"), QStringLiteral("Warning"), QStringLiteral("Attenzione"));
+  return warningTitle();
 }
 
 QStringList unsentQuestionButtons() {

@@ -1,5 +1,6 @@
 #include "sync/ServerDialog.h"
 
+#include "core/ButtonRoom.h"
 #include "core/Handlers.h"
 #include "core/Language.h"
 #include "sync/ServerLine.h"
@@ -88,11 +89,7 @@ void ServerDialog::retranslate() {
           "Vuoto: nessun server, l'archivio resta su questo PC. Nessuna password "
           "qui: usare ~/.pgpass o un certificato."));
   testButton_->setText(tr3("Sprawdź połączenie", "Test connection", "Verifica connessione"));
-  // Room around the caption whichever language: a style that measures the button by its text
-  // alone leaves the longer ones touching the frame.
-  const QFontMetrics metrics = testButton_->fontMetrics();
-  testButton_->setMinimumWidth(metrics.horizontalAdvance(testButton_->text()) +
-                               3 * metrics.averageCharWidth() + 12);
+  giveRoom(testButton_);
   okButton_->setText(QStringLiteral("OK"));
   cancelButton_->setText(tr3("Anuluj", "Cancel", "Annulla"));
 }
