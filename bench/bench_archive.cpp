@@ -1,6 +1,7 @@
 // Measures the workshop archive with 100,000 read-outs kept: storing one more read-out (what an
 // F5 read-out adds before the editor opens), opening the archive window (the list read and
 // shown), and filtering the list as the fitter types. Prints numbers; it is not a pass/fail test.
+#include "ArchiveFill.h"
 #include "CpuTime.h"
 #include "app/Program.h"
 #include "archive/ArchiveWindow.h"
@@ -24,9 +25,6 @@
 using namespace orvel;
 
 namespace {
-
-constexpr int kRows = 100000;
-constexpr int kCars = 5000;
 
 // Wall time and this process's CPU time of each sample: on a machine shared with other work the
 // CPU time is what the program itself costs.
@@ -59,49 +57,13 @@ void report(const char* what, std::vector<double> ms, double target) {
   cpuMs.clear();
 }
 
-// 100,000 rows over 5,000 cars, written in one go as a workshop's years of work would leave them.
-void fill(const QString& path) {
-  ArchiveStore store(path);
-  store.open();
-  {
-    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "fill");
-    db.setDatabaseName(path);
-    db.open();
-    QSqlQuery q(db);
-    q.exec("BEGIN");
-    q.prepare("INSERT INTO cars(id, line1, line2) VALUES(?, ?, ?)");
-    for (int c = 1; c <= kCars; ++c) {
-      q.addBindValue(c);
-      q.addBindValue(QString("Opel Astra %1 WX %2").arg(1990 + c % 30).arg(10000 + c));
-      q.addBindValue(QString("Klient %1, tel. 600 %2").arg(c).arg(100000 + c));
-      q.exec();
-    }
-    q.prepare("INSERT INTO readouts(car_id, taken_at, source, block, note) VALUES(?, ?, ?, ?, ?)");
-    const QDateTime start = QDateTime::currentDateTimeUtc().addYears(-10);
-    const QByteArray block(kSettingsBlockLength, '\x05');
-    for (int r = 0; r < kRows; ++r) {
-      q.addBindValue(1 + r % kCars);
-      q.addBindValue(start.addSecs(r * 3000LL).toString(Qt::ISODate));
-      q.addBindValue(r % 7 == 0 ? "import" : "read");
-      q.addBindValue(block);
-      q.addBindValue(r % 11 == 0 ? QString("po wymianie reduktora") : QString(""));
-      if (!q.exec()) {
-        std::printf("filling failed at row %d: %s\n", r, qPrintable(q.lastError().text()));
-        break;
-      }
-    }
-    q.exec("COMMIT");
-  }
-  QSqlDatabase::removeDatabase("fill");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   test::ProgramFixture f;
   const QString path = f.installDir.filePath(ArchiveStore::fileName());
-  fill(path);
+  bench::fillArchive(path, false);
   f.start();
 
   // Storing per read-out, as the F5 hook does it (a warm store: the first read-out of a run

@@ -3,6 +3,7 @@
 // server, a day's 200 read-outs afterwards both ways, and how long keeping a read-out takes
 // while a long transfer runs in the background, sending and fetching. Prints numbers; it is not
 // a pass/fail test.
+#include "ArchiveFill.h"
 #include "archive/ArchiveStore.h"
 #include "support/PgServer.h"
 #include "sync/ArchiveSync.h"
@@ -25,40 +26,7 @@ using namespace orvel;
 
 namespace {
 
-constexpr int kRows = 100000;
-constexpr int kCars = 5000;
 constexpr int kDay = 200;
-
-// 100,000 read-outs over 5,000 cars, written in one go as years of a workshop's work.
-void fill(const QString& path) {
-  ArchiveStore(path).open();
-  {
-    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "fill");
-    db.setDatabaseName(path);
-    db.open();
-    QSqlQuery q(db);
-    q.exec("BEGIN");
-    q.prepare("INSERT INTO cars(id, line1, line2) VALUES(?, ?, ?)");
-    for (int c = 1; c <= kCars; ++c) {
-      q.addBindValue(c);
-      q.addBindValue(QString("Opel Astra %1 WX %2").arg(1990 + c % 30).arg(10000 + c));
-      q.addBindValue(QString("Klient %1, tel. 600 %2").arg(c).arg(100000 + c));
-      q.exec();
-    }
-    q.prepare("INSERT INTO readouts(car_id, taken_at, source, block, note) VALUES(?, ?, ?, ?, ?)");
-    const QDateTime start = QDateTime::currentDateTimeUtc().addYears(-10);
-    for (int r = 0; r < kRows; ++r) {
-      q.addBindValue(1 + r % kCars);
-      q.addBindValue(start.addSecs(r * 3000LL).toString(Qt::ISODate));
-      q.addBindValue(r % 7 == 0 ? "import" : "read");
-      q.addBindValue(QByteArray(kSettingsBlockLength, char(r)));
-      q.addBindValue(r % 11 == 0 ? QString("po wymianie reduktora") : QString(""));
-      q.exec();
-    }
-    q.exec("COMMIT");
-  }
-  QSqlDatabase::removeDatabase("fill");
-}
 
 void take(ArchiveStore& store, int count) {
   for (int i = 0; i < count; ++i)
@@ -120,7 +88,7 @@ int main(int argc, char** argv) {
   const QString a = dir.filePath("a.sqlite");
   const QString b = dir.filePath("b.sqlite");
   const QString c = dir.filePath("c.sqlite");
-  fill(a);
+  bench::fillArchive(a, true);
   QFile::copy(a, c);  // another PC with as long a past, for the background transfers
   ArchiveStore(b).open();
 
